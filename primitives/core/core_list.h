@@ -1,0 +1,4 @@
+// Dispatch entries of the core primitives: SIG_PRIM(ret, name, (params), (args)).
+SIG_PRIM(uint8_t*, sigMalloc_u8, (int32_t count), (count))
+SIG_PRIM(cf32*, sigMalloc_cf32, (int32_t count), (count))
+SIG_PRIM(void, sigFree, (void* p), (p))

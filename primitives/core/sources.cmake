@@ -1,0 +1,5 @@
+target_sources(sigprim PRIVATE
+  core/aligned_alloc.cpp
+  core/core_dispatch.cpp)
+sig_slot_sources(sigprim
+  core/alloc_slot.cpp)

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds everything and runs the default test set (tests labelled "large" are left out).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${BUILD_DIR:-build}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" -j"$(nproc)"
+cd "$build"
+export QT_QPA_PLATFORM=offscreen LC_ALL=C
+ctest --output-on-failure -j"$(nproc)" -LE large
