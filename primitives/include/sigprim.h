@@ -47,6 +47,7 @@ extern int32_t sigCpuSlot;
 #endif
 
 #include "sigprim_core.h"
+#include "sigprim_vector.h"
 #include "sigprim_fft.h"
 #include "sigprim_fir.h"
 #include "sigprim_scan.h"

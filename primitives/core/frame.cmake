@@ -3,3 +3,5 @@ target_sources(sigprim PRIVATE
   core/core_dispatch.cpp)
 sig_slot_sources(sigprim
   core/alloc_slot.cpp)
+sig_slot_sources(sigprim
+  core/memory_slot.cpp)
