@@ -23,7 +23,7 @@ struct ScriptedSdr {
     std::vector<float> gainsAsked;
     std::vector<int32_t> reads;
     float gain = 0.0f;
-    float gainStep = 0.0f;     // 0: takes any gain
+    bool fixedGain = false;    // like the file receiver: only 0 dB
     double toneHz = 0.0;
     double amplitude = 0.0;
     int results = 0;
@@ -35,7 +35,7 @@ struct ScriptedSdr {
         case cbSetFreq: s.freqs.push_back(*static_cast<float*>(arg)); break;
         case cbSetGain:
             s.gainsAsked.push_back(*static_cast<float*>(arg));
-            s.gain = *static_cast<float*>(arg);
+            s.gain = s.fixedGain ? 0.0f : *static_cast<float*>(arg);
             *static_cast<float*>(arg) = s.gain;
             break;
         case cbRead: {
@@ -114,6 +114,7 @@ TEST_F(Engine, SweepVisitsEveryPositionThenOneDecodeCapture)
 
 TEST_F(Engine, ToneLandsOnItsChannelAndLevelsSmooth)
 {
+    sdr.fixedGain = true;
     ScanEng eng(&ScriptedSdr::cb, &sdr);
     eng.setSdr(swemuDesc);
     sdr.toneHz = 200e3;   // capture channel 5 of 9 (offsets -800 .. +800 kHz)
@@ -170,6 +171,7 @@ TEST_F(Engine, DecodedCellsMarkTheirChannelsAndTheirLists)
 
 TEST_F(Engine, ReportNamesEveryChannel)
 {
+    sdr.fixedGain = true;
     ScanEng eng(&ScriptedSdr::cb, &sdr);
     eng.setSdr(swemuDesc);
     DecResBlock block{};
