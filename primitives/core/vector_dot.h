@@ -3,8 +3,8 @@
 //
 // The vector forms keep float partial sums in a pair of accumulators per independent chain:
 //  - CrossAcc (slot 1, SSE2): x*y collects (re*re, im*im), x*swap(y) collects (re*im, im*re);
-//  - DupAcc (slots 2 to 6): dupRe(x)*y collects (xr*yr, xr*yi), dupIm(x)*y (xi*yr, xi*yi),
-//    fused into one rounding per step on slot 6.
+//  - DupAcc (slots 2 to 5): dupRe(x)*y collects (xr*yr, xr*yi), dupIm(x)*y (xi*yr, xi*yi);
+//  - FusedCrossAcc (slot 6): CrossAcc with fused multiply-adds, 256 bits wide, four pairs.
 // One source is read with aligned loads once it has reached the register width (the product is
 // symmetric, so the sources may swap roles); the other with unaligned loads.
 #pragma once
@@ -37,33 +37,16 @@ struct CrossAcc {
         direct = V::add(direct, V::mul(x, y));
         crossed = V::add(crossed, V::mul(x, V::swapPairs(y)));
     }
-    void merge(const CrossAcc& o)
-    {
-        direct = V::add(direct, o.direct);
-        crossed = V::add(crossed, o.crossed);
-    }
 };
 
-template <class V, bool kFused>
+template <class V>
 struct DupAcc {
     using R = typename V::R;
     R byRe = V::zero(), byIm = V::zero();
     void add(R x, R y)
     {
-        if constexpr (kFused) {
-#if SIG_SLOT >= 6
-            byRe = V::fmadd(V::dupRe(x), y, byRe);
-            byIm = V::fmadd(V::dupIm(x), y, byIm);
-#endif
-        } else {
-            byRe = V::add(byRe, V::mul(V::dupRe(x), y));
-            byIm = V::add(byIm, V::mul(V::dupIm(x), y));
-        }
-    }
-    void merge(const DupAcc& o)
-    {
-        byRe = V::add(byRe, o.byRe);
-        byIm = V::add(byIm, o.byIm);
+        byRe = V::add(byRe, V::mul(V::dupRe(x), y));
+        byIm = V::add(byIm, V::mul(V::dupIm(x), y));
     }
 };
 
@@ -74,8 +57,7 @@ inline cf32 finish(const CrossAcc<F4>& a)
     return cf32{F4::lane0(d) - F4::lane1(d), F4::lane0(c) + F4::lane1(c)};
 }
 
-template <bool kFused>
-inline cf32 finish(const DupAcc<F4, kFused>& a)
+inline cf32 finish(const DupAcc<F4>& a)
 {
     F4::R s = F4::foldPairs(F4::addsub(a.byRe, F4::swapPairs(a.byIm)));
     return cf32{F4::lane0(s), F4::lane1(s)};
@@ -147,32 +129,73 @@ inline cf32 dotF4(const float* x, const float* y, int32_t n)
 }
 
 #if SIG_SLOT >= 6
-// The 256-bit fused member: four independent accumulator pairs over 16 elements a step, so the
-// fused multiply-adds overlap instead of waiting on one chain; the source x is brought to a
-// 32-byte boundary first. The rest as in the 128-bit member.
+// The fused form of CrossAcc: x*y and x*swap(y), each multiply-add rounded once.
+template <class V>
+struct FusedCrossAcc {
+    using R = typename V::R;
+    R direct = V::zero(), crossed = V::zero();
+    void add(R x, R y)
+    {
+        direct = V::fmadd(x, y, direct);
+        crossed = V::fmadd(x, V::swapPairs(y), crossed);
+    }
+    void merge(const FusedCrossAcc& o)
+    {
+        direct = V::add(direct, o.direct);
+        crossed = V::add(crossed, o.crossed);
+    }
+};
+
+inline cf32 finish(const FusedCrossAcc<F4>& a)
+{
+    F4::R d = F4::foldPairs(a.direct), c = F4::foldPairs(a.crossed);
+    return cf32{F4::lane0(d) - F4::lane1(d), F4::lane0(c) + F4::lane1(c)};
+}
+
+// Four 256-bit accumulator pairs, one per register of a 16-element step, so that the fused
+// multiply-adds overlap instead of waiting on one chain.
+struct FusedQuad {
+    FusedCrossAcc<F8> a0, a1, a2, a3;
+
+    template <bool kAlignedX>
+    void steps(const float*& x, const float*& y, int32_t& n)
+    {
+        auto load = [](const float* p) { return kAlignedX ? F8::load(p) : F8::loadu(p); };
+        for (; n >= 16; n -= 16, x += 32, y += 32) {
+            a0.add(load(x), F8::loadu(y));
+            a1.add(load(x + 8), F8::loadu(y + 8));
+            a2.add(load(x + 16), F8::loadu(y + 16));
+            a3.add(load(x + 24), F8::loadu(y + 24));
+        }
+    }
+};
+
+// The 256-bit fused member of slot 6: the source x brought to a 32-byte boundary by single
+// elements, 16 elements a step, then four, two and one as the 128-bit member does.
 inline cf32 dotF8Fused(const float* x, const float* y, int32_t n)
 {
-    DupAcc<F4, true> small;
-    DupAcc<F8, true> wide[4];
+    FusedCrossAcc<F4> small;
+    FusedQuad wide;
     bool aligned;
     int32_t lead = orderForAlignment(x, y, 32, aligned);
     if (n >= 16) {
         for (; lead > 0; --lead)
             dotSingle(x, y, n, small);
         if (aligned)
-            dotSteps<F8, 4, 4, true>(x, y, n, wide);
+            wide.steps<true>(x, y, n);
         else
-            dotSteps<F8, 4, 4, false>(x, y, n, wide);
+            wide.steps<false>(x, y, n);
     }
-    dotSteps<F8, 1, 1, false>(x, y, n, wide);
+    for (; n >= 4; n -= 4, x += 8, y += 8)
+        wide.a0.add(F8::loadu(x), F8::loadu(y));
     dotSteps<F4, 1, 1, false>(x, y, n, &small);
     if (n > 0)
         dotSingle(x, y, n, small);
-    wide[0].merge(wide[1]);
-    wide[2].merge(wide[3]);
-    wide[0].merge(wide[2]);
-    small.byRe = F4::add(small.byRe, F8::foldHalves(wide[0].byRe));
-    small.byIm = F4::add(small.byIm, F8::foldHalves(wide[0].byIm));
+    wide.a0.merge(wide.a1);
+    wide.a2.merge(wide.a3);
+    wide.a0.merge(wide.a2);
+    small.direct = F4::add(small.direct, F8::foldHalves(wide.a0.direct));
+    small.crossed = F4::add(small.crossed, F8::foldHalves(wide.a0.crossed));
     return finish(small);
 }
 #endif
@@ -191,7 +214,7 @@ inline cf32 dotOfSlot(const cf32* src1, const cf32* src2, int32_t len)
 #elif SIG_SLOT == 1
     return dotF4<CrossAcc<F4>, 1>(x, y, len);
 #elif SIG_SLOT <= 5
-    return dotF4<DupAcc<F4, false>, 2>(x, y, len);
+    return dotF4<DupAcc<F4>, 2>(x, y, len);
 #else
     return dotF8Fused(x, y, len);
 #endif

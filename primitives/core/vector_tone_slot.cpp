@@ -8,7 +8,10 @@
 namespace sig::SIG_NS {
 
 #if SIG_SLOT >= 1
-void sigkToneRecur_cf32(float* out, int32_t n, float c)
+namespace {
+// The recurrence over n floats; with 'stream' set, a 16-byte aligned main loop bypasses the
+// cache with streaming stores and a store fence.
+void toneRecur(float* out, int32_t n, float c, bool stream)
 {
     // Floats up to the next 16-byte boundary first, so the main loop can stream.
     unsigned off = misalign(out, 16);
@@ -21,7 +24,7 @@ void sigkToneRecur_cf32(float* out, int32_t n, float c)
         }
     }
     ToneRecur r(out - 16, c);
-    bool streaming = misalign(out, 16) == 0;
+    bool streaming = stream && misalign(out, 16) == 0;
     F4::R lo, hi;
     for (; n >= 8; n -= 8, out += 8) {
         r.next(lo, hi);
@@ -49,6 +52,16 @@ void sigkToneRecur_cf32(float* out, int32_t n, float c)
             out[k] = y[16 + k];
     }
 }
+
+// A tone shorter than this many samples is written through the cache: it fits there, its
+// reader usually follows at once, and streaming a few kilobytes costs more in write-combining
+// flushes than the recurrence itself.
+constexpr int32_t kToneStreamFrom = 65536;
+
+void toneRecurCached(float* out, int32_t n, float c) { toneRecur(out, n, c, false); }
+}  // namespace
+
+void sigkToneRecur_cf32(float* out, int32_t n, float c) { toneRecur(out, n, c, true); }
 #else
 void sigkToneRecur_cf32(float* out, int32_t n, float c) { toneRecurScalar(out, n, c); }
 #endif
@@ -74,7 +87,7 @@ sigStatus sigTone_cf32(cf32* dst, int32_t len, float magnitude, float relFreq, f
     *phase = toneEndPhase(start, len, w);
 #if SIG_SLOT >= 1
     if (hint == 1) {
-        toneBlockedPath(dst, len, magnitude, start, w, sigkToneRecur_cf32);
+        toneBlockedPath(dst, len, magnitude, start, w, len >= kToneStreamFrom ? sigkToneRecur_cf32 : toneRecurCached);
         return sigOk;
     }
 #else
