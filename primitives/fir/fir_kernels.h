@@ -20,4 +20,16 @@ int32_t sigkFirMrBlock_cf32(const cf32* tapTable, const cf32* buf, cf32* dst, in
                             const int32_t* phaseTable, int32_t upFactor, int32_t base, int32_t n,
                             int32_t tapStride);
 
+// Direct-form block kernel: dst[m] = sum over k of h[k] x[m + tapsLen - 1 - k], m < count; reads
+// x[0 .. count + tapsLen - 2]. Slot 0 reads the reversed taps (word 1), slots 1-6 the
+// lane-replicated table (word 13).
+#if SIG_SLOT == 0
+void sigkFirBlock_cf32(const cf32* taps, const cf32* x, cf32* dst, int32_t count, int32_t tapsLen);
+#else
+void sigkFirBlock_cf32(const float* table, const cf32* x, cf32* dst, int32_t count, int32_t tapsLen);
+#endif
+
+// In-place single-rate filtering goes through the scratch in chunks of this many samples.
+inline constexpr int32_t kFirInPlaceChunk = kSlot >= 5 ? 4224 : 4096;
+
 }  // namespace sig::SIG_NS
