@@ -9,3 +9,5 @@ sig_slot_sources(sigprim
   fir/fir_mr_block.cpp)
 sig_slot_sources(sigprim
   fir/fir_block.cpp)
+sig_slot_sources(sigprim
+  fir/fir_fft.cpp)

@@ -157,14 +157,23 @@ void directForm(sigFirRecord_cf32* rec, const cf32* src, cf32* dst, int32_t len)
 
 sigStatus filterSingleRate(sigFirRecord_cf32* rec, const cf32* src, cf32* dst, int32_t len)
 {
+    constexpr int32_t kFftFrom = 256;  // shorter inputs take the direct form
     if (src != dst) {
+        if (len >= kFftFrom && rec->fftLen > 0)
+            return sigkFirFftBlock_cf32(rec, src, dst, len);
         directForm(rec, src, dst, len);
         return sigOk;
     }
-    // In place: each chunk is filtered into the scratch, then copied over itself.
+    // In place: each chunk is filtered into the scratch, then copied over itself. FFT mode only
+    // while enough samples remain after the chunk; the last chunk takes the direct form.
     for (int32_t done = 0; done < len;) {
         const int32_t chunk = len - done < kFirInPlaceChunk ? len - done : kFirInPlaceChunk;
-        directForm(rec, src + done, rec->scratch, chunk);
+        if (rec->fftLen > 0 && len - done - chunk >= kFftFrom) {
+            if (sigStatus st = sigkFirFftBlock_cf32(rec, src + done, rec->scratch, chunk))
+                return st;
+        } else {
+            directForm(rec, src + done, rec->scratch, chunk);
+        }
         copyCf32(rec->scratch, dst + done, chunk);
         done += chunk;
     }

@@ -55,9 +55,34 @@ public:
     sigFirState_cf32* state() { return &rec_; }
     const std::vector<cf32>& line() const { return line_; }
     bool fftReady() const { return fftOk_; }
+    // Leaves the work buffer to the transforms, which then allocate one per call.
+    void dropWorkBuffer() { rec_.fftWork = nullptr; }
 
 private:
-    void planFft(const std::vector<cf32>&, int) {}
+    // Flag 2: the inverse scales by 1/N, so forward, product with the spectrum of the
+    // zero-padded taps and inverse give the circular convolution with h.
+    void planFft(const std::vector<cf32>& h, int order)
+    {
+        int32_t specSize = 0, initSize = 0, workSize = 0;
+        if (sigFftGetSize_cf32(order, 2, 0, &specSize, &initSize, &workSize) != sigOk)
+            return;
+        spec_ = sigMalloc_u8(specSize);
+        init_ = initSize > 0 ? sigMalloc_u8(initSize) : nullptr;
+        sigFftSpec_cf32* spec = nullptr;
+        if (sigFftInit_cf32(&spec, order, 2, 0, spec_, init_) != sigOk)
+            return;
+        spectrum_.assign(size_t(fftLen_), cf32{0, 0});
+        std::copy(h.begin(), h.end(), spectrum_.begin());
+        if (sigFftFwd_cf32(spectrum_.data(), spectrum_.data(), spec, nullptr) != sigOk)
+            return;
+        block_.resize(size_t(fftLen_));
+        work_.resize(size_t(workSize));
+        rec_.fftSpec = spec;
+        rec_.fftTaps = spectrum_.data();
+        rec_.fftBuf = block_.data();
+        rec_.fftWork = workSize > 0 ? work_.data() : nullptr;
+        fftOk_ = true;
+    }
 
     sigFirRecord_cf32 rec_{};
     int fftLen_;

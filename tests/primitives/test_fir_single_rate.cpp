@@ -20,14 +20,6 @@ protected:
     int slot() const { return GetParam(); }
 };
 
-// History (oldest first) then input, for the reference.
-std::vector<cf32> joined(const std::vector<cf32>& recentFirst, const cf32* in, size_t len)
-{
-    std::vector<cf32> s(recentFirst.rbegin(), recentFirst.rend());
-    s.insert(s.end(), in, in + len);
-    return s;
-}
-
 TEST_P(FirSingleRateSlots, DirectFormMatchesReferenceAndPlainSlotOverTapCountsAndAlignments)
 {
     std::mt19937 rng(700 + slot());
@@ -47,7 +39,7 @@ TEST_P(FirSingleRateSlots, DirectFormMatchesReferenceAndPlainSlotOverTapCountsAn
                 testing_slots::SlotScope scope(slot());
                 SingleRateRecord rec(h, -1, hist.data());
                 ASSERT_EQ(sigFir_cf32(in.data(), out.data() + off, len, rec.state()), sigOk);
-                const auto ref = firtest::polyphase(h, 1, 0, 1, 0, joined(hist, in.data(), len), T, len);
+                const auto ref = firtest::polyphase(h, 1, 0, 1, 0, firtest::joined(hist, in.data(), len), T, len);
                 SCOPED_TRACE(::testing::Message() << "taps " << T << " len " << len << " offset " << off);
                 firtest::expectNear(ref, out.data() + off, len, T, "direct form");
                 firtest::expectNear(ref, plain.data(), len, T, "plain slot");
@@ -67,7 +59,7 @@ TEST_P(FirSingleRateSlots, SplitCallsInPlaceAndHistoryAgree)
         const std::vector<cf32> h = firtest::randomSignal(rng, T);
         const std::vector<cf32> hist = firtest::randomSignal(rng, T);
         const std::vector<cf32> in = firtest::randomSignal(rng, len);
-        const auto ref = firtest::polyphase(h, 1, 0, 1, 0, joined(hist, in.data(), len), T, len);
+        const auto ref = firtest::polyphase(h, 1, 0, 1, 0, firtest::joined(hist, in.data(), len), T, len);
         SCOPED_TRACE(::testing::Message() << "taps " << T << " len " << len);
 
         SingleRateRecord whole(h, -1, hist.data()), split(h, -1, hist.data()), inPlace(h, -1, hist.data());
@@ -83,7 +75,7 @@ TEST_P(FirSingleRateSlots, SplitCallsInPlaceAndHistoryAgree)
         firtest::expectNear(ref, b.data(), len, T, "split calls");
         firtest::expectNear(ref, c.data(), len, T, "in place");
         // Each record now holds the last T samples of history and input, oldest first.
-        const std::vector<cf32> all = joined(hist, in.data(), len);
+        const std::vector<cf32> all = firtest::joined(hist, in.data(), len);
         for (auto* rec : {&whole, &split, &inPlace})
             for (int k = 0; k < T; ++k)
                 ASSERT_EQ(rec->line()[k].re, all[all.size() - T + k].re) << k;
@@ -106,7 +98,7 @@ TEST_P(FirSingleRateSlots, WindowsEndingAtAGuardPageStayInside)
             SingleRateRecord rec(h, -1);
             ASSERT_EQ(sigFir_cf32(src, dst, len, rec.state()), sigOk);
             const std::vector<cf32> zeros(T, cf32{0, 0});
-            const auto ref = firtest::polyphase(h, 1, 0, 1, 0, joined(zeros, in.data(), len), T, len);
+            const auto ref = firtest::polyphase(h, 1, 0, 1, 0, firtest::joined(zeros, in.data(), len), T, len);
             firtest::expectNear(ref, dst, len, T, "guarded");
         }
 }
