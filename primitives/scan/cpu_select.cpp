@@ -2,7 +2,7 @@
 // the slot is written once, by sigInitDispatch, before any thread starts, and only read later.
 #include "scan/cpu_select.h"
 
-#include "scan/cpu_probe.h"
+#include "core/cpu.h"
 #include "sigprim.h"
 
 extern "C" {
@@ -10,8 +10,6 @@ extern "C" {
 uint32_t sigEnabledFeatures[2] = {3, 0};
 
 namespace {
-
-const sigCpuProbe* activeProbe = &sigkHostCpuProbe;
 
 // Build-once cache; the first call happens before threads start, so it needs no lock.
 int featureWordReady = 0;
@@ -21,15 +19,15 @@ constexpr bool bit(uint32_t word, int b) { return ((word >> b) & 1u) != 0; }
 
 }  // namespace
 
-uint32_t sigkBuildFeatureWord(const sigCpuProbe* probe)
+uint32_t sigkBuildFeatureWord(void)
 {
-    uint32_t r[4];
-    probe->cpuid(r, 0, 0);
-    const uint32_t maxStd = r[0];
-    probe->cpuid(r, 0x80000000u, 0);
-    const uint32_t maxExt = r[0];
-    probe->cpuid(r, 1, 0);
-    const uint32_t eax1 = r[0], ecx1 = r[2], edx1 = r[3];
+    sigCpuidRecord r;
+    sigCpuid(&r, 0, 0);
+    const uint32_t maxStd = r.eax;
+    sigCpuid(&r, 0x80000000u, 0);
+    const uint32_t maxExt = r.eax;
+    sigCpuid(&r, 1, 0);
+    const uint32_t eax1 = r.eax, ecx1 = r.ecx, edx1 = r.edx;
 
     // (feature-word bit, leaf-1 register bit) for the plain leaf-1 flags.
     static const struct { int bit; bool inEcx; int src; } leaf1[] = {
@@ -41,16 +39,16 @@ uint32_t sigkBuildFeatureWord(const sigCpuProbe* probe)
     for (const auto& f : leaf1)
         if (bit(f.inEcx ? ecx1 : edx1, f.src))
             word |= 1u << f.bit;
-    if (bit(ecx1, 27) && bit(ecx1, 28) && probe->osAvx())
+    if (bit(ecx1, 27) && bit(ecx1, 28) && sigCpuOsAvx())
         word |= sigFeatOsAvx;
     if ((eax1 & 0xf00) == 0xb00) {
-        probe->cpuid(r, 0x20000001u, 0);
-        if (bit(r[3], 1))
+        sigCpuid(&r, 0x20000001u, 0);
+        if (bit(r.edx, 1))
             word |= 1u << 12;
     }
     if (maxStd >= 7) {
-        probe->cpuid(r, 7, 0);
-        const uint32_t ebx7 = r[1];
+        sigCpuid(&r, 7, 0);
+        const uint32_t ebx7 = r.ebx;
         if (bit(ecx1, 12) && bit(ebx7, 5) && bit(ebx7, 3) && bit(ebx7, 8))
             word |= sigFeatAvx2FmaBmi;
         if (bit(ebx7, 19))
@@ -59,8 +57,8 @@ uint32_t sigkBuildFeatureWord(const sigCpuProbe* probe)
             word |= 1u << 17;
     }
     if (maxExt >= 0x80000001u) {
-        probe->cpuid(r, 0x80000001u, 0);
-        if (bit(r[2], 8))
+        sigCpuid(&r, 0x80000001u, 0);
+        if (bit(r.ecx, 8))
             word |= 1u << 18;
     }
     if ((eax1 & 0xff0) == 0xb10)
@@ -103,9 +101,9 @@ int32_t sigkSlotForFeatures(uint32_t word, uint32_t* mask)
 int sigkCpuFeatureWord(uint32_t out[2])
 {
     if (!featureWordReady) {
-        if (!activeProbe->cpuidSupported())
+        if (!sigCpuidSupported())
             return 0;
-        featureWordCache = sigkBuildFeatureWord(activeProbe);
+        featureWordCache = sigkBuildFeatureWord();
         featureWordReady = 1;
     }
     out[0] = featureWordCache;
@@ -117,13 +115,16 @@ int sigkFeatureAllowed(int) { return 1; }
 
 sigStatus sigGetCpuFeatures(uint32_t* featureWord, uint32_t* cpuidRecord)
 {
-    if (!activeProbe->cpuidSupported())
+    if (!sigCpuidSupported())
         return sigWarnNoCpuInfo;
     if (featureWord == nullptr)
         return sigErrNull;
     sigkCpuFeatureWord(featureWord);
-    if (cpuidRecord != nullptr)
-        activeProbe->cpuid(cpuidRecord, 1, 0);
+    if (cpuidRecord != nullptr) {
+        sigCpuidRecord r;
+        sigCpuid(&r, 1, 0);
+        cpuidRecord[0] = r.eax, cpuidRecord[1] = r.ebx, cpuidRecord[2] = r.ecx, cpuidRecord[3] = r.edx;
+    }
     return sigOk;
 }
 
@@ -136,7 +137,7 @@ sigStatus sigSetEnabledFeatures(uint32_t low, uint32_t high)
 
 int sigInitDispatch(void)
 {
-    uint32_t word[2];
+    uint32_t word[2] = {0, 0};
     uint32_t leaf1[4];
     if (sigGetCpuFeatures(word, leaf1) != sigOk) {
         sigCpuSlot = 0;
@@ -146,13 +147,12 @@ int sigInitDispatch(void)
         sigCpuSlot = sigkSlotForFeatures(word[0], &mask);
         sigSetEnabledFeatures(mask, 0);
     }
-    const bool intel = activeProbe->cpuidSupported() && activeProbe->vendorCheck();
+    const bool intel = sigCpuidSupported() && sigCpuVendorCheck();
     return intel ? sigOk : sigWarnCpuSlot;
 }
 
-void sigTestSetCpuProbe(const sigCpuProbe* probe)
+void sigCpuFeatureWordReset(void)
 {
-    activeProbe = probe != nullptr ? probe : &sigkHostCpuProbe;
     featureWordReady = 0;
     featureWordCache = 0;
 }

@@ -1,18 +1,11 @@
-// How the dispatch slot is chosen from the processor's features, and the hooks that let tests
-// choose on injected processors. Not part of the public headers.
+// How the dispatch slot is chosen from the processor's features. Not part of the public
+// headers. The processor queries underneath (core/cpu.h) go through the hooks of
+// core/cpu_hooks.h, so tests choose slots on stand-in processors.
 #pragma once
 
 #include <cstdint>
 
 extern "C" {
-
-// The processor queries the selection rests on. The default probe asks this processor.
-struct sigCpuProbe {
-    int (*cpuidSupported)();
-    void (*cpuid)(uint32_t record[4], uint32_t leaf, uint32_t subleaf);
-    int (*osAvx)();        // cpuid leaf 1 ECX bits 27, 28 and xgetbv(0) & 6 == 6
-    int (*vendorCheck)();  // vendor string "GenuineIntel"
-};
 
 // Bits of the feature word.
 enum : uint32_t {
@@ -25,9 +18,8 @@ enum : uint32_t {
     sigFeatAvx2FmaBmi = 1u << 15,
 };
 
-// The feature word of the processor the probe describes (cpuid must exist). Pure: it only
-// asks the probe.
-uint32_t sigkBuildFeatureWord(const sigCpuProbe* probe);
+// The feature word from cpuid and xgetbv (cpuid must exist); not cached.
+uint32_t sigkBuildFeatureWord(void);
 
 // Slot for a feature word, and that slot's enabled-feature mask.
 int32_t sigkSlotForFeatures(uint32_t word, uint32_t* mask);
@@ -42,6 +34,6 @@ int sigkFeatureAllowed(int featureId);
 // The mask stored by the last sigSetEnabledFeatures ({3, 0} at load). Nothing reads it.
 extern uint32_t sigEnabledFeatures[2];
 
-// Test hooks: replace the probe (NULL restores this processor's) and forget the cached word.
-void sigTestSetCpuProbe(const sigCpuProbe* probe);
+// Test hook: forget the cached feature word, so the next query asks the processor again.
+void sigCpuFeatureWordReset(void);
 }

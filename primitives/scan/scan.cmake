@@ -1,7 +1,6 @@
 target_sources(sigprim PRIVATE
   scan/scan_dispatch.cpp
-  scan/cpu_select.cpp
-  scan/cpu_probe.cpp)
+  scan/cpu_select.cpp)
 sig_slot_sources(sigprim scan/memory16_slot.cpp)
 sig_slot_sources(sigprim scan/fir16_build_slot.cpp)
 sig_slot_sources(sigprim scan/fir16_filter_slot.cpp)

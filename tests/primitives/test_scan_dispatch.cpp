@@ -10,50 +10,51 @@
 #include <map>
 #include <vector>
 
+#include "fake_cpu.h"
 #include "scan/cpu_select.h"
 #include "sigprim.h"
 #include "slots.h"
 
 namespace {
 
-// A processor described by its cpuid leaves; the probe functions read the current one.
-struct FakeCpu {
+// A stand-in processor built from feature bits; its leaves go to the library's cpuid hooks.
+struct Processor {
+    FakeCpu fake;
     bool hasCpuid = true;
     bool osSavesAvx = false;
     bool intel = false;
-    std::map<uint32_t, std::array<uint32_t, 4>> leaves;
-    int cpuidCalls = 0;
+    std::map<uint32_t, sigCpuidRecord> leaves;
 
-    static inline FakeCpu* current = nullptr;
-    static int cpuidSupported() { return current->hasCpuid; }
-    static void cpuid(uint32_t r[4], uint32_t leaf, uint32_t)
+    Processor()
     {
-        ++current->cpuidCalls;
-        auto it = current->leaves.find(leaf);
-        for (int i = 0; i < 4; ++i)
-            r[i] = it == current->leaves.end() ? 0 : it->second[i];
-    }
-    static int osAvx() { return current->osSavesAvx; }
-    static int vendorCheck() { return current->intel; }
-    static constexpr sigCpuProbe probe{cpuidSupported, cpuid, osAvx, vendorCheck};
-
-    FakeCpu()
-    {
-        current = this;
         leaves[0] = {7, 0, 0, 0};
         leaves[0x80000000u] = {0x80000008u, 0, 0, 0};
         leaves[1] = {0x00a20f10, 0, 0, 0};
         leaves[7] = {0, 0, 0, 0};
-        sigTestSetCpuProbe(&probe);
+        sigCpuFeatureWordReset();
     }
-    ~FakeCpu()
+    ~Processor() { sigCpuFeatureWordReset(); }
+
+    // Hands the current description to the hooks.
+    void install()
     {
-        sigTestSetCpuProbe(nullptr);
-        current = nullptr;
+        if (!hasCpuid)
+            fake.noCpuid();
+        fake.osState(osSavesAvx ? 7 : 1);
+        for (auto& [leaf, r] : leaves) {
+            sigCpuidRecord rec = r;
+            if (leaf == 0) {
+                const char* name = intel ? "GenuineIntel" : "AuthenticAMD";
+                std::memcpy(&rec.ebx, name, 4);
+                std::memcpy(&rec.edx, name + 4, 4);
+                std::memcpy(&rec.ecx, name + 8, 4);
+            }
+            fake.leaf(leaf, 0, rec);
+        }
     }
-    void ecx1(int bit) { leaves[1][2] |= 1u << bit; }
-    void edx1(int bit) { leaves[1][3] |= 1u << bit; }
-    void ebx7(int bit) { leaves[7][1] |= 1u << bit; }
+    void ecx1(int bit) { leaves[1].ecx |= 1u << bit; }
+    void edx1(int bit) { leaves[1].edx |= 1u << bit; }
+    void ebx7(int bit) { leaves[7].ebx |= 1u << bit; }
     void sse2() { edx1(23), edx1(25), edx1(26); }
     void avxWithOs() { ecx1(27), ecx1(28), osSavesAvx = true; }
     void avx2FmaBmi() { ecx1(12), ebx7(5), ebx7(3), ebx7(8); }
@@ -86,9 +87,11 @@ uint32_t featureWord()
 
 TEST(SlotSelection, WithoutCpuidThePlainSlotAndAWarning)
 {
-    FakeCpu cpu;
+    Processor cpu;
     cpu.hasCpuid = false;
     cpu.sse2();
+    cpu.install();
+    FakeCpu::calls() = 0;
     uint32_t w[2] = {7, 7}, rec[4] = {};
     EXPECT_EQ(sigGetCpuFeatures(w, rec), sigWarnNoCpuInfo);
     EXPECT_EQ(w[0], 7u) << "nothing written without cpuid";
@@ -97,45 +100,46 @@ TEST(SlotSelection, WithoutCpuidThePlainSlotAndAWarning)
     EXPECT_EQ(s.slot, 0);
     EXPECT_EQ(s.mask, 3u);
     EXPECT_EQ(s.result, sigWarnCpuSlot);
-    EXPECT_EQ(cpu.cpuidCalls, 0);
+    EXPECT_EQ(FakeCpu::calls(), 0);
 }
 
 TEST(SlotSelection, TruthTableOfInjectedProcessors)
 {
     struct Case {
         const char* what;
-        void (*setup)(FakeCpu&);
+        void (*setup)(Processor&);
         int32_t slot;
         int result;
     };
     const Case cases[] = {
         {"another vendor with AVX2, FMA, BMI1, BMI2",
-         [](FakeCpu& c) { c.sse2(), c.ecx1(9), c.ecx1(22), c.ecx1(19), c.avxWithOs(), c.avx2FmaBmi(); },
+         [](Processor& c) { c.sse2(), c.ecx1(9), c.ecx1(22), c.ecx1(19), c.avxWithOs(), c.avx2FmaBmi(); },
          6, sigWarnCpuSlot},
         {"Intel with AVX2, FMA, BMI1, BMI2",
-         [](FakeCpu& c) { c.intel = true, c.sse2(), c.ecx1(19), c.avxWithOs(), c.avx2FmaBmi(); },
+         [](Processor& c) { c.intel = true, c.sse2(), c.ecx1(19), c.avxWithOs(), c.avx2FmaBmi(); },
          6, sigOk},
         {"AVX2 without BMI2",
-         [](FakeCpu& c) { c.intel = true, c.sse2(), c.avxWithOs(), c.avx2FmaBmi(), c.leaves[7][1] &= ~(1u << 8); },
+         [](Processor& c) { c.intel = true, c.sse2(), c.avxWithOs(), c.avx2FmaBmi(), c.leaves[7].ebx &= ~(1u << 8); },
          5, sigOk},
         {"AVX2 bits but leaf 7 beyond the highest leaf",
-         [](FakeCpu& c) { c.sse2(), c.avxWithOs(), c.avx2FmaBmi(), c.leaves[0][0] = 6; },
+         [](Processor& c) { c.sse2(), c.avxWithOs(), c.avx2FmaBmi(), c.leaves[0].eax = 6; },
          5, sigWarnCpuSlot},
         {"AVX that the system does not save, with SSE4.1",
-         [](FakeCpu& c) { c.sse2(), c.ecx1(19), c.ecx1(27), c.ecx1(28), c.avx2FmaBmi(); },
+         [](Processor& c) { c.sse2(), c.ecx1(19), c.ecx1(27), c.ecx1(28), c.avx2FmaBmi(); },
          4, sigWarnCpuSlot},
         {"AVX without OSXSAVE (xgetbv never asked)",
-         [](FakeCpu& c) { c.sse2(), c.ecx1(28), c.osSavesAvx = true; },
+         [](Processor& c) { c.sse2(), c.ecx1(28), c.osSavesAvx = true; },
          1, sigWarnCpuSlot},
-        {"SSSE3 with MOVBE", [](FakeCpu& c) { c.sse2(), c.ecx1(9), c.ecx1(22); }, 3, sigWarnCpuSlot},
-        {"SSSE3 alone", [](FakeCpu& c) { c.sse2(), c.ecx1(9); }, 2, sigWarnCpuSlot},
-        {"MOVBE without SSSE3", [](FakeCpu& c) { c.sse2(), c.ecx1(22); }, 1, sigWarnCpuSlot},
-        {"MOVBE without SSSE3 or SSE2", [](FakeCpu& c) { c.ecx1(22); }, 0, sigWarnCpuSlot},
-        {"nothing at all, Intel", [](FakeCpu& c) { c.intel = true; }, 0, sigOk},
+        {"SSSE3 with MOVBE", [](Processor& c) { c.sse2(), c.ecx1(9), c.ecx1(22); }, 3, sigWarnCpuSlot},
+        {"SSSE3 alone", [](Processor& c) { c.sse2(), c.ecx1(9); }, 2, sigWarnCpuSlot},
+        {"MOVBE without SSSE3", [](Processor& c) { c.sse2(), c.ecx1(22); }, 1, sigWarnCpuSlot},
+        {"MOVBE without SSSE3 or SSE2", [](Processor& c) { c.ecx1(22); }, 0, sigWarnCpuSlot},
+        {"nothing at all, Intel", [](Processor& c) { c.intel = true; }, 0, sigOk},
     };
     for (const Case& k : cases) {
-        FakeCpu cpu;
+        Processor cpu;
         k.setup(cpu);
+        cpu.install();
         const uint32_t word = featureWord();
         uint32_t expectMask = 0;
         EXPECT_EQ(sigkSlotForFeatures(word, &expectMask), k.slot) << k.what;
@@ -148,11 +152,12 @@ TEST(SlotSelection, TruthTableOfInjectedProcessors)
 
 TEST(SlotSelection, EnabledMaskKeepsOnlyTheSlotsFeatures)
 {
-    FakeCpu cpu;
+    Processor cpu;
     cpu.sse2(), cpu.ecx1(0), cpu.ecx1(9), cpu.ecx1(22), cpu.ecx1(19), cpu.ecx1(20), cpu.ecx1(25),
         cpu.ecx1(1), cpu.ecx1(30), cpu.ecx1(29);
     cpu.ebx7(19), cpu.ebx7(18);
     cpu.leaves[0x80000001u] = {0, 0, 1u << 8, 0};
+    cpu.install();
     const uint32_t word = featureWord();
     EXPECT_EQ(word, 0x76cffu) << "every bit but AVX (8, 9), bit 12 and the AVX2 group (15)";
     const Selected s = select();
@@ -162,32 +167,35 @@ TEST(SlotSelection, EnabledMaskKeepsOnlyTheSlotsFeatures)
 
 TEST(SlotSelection, FamilyBBitsAndExtendedLeafLimit)
 {
-    FakeCpu cpu;
-    cpu.leaves[1][0] = 0xb10;
+    Processor cpu;
+    cpu.leaves[1].eax = 0xb10;
     cpu.leaves[0x20000001u] = {0, 0, 0, 2};
     cpu.leaves[0x80000001u] = {0, 0, 1u << 8, 0};
-    cpu.leaves[0x80000000u][0] = 0x80000000u;  // 0x80000001 beyond the highest extended leaf
+    cpu.leaves[0x80000000u].eax = 0x80000000u;  // 0x80000001 beyond the highest extended leaf
+    cpu.install();
     EXPECT_EQ(featureWord(), (1u << 12) | (1u << 31));
 }
 
 TEST(SlotSelection, FeatureWordIsBuiltOnce)
 {
-    FakeCpu cpu;
+    Processor cpu;
     cpu.sse2();
+    cpu.install();
     const uint32_t first = featureWord();
-    const int calls = cpu.cpuidCalls;
+    const int calls = FakeCpu::calls();
     cpu.ecx1(9);  // a later change is not seen: the word is cached
+    cpu.install();
     EXPECT_EQ(featureWord(), first);
     uint32_t w[2];
     EXPECT_EQ(sigkCpuFeatureWord(w), 1);
-    EXPECT_EQ(cpu.cpuidCalls, calls);
+    EXPECT_EQ(FakeCpu::calls(), calls);
     uint32_t rec[4];
     EXPECT_EQ(sigGetCpuFeatures(nullptr, rec), sigErrNull);
 }
 
 TEST(SlotSelection, ThisProcessor)
 {
-    sigTestSetCpuProbe(nullptr);
+    sigCpuFeatureWordReset();
     unsigned a, b, c, d;
     ASSERT_TRUE(__get_cpuid(1, &a, &b, &c, &d));
     uint32_t w[2], rec[4];
