@@ -1,6 +1,8 @@
 target_sources(sigprim PRIVATE
   core/aligned_alloc.cpp
-  core/core_dispatch.cpp)
+  core/core_dispatch.cpp
+  core/cpu.cpp
+  core/cache_tables.cpp)
 sig_slot_sources(sigprim
   core/alloc_slot.cpp)
 sig_slot_sources(sigprim
