@@ -1,1 +1,261 @@
+// SCH information and System Information messages built here from TS 44.018 / TS 24.008
+// layouts (decimal digits in, BCD nibbles out) into the decoder's SiArea.
 #include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "backend/freq_list.h"
+#include "backend/system_info.h"
+
+namespace {
+
+using Block = std::array<uint8_t, 23>;
+
+struct Lai {
+    int mcc; // three decimal digits
+    int mnc; // two or three decimal digits
+    bool mnc3;
+    int lac;
+};
+
+// TS 24.008 10.5.1.3: MCC2|MCC1, MNC3|MCC3, MNC2|MNC1, LAC high, LAC low; a two-digit MNC has
+// the filler F as its third digit.
+std::array<uint8_t, 5> encodeLai(const Lai& l)
+{
+    int m1 = l.mcc / 100, m2 = l.mcc / 10 % 10, m3 = l.mcc % 10;
+    int n1, n2, n3;
+    if (l.mnc3) {
+        n1 = l.mnc / 100, n2 = l.mnc / 10 % 10, n3 = l.mnc % 10;
+    } else {
+        n1 = l.mnc / 10, n2 = l.mnc % 10, n3 = 0xF;
+    }
+    return {static_cast<uint8_t>(m2 << 4 | m1), static_cast<uint8_t>(n3 << 4 | m3),
+            static_cast<uint8_t>(n2 << 4 | n1), static_cast<uint8_t>(l.lac >> 8),
+            static_cast<uint8_t>(l.lac & 0xFF)};
+}
+
+uint16_t bcd(int d1, int d2, int d3)
+{
+    return static_cast<uint16_t>(d1 << 8 | d2 << 4 | d3);
+}
+uint16_t mccBcd(const Lai& l)
+{
+    return bcd(l.mcc / 100, l.mcc / 10 % 10, l.mcc % 10);
+}
+uint16_t mncBcd(const Lai& l)
+{
+    return l.mnc3 ? bcd(l.mnc / 100, l.mnc / 10 % 10, l.mnc % 10)
+                  : bcd(l.mnc / 10, l.mnc % 10, 0xF);
+}
+
+// A BCCH block: L2 pseudo length, protocol discriminator octet, message type, body, then the
+// 0x2B filler.
+Block message(uint8_t type, const std::vector<uint8_t>& body, uint8_t pd = 0x06)
+{
+    Block b;
+    b.fill(0x2B);
+    b[0] = static_cast<uint8_t>((2 + body.size()) << 2 | 1);
+    b[1] = pd;
+    b[2] = type;
+    std::copy(body.begin(), body.end(), b.begin() + 3);
+    return b;
+}
+
+// SI3 (9.1.35): cell identity, LAI, control channel description, cell options, cell
+// selection and RACH control parameters, rest octets.
+Block si3(int ci, const Lai& l)
+{
+    std::vector<uint8_t> body = {static_cast<uint8_t>(ci >> 8), static_cast<uint8_t>(ci)};
+    auto lai = encodeLai(l);
+    body.insert(body.end(), lai.begin(), lai.end());
+    body.insert(body.end(), {0x49, 0x03, 0x00, 0x28, 0x0F, 0x48, 0xB8, 0x00, 0x00});
+    return message(0x1B, body);
+}
+
+// SI4 (9.1.36): LAI, cell selection parameters, RACH control parameters, rest octets.
+Block si4(const Lai& l)
+{
+    auto lai = encodeLai(l);
+    std::vector<uint8_t> body(lai.begin(), lai.end());
+    body.insert(body.end(), {0x0F, 0x48, 0xB8, 0x00, 0x00});
+    return message(0x1C, body);
+}
+
+// SI1 (9.1.31): cell channel description, RACH control parameters, one rest octet.
+Block si1(const std::array<uint8_t, 16>& desc, uint8_t rest)
+{
+    std::vector<uint8_t> body(desc.begin(), desc.end());
+    body.insert(body.end(), {0xB8, 0x00, 0x00, rest});
+    return message(0x19, body);
+}
+
+std::array<uint8_t, 16> bitMap0(std::initializer_list<int> arfcns)
+{
+    std::array<uint8_t, 16> d{};
+    for (int a : arfcns)
+        d[15 - (a - 1) / 8] |= static_cast<uint8_t>(1 << ((a - 1) % 8));
+    return d;
+}
+
+bool mapHas(const SiArea& a, int arfcn)
+{
+    int bit = (arfcn + 1023) % 1024;
+    return a.arfcnMap[bit / 8] & (1 << (bit % 8));
+}
+
+TEST(Sch, FieldsAndRanges)
+{
+    // bsic 63, t1 2047, t2 25, T3' 4.
+    const uint8_t max[4] = {0xFF, 0xFF, 0xE6, 0xFE}; // bits above bit 1 of octet 3: parity
+    SchInfo info{};
+    ASSERT_TRUE(parseSch(max, &info));
+    EXPECT_EQ(63, info.bsic);
+    EXPECT_EQ(2047, info.t1);
+    EXPECT_EQ(25, info.t2);
+    EXPECT_EQ(41, info.t3);
+    const uint8_t zero[4] = {0, 0, 0, 0};
+    ASSERT_TRUE(parseSch(zero, &info));
+    EXPECT_EQ(1, info.t3);
+    // T3' 5..7 and T2 26..31 are no frame numbers.
+    for (int t3p = 5; t3p <= 7; ++t3p) {
+        const uint8_t o[4] = {0, 0, static_cast<uint8_t>(t3p >> 1), static_cast<uint8_t>(t3p & 1)};
+        EXPECT_FALSE(parseSch(o, &info)) << "T3' " << t3p;
+    }
+    for (int t2 = 26; t2 <= 31; ++t2) {
+        const uint8_t o[4] = {0, 0, static_cast<uint8_t>(t2 << 2), 0};
+        EXPECT_FALSE(parseSch(o, &info)) << "T2 " << t2;
+    }
+}
+
+TEST(Rr, DiscriminatorAndTypeDecideAcceptance)
+{
+    SiArea area{};
+    Lai l{262, 1, false, 0x1234};
+    Block b = si3(0x0102, l);
+    b[1] = 0x16; // skip indicator 1 is not examined
+    EXPECT_TRUE(parseRr(b.data(), &area));
+    EXPECT_EQ(1, area.ciValid);
+
+    SiArea before = area;
+    Block other = si4({901, 70, false, 1});
+    other[1] = 0x05; // mobility management
+    EXPECT_FALSE(parseRr(other.data(), &area));
+    EXPECT_EQ(0, std::memcmp(&before, &area, sizeof area));
+
+    Block si2 = message(0x1A, std::vector<uint8_t>(20, 0xFF));
+    EXPECT_TRUE(parseRr(si2.data(), &area));
+    EXPECT_EQ(0, std::memcmp(&before, &area, sizeof area));
+    Block unknown = message(0x08, std::vector<uint8_t>(20, 0xFF));
+    EXPECT_FALSE(parseRr(unknown.data(), &area));
+    EXPECT_EQ(0, std::memcmp(&before, &area, sizeof area));
+}
+
+TEST(Rr, Si3GivesCellAndLocationAreaInBcd)
+{
+    struct Case {
+        int ci;
+        Lai lai;
+    } cases[] = {{0x0102, {262, 1, false, 0x1234}},
+                 {0xFFFF, {310, 410, true, 0xFFFE}},
+                 {0, {1, 0, false, 0}},
+                 {54321, {999, 99, false, 1}},
+                 {7, {724, 5, true, 0x8000}}};
+    for (const auto& c : cases) {
+        SiArea area{};
+        ASSERT_TRUE(parseRr(si3(c.ci, c.lai).data(), &area));
+        EXPECT_EQ(1, area.ciValid);
+        EXPECT_EQ(1, area.laiValid);
+        EXPECT_EQ(c.ci, area.ci);
+        EXPECT_EQ(mccBcd(c.lai), area.mcc);
+        EXPECT_EQ(mncBcd(c.lai), area.mnc);
+        EXPECT_EQ(c.lai.lac, area.lac);
+        EXPECT_EQ(0, area.si1Valid);
+    }
+    SiArea area{};
+    parseRr(si3(1, {262, 1, false, 0x1234}).data(), &area);
+    EXPECT_EQ(0x262, area.mcc);
+    EXPECT_EQ(0x01F, area.mnc);
+}
+
+TEST(Rr, LaterMessagesOverwriteAndSi6CarriesTheCellToo)
+{
+    SiArea area{};
+    Lai a{262, 1, false, 0x1111}, b{208, 10, false, 0x2222}, c{310, 260, true, 0x3333};
+    parseRr(si4(a).data(), &area);
+    EXPECT_EQ(1, area.laiValid);
+    EXPECT_EQ(0, area.ciValid);
+    EXPECT_EQ(0x1111, area.lac);
+    parseRr(si3(0xABCD, b).data(), &area);
+    EXPECT_EQ(0xABCD, area.ci);
+    EXPECT_EQ(mncBcd(b), area.mnc);
+    parseRr(si4(c).data(), &area); // the LAI changes, the cell identity stays
+    EXPECT_EQ(0xABCD, area.ci);
+    EXPECT_EQ(mccBcd(c), area.mcc);
+    EXPECT_EQ(mncBcd(c), area.mnc);
+    EXPECT_EQ(0x3333, area.lac);
+    Block si6 = si3(0x4242, a);
+    si6[2] = 0x1E;
+    EXPECT_TRUE(parseRr(si6.data(), &area));
+    EXPECT_EQ(0x4242, area.ci);
+    EXPECT_EQ(0x1111, area.lac);
+}
+
+TEST(Rr, Si1ListsAccumulateAndTheBandFlagIsTheRawBit)
+{
+    SiArea area{};
+    ASSERT_TRUE(parseRr(si1(bitMap0({1, 10, 124}), 0x2B).data(), &area));
+    EXPECT_EQ(1, area.si1Valid);
+    EXPECT_EQ(0, area.bandFlag);
+    ASSERT_TRUE(parseRr(si1(bitMap0({20, 10}), 0x40).data(), &area));
+    EXPECT_EQ(1, area.bandFlag);
+    int count = 0;
+    for (int n = 0; n < 1024; ++n)
+        count += mapHas(area, n);
+    EXPECT_EQ(4, count);
+    for (int n : {1, 10, 20, 124})
+        EXPECT_TRUE(mapHas(area, n)) << n;
+    // Rest octet: without NCH position bit 7 is the flag, with it bit 2.
+    const std::pair<uint8_t, int> rest[] = {{0x40, 1}, {0x82, 1}, {0x02, 0}, {0x2B, 0}, {0xC0, 0}};
+    for (auto [octet, flag] : rest) {
+        parseRr(si1(bitMap0({}), octet).data(), &area);
+        EXPECT_EQ(flag, area.bandFlag) << "rest octet " << int(octet);
+    }
+}
+
+TEST(ReadBits, FieldsAcrossOctetBoundaries)
+{
+    const uint8_t data[] = {0xA5, 0x3C, 0xFF, 0x01};
+    const uint8_t widths[] = {3, 7, 1, 16, 5};
+    uint16_t f[5];
+    int remaining = 8;
+    const uint8_t* p = data;
+    readBits(f, 5, widths, &remaining, &p);
+    // 101 0010 1001 1 1100 1111 1111 0000 0000 1 -> 5, 0x29 (0101001), 1 ...
+    EXPECT_EQ(0b101, f[0]);
+    EXPECT_EQ(0b0010100, f[1]);
+    EXPECT_EQ(1, f[2]);
+    EXPECT_EQ(0b1110011111111000, f[3]);
+    EXPECT_EQ(0b00001, f[4]);
+    EXPECT_EQ(data + 4, p); // the last octet is used up: the pointer has moved on
+    EXPECT_EQ(8, remaining);
+
+    // Starting with nothing left in the first octet begins at the next one.
+    remaining = 0;
+    p = data;
+    const uint8_t w8[] = {8};
+    readBits(f, 1, w8, &remaining, &p);
+    EXPECT_EQ(0x3C, f[0]);
+    // Starting inside an octet takes its low bits first.
+    remaining = 3;
+    p = data;
+    const uint8_t w5[] = {5};
+    readBits(f, 1, w5, &remaining, &p);
+    EXPECT_EQ(0b10100, f[0]); // 101 from 0xA5, then 00 from 0x3C
+    EXPECT_EQ(6, remaining);
+    EXPECT_EQ(data + 1, p);
+}
+
+} // namespace

@@ -1,0 +1,180 @@
+// Channel decoding pieces on their own: the collector's block bookkeeping, the Viterbi
+// decoder's conventions (ties, traceback from state 0) and the parity checks' edge cases.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "backend/channel_decoding.h"
+
+namespace {
+
+// The GSM convolutional code straight from its generators, for inputs without a tail.
+std::vector<float> encodeToSoft(const std::vector<uint8_t>& u)
+{
+    std::vector<float> c;
+    auto bit = [&](int k) { return k >= 0 ? u[k] : 0; };
+    for (int k = 0; k < static_cast<int>(u.size()); ++k) {
+        int c0 = bit(k) ^ bit(k - 3) ^ bit(k - 4);
+        int c1 = bit(k) ^ bit(k - 1) ^ bit(k - 3) ^ bit(k - 4);
+        c.push_back(c0 ? 1.0f : -1.0f);
+        c.push_back(c1 ? 1.0f : -1.0f);
+    }
+    return c;
+}
+
+TEST(Collector, BcchBlockCompletesOnlyWithItsFourthBurstAndLeavesTheAreaClear)
+{
+    DeintArea area{};
+    BurstHead ctx{kindBcch, 0, 0};
+    float coded[kBcchCodedBits];
+    std::vector<float> first(kBcchBurstBits, 1.0f), second(kBcchBurstBits, 2.0f);
+    // Block A loses its T3 = 5 burst: nothing completes.
+    for (int t3 = 2; t3 <= 4; ++t3) {
+        ctx.frameNo = static_cast<uint16_t>(t3);
+        EXPECT_FALSE(collectBits(first.data(), &area, &ctx, coded));
+    }
+    // Block B overwrites A's bursts as they come and completes with its own four.
+    for (int t3 = 2; t3 <= 5; ++t3) {
+        ctx.frameNo = static_cast<uint16_t>(t3);
+        EXPECT_EQ(t3 == 5, collectBits(second.data(), &area, &ctx, coded));
+    }
+    EXPECT_TRUE(std::all_of(coded, coded + kBcchCodedBits, [](float v) { return v == 2.0f; }));
+    for (auto& slot : area.slot)
+        EXPECT_TRUE(std::all_of(slot, slot + kBcchBurstBits, [](float v) { return v == 0.0f; }));
+}
+
+TEST(Collector, OtherKindsAndFramesStoreNothing)
+{
+    DeintArea area{};
+    std::vector<float> soft(kBcchBurstBits, 3.0f);
+    float coded[kBcchCodedBits] = {};
+    BurstHead fcch{kindFcch, 0, 2}, late{kindBcch, 0, 6}, early{kindBcch, 0, 1};
+    EXPECT_FALSE(collectBits(soft.data(), &area, &fcch, coded));
+    EXPECT_FALSE(collectBits(soft.data(), &area, &late, coded));
+    EXPECT_FALSE(collectBits(soft.data(), &area, &early, coded));
+    for (auto& slot : area.slot)
+        EXPECT_TRUE(std::all_of(slot, slot + kBcchBurstBits, [](float v) { return v == 0.0f; }));
+    EXPECT_TRUE(std::all_of(coded, coded + kBcchCodedBits, [](float v) { return v == 0.0f; }));
+
+    BurstHead sch{kindSch, 0, 1};
+    std::vector<float> schSoft(kSchCodedBits);
+    for (int i = 0; i < kSchCodedBits; ++i)
+        schSoft[i] = static_cast<float>(i);
+    ASSERT_TRUE(collectBits(schSoft.data(), &area, &sch, coded));
+    EXPECT_TRUE(std::equal(schSoft.begin(), schSoft.end(), coded));
+}
+
+TEST(Viterbi, EqualMetricsKeepThePredecessorWithOldestBitZero)
+{
+    TrellisStep from{}, to{};
+    const float branch[4] = {0, 0, 0, 0};
+    convTrellis(&from, branch, &to);
+    for (int s = 0; s < 16; ++s)
+        EXPECT_EQ(s >> 1, to.pred[s]) << "state " << s;
+    // A strictly better path through the upper predecessor wins.
+    for (int s = 8; s < 16; ++s)
+        from.metric[s] = 1e-3f;
+    convTrellis(&from, branch, &to);
+    for (int s = 0; s < 16; ++s)
+        EXPECT_EQ((s >> 1) + 8, to.pred[s]) << "state " << s;
+}
+
+TEST(Viterbi, TracebackStartsInStateZeroWhateverTheBestMetric)
+{
+    // An all-ones input without tail ends in state 15, yet the decoder must end in state 0:
+    // it keeps the ones and forces the last four bits to 0.
+    std::vector<uint8_t> u(kBcchDecodedBits, 1);
+    auto coded = encodeToSoft(u);
+    BurstHead ctx{kindBcch, 0, 5};
+    uint8_t bits[kMaxDecodedBits];
+    float metric = viterbiDecode(coded.data(), &ctx, bits);
+    EXPECT_LT(metric, static_cast<float>(coded.size())); // not the perfect all-ones path
+    for (int k = kBcchDecodedBits - 4; k < kBcchDecodedBits; ++k)
+        EXPECT_EQ(0, bits[k]) << "bit " << k;
+    EXPECT_TRUE(std::all_of(bits, bits + kBcchDecodedBits - 8, [](uint8_t b) { return b == 1; }));
+}
+
+TEST(Viterbi, SchDecodesThirtyNineBitsAndClearsTheRest)
+{
+    std::vector<uint8_t> u(kSchDecodedBits, 0);
+    for (int k = 0; k < kSchDecodedBits - 4; ++k)
+        u[k] = static_cast<uint8_t>((k * 7 + 3) % 5 < 2);
+    auto coded = encodeToSoft(u);
+    BurstHead ctx{kindSch, 0, 1};
+    uint8_t bits[kMaxDecodedBits];
+    std::fill(bits, bits + kMaxDecodedBits, 0xAA);
+    EXPECT_FLOAT_EQ(static_cast<float>(kSchCodedBits), viterbiDecode(coded.data(), &ctx, bits));
+    EXPECT_TRUE(std::equal(u.begin(), u.end(), bits));
+    EXPECT_TRUE(std::all_of(bits + kSchDecodedBits, bits + kMaxDecodedBits,
+                            [](uint8_t b) { return b == 0; }));
+}
+
+// An all-zero information word is sent with all-ones parity (the remainder inverted), and a
+// single wrong bit anywhere in the covered bits is always caught.
+void checkZeroWordAndSingleErrors(BurstHead ctx, int infoBits, int parityBits)
+{
+    std::vector<uint8_t> bits(kMaxDecodedBits, 0);
+    std::fill(bits.begin() + infoBits, bits.begin() + infoBits + parityBits, 1);
+    EXPECT_TRUE(checkParity(&ctx, bits.data()));
+    for (int i = 0; i < infoBits + parityBits; ++i) {
+        bits[i] ^= 1;
+        EXPECT_FALSE(checkParity(&ctx, bits.data())) << "bit " << i;
+        bits[i] ^= 1;
+    }
+    // The tail takes no part.
+    for (int i = infoBits + parityBits; i < infoBits + parityBits + 4; ++i)
+        bits[i] = 1;
+    EXPECT_TRUE(checkParity(&ctx, bits.data()));
+    // All-zero parity is not a code word.
+    std::fill(bits.begin() + infoBits, bits.begin() + infoBits + parityBits, 0);
+    EXPECT_FALSE(checkParity(&ctx, bits.data()));
+}
+
+TEST(Parity, SchCyclicCode)
+{
+    checkZeroWordAndSingleErrors({kindSch, 0, 1}, 25, 10);
+}
+
+TEST(Parity, BcchFireCode)
+{
+    checkZeroWordAndSingleErrors({kindBcch, 0, 5}, 184, 40);
+}
+
+TEST(Parity, FireCodeCatchesEveryErrorBurstUpToFortyBits)
+{
+    // Burst errors of length up to the parity length are always detected by a cyclic code.
+    std::vector<uint8_t> bits(kMaxDecodedBits, 0);
+    std::fill(bits.begin() + 184, bits.begin() + 224, 1);
+    BurstHead ctx{kindBcch, 0, 5};
+    for (int len = 2; len <= 40; len += 3)
+        for (int start = 0; start + len <= 224; start += 17) {
+            auto bad = bits;
+            bad[start] ^= 1;
+            bad[start + len - 1] ^= 1;
+            for (int i = start + 1; i < start + len - 1; i += 2)
+                bad[i] ^= 1;
+            EXPECT_FALSE(checkParity(&ctx, bad.data())) << start << "+" << len;
+        }
+}
+
+TEST(Packing, LeastSignificantBitFirst)
+{
+    uint8_t bits[kMaxDecodedBits] = {};
+    bits[0] = 1;                    // octet 0, value 1
+    bits[7] = 1;                    // octet 0, value 0x80
+    bits[8 + 1] = 1;                // octet 1, value 2
+    bits[8 * 22 + 4] = 1;           // last octet, value 0x10
+    bits[kBcchDecodedBits - 1] = 1; // beyond the 23 octets: ignored
+    uint8_t octets[kBlockOctets + 1];
+    octets[kBlockOctets] = 0x5A;
+    packOctets(bits, octets);
+    EXPECT_EQ(0x81, octets[0]);
+    EXPECT_EQ(0x02, octets[1]);
+    EXPECT_EQ(0x10, octets[22]);
+    EXPECT_EQ(0x5A, octets[kBlockOctets]);
+    for (int o = 2; o < 22; ++o)
+        EXPECT_EQ(0, octets[o]);
+}
+
+} // namespace
