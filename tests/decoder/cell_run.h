@@ -7,6 +7,7 @@
 
 #include "corvane.h"
 #include "gsmsiggen.h"
+#include "sigprim.h"
 
 namespace cell_run {
 
