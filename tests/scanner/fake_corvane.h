@@ -3,6 +3,8 @@
 
 #include <dlfcn.h>
 
+#include <stdexcept>
+
 #include "corvane.h"
 
 struct FakeCorvane {
@@ -10,7 +12,12 @@ struct FakeCorvane {
         int creates, resets, pushes, destroys;
     };
 
-    FakeCorvane() { lib = dlopen("libcorvane.so", RTLD_NOW); }
+    FakeCorvane()
+    {
+        lib = dlopen("libcorvane.so", RTLD_NOW);
+        if (lib == nullptr || dlsym(lib, "fakeCorvaneSet") == nullptr)
+            throw std::runtime_error("the stand-in libcorvane.so is not first on LD_LIBRARY_PATH");
+    }
     ~FakeCorvane()
     {
         if (lib)

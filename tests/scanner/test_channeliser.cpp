@@ -30,7 +30,7 @@ TEST(CicDec, FullScaleConstantPassesAtUnityGain)
     const int n = 400;
     CicDec cic(6, n);
     std::vector<cs16> in(size_t(6 * n), cs16{32767, 32767});
-    std::vector<cs16> out(size_t(n));
+    std::vector<cs16> out(static_cast<size_t>(n));
     cic.proc(out.data(), n, in.data());
     // Once the six stages and the 36 taps have filled: 32766 through the CIC, then the FIR's
     // DC gain of 32582 / 32768 with rounding.
@@ -57,7 +57,7 @@ double toneGainDb(double hz)
         double ph = 2 * M_PI * hz * double(k) / 2.4e6;
         in[k] = cs16{int16_t(std::lround(1000 * std::cos(ph))), int16_t(std::lround(1000 * std::sin(ph)))};
     }
-    std::vector<cs16> out(size_t(n));
+    std::vector<cs16> out(static_cast<size_t>(n));
     cic.proc(out.data(), n, in.data());
     double p = 0;
     for (int i = 200; i < n; ++i)
@@ -124,8 +124,9 @@ TEST(FrcRsmp, ToneKeepsFrequencyAndAmplitudeAcrossBlocks)
     const double step = 2 * M_PI * f / 541666.6875;
     for (size_t i = 40; i + 1 < out.size(); ++i) {
         std::complex<double> a(out[i].re, out[i].im), b(out[i + 1].re, out[i + 1].im);
-        ASSERT_NEAR(std::abs(a), 1.0, 0.01) << i;
-        ASSERT_NEAR(std::arg(b / a), step, 0.01) << i;
+        ASSERT_NEAR(std::abs(a), 1.0, 0.035) << i;   // passband within 0.3 dB
+        // The 16-phase bank places each output within 1/32 input sample of its ideal time.
+        ASSERT_NEAR(std::arg(b / a), step, 2 * 2 * M_PI * f / 400000.0 / 32 + 1e-3) << i;
     }
 }
 

@@ -35,7 +35,7 @@ TEST_P(MixFftSlots, MatchesADoublePrecisionDft)
     for (int n : {384, 48}) {
         MixFft fft(n);
         ASSERT_EQ(fft.size(), n);
-        std::vector<cf32> x(size_t(n));
+        std::vector<cf32> x(static_cast<size_t>(n));
         for (auto& v : x)
             v = cf32{g(rng), g(rng)};
         auto ref = dft(x);

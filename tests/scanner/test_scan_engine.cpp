@@ -143,7 +143,7 @@ TEST_F(Engine, DecodedCellsMarkTheirChannelsAndTheirLists)
     DecResBlock block{};
     block.firstChan = 40;
     DecRes& cell = block.res[9];   // channel 49 = ARFCN 0
-    cell = DecRes{1, 99, 250, 1234, 5678, 4, {1024, 49 - 40 + 975 + 9, 600, 10}};
+    cell = DecRes{1, 99, 250, 1234, 5678, 3, {1024, 600, 10}};
     eng.storeRes(block);
     const ChanRes* r = eng.chanRes();
     EXPECT_EQ(r[49].type, 1) << "own channel keeps BCCH+TCH though listed as ARFCN 1024";

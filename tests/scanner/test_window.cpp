@@ -113,12 +113,12 @@ TEST(Graph, ScaleFollowsTheWidgetSize)
     EXPECT_EQ(g.axisLabel(165), "116");
     g.setHorUnit(1);
     EXPECT_EQ(g.axisLabel(5), "926.2");
-    g.setBand(1);
-    EXPECT_EQ(g.chanTick(), 20);
-    EXPECT_EQ(g.chanTickOff(), 8);
     QRect bar = g.barRect(0, -20.0f);
     EXPECT_EQ(bar.width(), 3);
     EXPECT_EQ(g.barRect(0, -110.0f).height(), int(7.5f * 1) + 2);
+    g.setBand(1);
+    EXPECT_EQ(g.chanTick(), 20);
+    EXPECT_EQ(g.chanTickOff(), 8);
 }
 
 TEST(Graph, ArfcnToMhzCoversBothBands)
