@@ -1,0 +1,2 @@
+#define SIG_LIST "fft/fft_list.h"
+#include "core/dispatch_gen.h"

@@ -1,0 +1,117 @@
+// The FFT's internal kernels, declared inside the including slot's namespace (compile through
+// sig_slot_sources). Kernels check nothing unless stated; they read a record that the same
+// slot's planner built (fft/fft_spec.h).
+//
+// Bit-reversed working order: every butterfly kernel takes its input already permuted by a
+// bit-reversal kernel and leaves natural order; the small-order kernels take natural order.
+#pragma once
+
+#include "core/slot.h"
+#include "fft/fft_spec.h"
+#include "sigprim.h"
+
+namespace sig::SIG_NS {
+
+// ---- Tables and planning (every slot builds its own layout) ------------------------------------
+// Each builder writes one table at dst and returns the first 64-byte boundary after it.
+float* sigkFftSineTable_cf32(int32_t order, float* dst);
+void* sigkFftTwiddleTable_cf32(int32_t order, const float* sine, int32_t sineOrder, void* dst);
+int32_t* sigkFftBitRevSwapTable_cf32(int32_t order, int32_t* dst);   // swap list (slot 0 format)
+int32_t* sigkFftBitRevTable_cf32(int32_t order, int32_t* dst);       // index table (slots 1-6)
+int32_t* sigkFftBitRevTableLarge_cf32(int32_t order, int32_t b, int32_t* dst);
+
+// The planner and size query of this slot's own table layout. The dispatch entries of a vector
+// slot call these once its transform kernels exist; until then they run the plain layout.
+sigStatus sigkFftGetSizeOwn_cf32(int32_t order, int32_t flag, int32_t hint, int32_t* specSize,
+                                 int32_t* initBufSize, int32_t* workBufSize);
+sigStatus sigkFftInitOwn_cf32(sigFftSpec_cf32** spec, int32_t order, int32_t flag, int32_t hint,
+                              uint8_t* specMem, uint8_t* initBuf);
+
+// ---- Bit reversal ------------------------------------------------------------------------------
+// dst[r(x)] = src[x] (copy, src != dst) or the exchange of x and r(x) (in place) for the n values,
+// r the log2(n)-bit reversal. Slot 0 reads the swap list, slots 1-6 the index table.
+void sigkBitRevCopy_cf32(const cf32* src, cf32* dst, int32_t n, const int32_t* table);
+void sigkBitRevInPlace_cf32(cf32* data, int32_t n, const int32_t* table);
+#if SIG_SLOT >= 1
+// In place by a swap list (the tile table of the large orders).
+void sigkBitRevPairs_cf32(cf32* data, int32_t n, const int32_t* table);
+#endif
+
+// ---- Plain transform kernels (slot 0) ----------------------------------------------------------
+#if SIG_SLOT == 0
+// All passes of an n-point forward transform (4 <= n <= 1024) over bit-reversed data, in place.
+int32_t sigkFftRadixFwd_cf32(cf32* data, int32_t n, const float* twiddles);
+// Orders 11 to 27: bit reversal, blocks or four-step split, scaling at the leaves.
+void sigkFftFwdLarge_cf32(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int32_t order,
+                          cf32* work);
+void sigkFftLargeSplit_cf32(const sigFftSpec_cf32* spec, cf32* data, int32_t order, int32_t depth,
+                            cf32* work);
+// Combines total/blockLen transformed blocks (bit-reversed block order) by radix-2 passes.
+void sigkFftCrossBlock_cf32(cf32* data, ptrdiff_t total, ptrdiff_t blockLen, const float* twiddles);
+#endif
+
+// Multiplies count floats by factor: data NULL -8, count <= 0 -6; factor exactly 1 leaves the
+// data alone, factor 0 zero-fills. Slots 5 and 6 keep theirs with their vector kernels.
+sigStatus sigkScale_f32(float factor, float* data, int32_t count);
+
+// ---- Small orders ------------------------------------------------------------------------------
+// Natural order in and out; every input is read before an output is written (src == dst is
+// allowed). The 1- and 2-point kernels serve both directions.
+using FftSmallKernel = void (*)(const cf32* src, cf32* dst);
+using FftSmallScaledKernel = void (*)(const cf32* src, cf32* dst, float factor);
+inline constexpr int32_t kFftSmallCount = kSlot >= 5 ? 7 : 6;  // orders 0..5, or 0..6
+struct FftSmallTable {
+    FftSmallKernel unscaled[kFftSmallCount];
+    FftSmallScaledKernel scaled[kFftSmallCount];
+};
+extern const FftSmallTable sigkFftSmallTable_cf32;  // the forward table of this slot
+
+void sigkFftN1_cf32(const cf32* src, cf32* dst);
+void sigkFftN2_cf32(const cf32* src, cf32* dst);
+void sigkFftN1Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftN2Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftFwdN4_cf32(const cf32* src, cf32* dst);
+void sigkFftFwdN8_cf32(const cf32* src, cf32* dst);
+void sigkFftFwdN16_cf32(const cf32* src, cf32* dst);
+void sigkFftFwdN32_cf32(const cf32* src, cf32* dst);
+void sigkFftFwdN4Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftFwdN8Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftFwdN16Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftFwdN32Scaled_cf32(const cf32* src, cf32* dst, float factor);
+
+// ---- Large-order helpers of the vector slots (slots 1-4 here; 5 and 6 with their kernels) ------
+#if SIG_SLOT >= 1 && SIG_SLOT <= 4
+// Rows of width values (rounded up to 8) from a strided matrix into a contiguous buffer, and back;
+// scatter mode 1 turns the blocked split layout (4 re, 4 im per 32 bytes) back to interleaved.
+void sigkFftTileGather_cf32(const cf32* src, cf32* dst, int32_t stride, int32_t rows, int32_t width);
+void sigkFftTileScatter_cf32(cf32* dst, const cf32* src, int32_t stride, int32_t rows,
+                             int32_t width, int32_t mode);
+// One forward radix-4 pass over count groups of 4 quarters of a values, blocked split layout.
+void sigkFftRadix4Cols_cf32(float* data, float* data2, int32_t a, int32_t count,
+                            const float* twiddles);
+void sigkMulCInPlace_f32(float factor, float* data, int32_t count);
+#endif
+
+// ---- Forward vector kernels of slots 1-6 (built with the vector transforms) --------------------
+#if SIG_SLOT >= 1
+void sigkFftFwdFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* twiddles,
+                          const int32_t* bitRevTable, cf32* work);
+void sigkFftFwdLarge_cf32(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int32_t order,
+                          cf32* work);
+#if SIG_SLOT == 1 || SIG_SLOT == 3
+void sigkFftRadixFwd_cf32(cf32* data, int32_t n, const float* twiddles, cf32* work, int32_t flag);
+void sigkFftInvFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* twiddles,
+                          const int32_t* bitRevTable, cf32* work);
+void sigkFftRadixInv_cf32(cf32* data, int32_t n, const float* twiddles, cf32* work, int32_t flag);
+#endif
+#if SIG_SLOT == 4
+void sigkFftInvFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* twiddles,
+                          const int32_t* bitRevTable, cf32* work);
+#endif
+#if SIG_SLOT >= 5
+void sigkFftFwdN64_cf32(const cf32* src, cf32* dst);
+void sigkFftFwdN64Scaled_cf32(const cf32* src, cf32* dst, float factor);
+#endif
+#endif
+
+}  // namespace sig::SIG_NS

@@ -1,0 +1,47 @@
+// The plain FFT algorithms, compiled into every slot: slot 0 publishes them as its kernels, and a
+// vector slot whose transform kernels are not built yet runs them on the plain table layout (its
+// size query, planner and forward entry switch together, see kFftLayout).
+#pragma once
+
+#include <cstddef>
+
+#include "core/slot.h"
+#include "fft/fft_spec.h"
+#include "sigprim.h"
+
+namespace sig::SIG_NS {
+
+// The table layout this slot's entries size, plan and transform with: the slot's own once its
+// vector transform kernels exist, the plain layout until then.
+inline constexpr int32_t kFftLayout = 0;
+
+// Size query and planner of a given table layout (0 plain, 1..6 the vector slots' formats).
+sigStatus fftGetSizeLayout(int32_t layout, int32_t order, int32_t flag, int32_t* specSize,
+                           int32_t* initBufSize, int32_t* workBufSize);
+sigStatus fftInitLayout(int32_t layout, sigFftSpec_cf32** spec, int32_t order, int32_t flag,
+                        int32_t hint, uint8_t* specMem, uint8_t* initBuf);
+
+// Table builders shared by the direct and the large-order set-ups.
+void* fftTwiddleTableLayout(int32_t layout, int32_t order, const float* sine, int32_t sineOrder,
+                            void* dst);
+void* fftTwiddleRecords(int32_t order, const float* sine, int32_t sineOrder, void* dst);
+void* fftCrossBlockTable(int32_t order, const float* sine, int32_t sineOrder, void* dst);
+void fftColumnStream(int32_t m, int32_t t, const float* sine, int32_t sineOrder, cf32* dst,
+                     cf32* scratch);
+void fftVectorColumnTable(int32_t layout, int32_t m, const float* sine, int32_t sineOrder,
+                          float* dst);
+
+// Plain kernels (swap-list bit reversal, radix-4 passes, small orders, scaling, large orders).
+void plainBitRevCopy(const cf32* src, cf32* dst, ptrdiff_t n, const int32_t* table);
+void plainBitRevInPlace(cf32* data, ptrdiff_t n, const int32_t* table);
+void plainRadixFwd(cf32* data, int32_t n, const float* twiddles);
+sigStatus plainScale(float factor, float* data, int32_t count);
+void plainSmallFwd(int32_t order, const cf32* src, cf32* dst, const float* factor);
+void plainFwdLarge(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int32_t order,
+                   cf32* work);
+void plainLargeSplit(const sigFftSpec_cf32* spec, cf32* data, int32_t order, int32_t depth,
+                     cf32* work);
+void plainCrossBlock(cf32* data, ptrdiff_t total, ptrdiff_t blockLen, const float* twiddles);
+sigStatus plainFwd(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint8_t* workBuf);
+
+}  // namespace sig::SIG_NS

@@ -1,0 +1,2 @@
+#define SIG_LIST "fir/fir_list.h"
+#include "core/dispatch_gen.h"

@@ -1,0 +1,215 @@
+// The polyphase block kernel sigkFirMrBlock_cf32 of one slot.
+//
+// Outputs come in cycles of 4U (U = up-sampling factor); output r of a cycle sums the n taps of
+// its row against n consecutive buffer samples from its window start, which the phase table
+// gives. Slot 0 follows the plain layout (lane-interleaved taps, start indices) and forms each
+// product in double; slots 1-6 read one row per output in two halves, A = (Re h, -Im h) and
+// B = (Im h, Re h), so that one vector of inputs X gives sum(X*A) = Re(h x) and
+// sum(X*B) = Im(h x) with no shuffle in the inner loop. Slots 5 and 6 run four taps per
+// 256-bit step, slot 6 with fused multiply-adds; slots 1-4 two per 128-bit step.
+#include "fir/fir_kernels.h"
+
+#if SIG_SLOT >= 1
+#include <immintrin.h>
+#endif
+
+namespace sig::SIG_NS {
+
+#if SIG_SLOT == 0
+
+int32_t sigkFirMrBlock_cf32(const cf32* tapTable, const cf32* buf, cf32* dst, int32_t count,
+                            const int32_t* phaseTable, int32_t upFactor, int32_t base, int32_t n,
+                            int32_t tapStride)
+{
+    int32_t j = 0;
+    const cf32* group = tapTable;
+    for (int32_t g = 0; g < count / 4; ++g) {
+        for (int32_t l = 0; l < 4; ++l) {
+            const cf32* x = buf + base + phaseTable[4 * j + l];
+            float re = 0.0f, im = 0.0f;
+            for (int32_t i = 0; i < n; ++i) {
+                const cf32 t = group[4 * i + l];
+                re = static_cast<float>(double(re) + (double(x[i].re) * t.re - double(x[i].im) * t.im));
+                im = static_cast<float>(double(im) + (double(x[i].re) * t.im + double(x[i].im) * t.re));
+            }
+            dst[4 * g + l] = cf32{re, im};
+        }
+        group += 4 * static_cast<int64_t>(tapStride);
+        if (++j == upFactor) {
+            j = 0;
+            group = tapTable;
+            base += phaseTable[4 * upFactor];
+        }
+    }
+    return base;
+}
+
+#else
+
+namespace {
+
+// a*b + c: one rounding on slot 6, two elsewhere.
+inline __m128 mulAdd(__m128 a, __m128 b, __m128 c)
+{
+#if SIG_SLOT >= 6
+    return _mm_fmadd_ps(a, b, c);
+#else
+    return _mm_add_ps(_mm_mul_ps(a, b), c);
+#endif
+}
+
+#if SIG_SLOT >= 5
+inline __m256 mulAdd(__m256 a, __m256 b, __m256 c)
+{
+#if SIG_SLOT >= 6
+    return _mm256_fmadd_ps(a, b, c);
+#else
+    return _mm256_add_ps(_mm256_mul_ps(a, b), c);
+#endif
+}
+#endif
+
+inline __m128 loadOne(const cf32* p)
+{
+    return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p)));
+}
+
+// Running sums of one output: re = sum of R's lanes, im = sum of I's lanes.
+struct Acc {
+#if SIG_SLOT >= 5
+    __m256 R = _mm256_setzero_ps(), I = _mm256_setzero_ps();
+#endif
+    __m128 r = _mm_setzero_ps(), i = _mm_setzero_ps();
+};
+
+// The taps from index `from` on that are fewer than one full vector step.
+inline void rowRest(const float* a, const float* b, const cf32* x, int32_t from, int32_t n, Acc& acc)
+{
+    int32_t k = from;
+    for (; k + 2 <= n; k += 2) {
+        const __m128 X = _mm_loadu_ps(&x[k].re);
+        acc.r = mulAdd(X, _mm_loadu_ps(a + 2 * k), acc.r);
+        acc.i = mulAdd(X, _mm_loadu_ps(b + 2 * k), acc.i);
+    }
+    if (k < n) {
+        const __m128 X = loadOne(x + k);
+        acc.r = mulAdd(X, loadOne(reinterpret_cast<const cf32*>(a + 2 * k)), acc.r);
+        acc.i = mulAdd(X, loadOne(reinterpret_cast<const cf32*>(b + 2 * k)), acc.i);
+    }
+}
+
+#if SIG_SLOT >= 5
+constexpr int32_t kStep = 4;  // complex values per vector step
+inline void rowStep(const float* a, const float* b, const cf32* x, int32_t k, Acc& acc)
+{
+    const __m256 X = _mm256_loadu_ps(&x[k].re);
+    acc.R = mulAdd(X, _mm256_loadu_ps(a + 2 * k), acc.R);
+    acc.I = mulAdd(X, _mm256_loadu_ps(b + 2 * k), acc.I);
+}
+#else
+constexpr int32_t kStep = 2;
+inline void rowStep(const float* a, const float* b, const cf32* x, int32_t k, Acc& acc)
+{
+    const __m128 X = _mm_loadu_ps(&x[k].re);
+    acc.r = mulAdd(X, _mm_loadu_ps(a + 2 * k), acc.r);
+    acc.i = mulAdd(X, _mm_loadu_ps(b + 2 * k), acc.i);
+}
+#endif
+
+// (re, im) of one output in the low half of the result.
+inline __m128 finish(const Acc& acc)
+{
+    __m128 r = acc.r, i = acc.i;
+#if SIG_SLOT >= 5
+    r = _mm_add_ps(r, _mm_add_ps(_mm256_castps256_ps128(acc.R), _mm256_extractf128_ps(acc.R, 1)));
+    i = _mm_add_ps(i, _mm_add_ps(_mm256_castps256_ps128(acc.I), _mm256_extractf128_ps(acc.I, 1)));
+#endif
+    // (r0+r2, i0+i2, r1+r3, i1+i3), then the two halves added: (re, im).
+    const __m128 s = _mm_add_ps(_mm_unpacklo_ps(r, i), _mm_unpackhi_ps(r, i));
+    return _mm_add_ps(s, _mm_movehl_ps(s, s));
+}
+
+inline void store(cf32* d, __m128 v) { _mm_storel_pi(reinterpret_cast<__m64*>(d), v); }
+
+// One output: the row (a, b) of n taps against the n samples at x.
+inline __m128 rowDot(const float* a, const float* b, const cf32* x, int32_t n)
+{
+    Acc acc;
+    int32_t k = 0;
+    for (; k + kStep <= n; k += kStep)
+        rowStep(a, b, x, k, acc);
+    rowRest(a, b, x, k, n, acc);
+    return finish(acc);
+}
+
+// Four outputs that share one row (U == 1), windows `stride` samples apart: every tap vector is
+// loaded once for all four.
+inline void rowDot4(const float* a, const float* b, const cf32* x, int64_t stride, int32_t n,
+                    cf32* d)
+{
+    Acc acc0, acc1, acc2, acc3;
+    const cf32* x1 = x + stride;
+    const cf32* x2 = x1 + stride;
+    const cf32* x3 = x2 + stride;
+    int32_t k = 0;
+    for (; k + kStep <= n; k += kStep) {
+        rowStep(a, b, x, k, acc0);
+        rowStep(a, b, x1, k, acc1);
+        rowStep(a, b, x2, k, acc2);
+        rowStep(a, b, x3, k, acc3);
+    }
+    rowRest(a, b, x, k, n, acc0);
+    rowRest(a, b, x1, k, n, acc1);
+    rowRest(a, b, x2, k, n, acc2);
+    rowRest(a, b, x3, k, n, acc3);
+    _mm_storeu_ps(&d[0].re, _mm_movelh_ps(finish(acc0), finish(acc1)));
+    _mm_storeu_ps(&d[2].re, _mm_movelh_ps(finish(acc2), finish(acc3)));
+}
+
+}  // namespace
+
+int32_t sigkFirMrBlock_cf32(const cf32* tapTable, const cf32* buf, cf32* dst, int32_t count,
+                            const int32_t* phaseTable, int32_t upFactor, int32_t base, int32_t n,
+                            int32_t tapStride)
+{
+    if (count == 0)
+        return base;
+    const float* halfA = &tapTable[0].re;
+    const float* halfB = halfA + 8 * static_cast<int64_t>(upFactor) * tapStride;
+    // Window starts are byte steps in the phase table; keep them as byte offsets from buf.
+    const char* origin = reinterpret_cast<const char*>(buf);
+    int64_t w = 8 * static_cast<int64_t>(base) + phaseTable[0];
+
+    if (upFactor == 1) {
+        const int64_t step = phaseTable[1] / 8;
+        const cf32* x = reinterpret_cast<const cf32*>(origin + w);
+        for (int32_t m = 0; m < count; m += 4, x += 4 * step)
+            rowDot4(halfA, halfB, x, step, n, dst + m);
+        return static_cast<int32_t>(base + count * step);
+    }
+
+    const int32_t cycle = 4 * upFactor;
+    const int64_t rowFloats = 2 * static_cast<int64_t>(tapStride);
+    int32_t r = 0;
+    for (int32_t m = 0; m < count; m += 2) {
+        const cf32* x0 = reinterpret_cast<const cf32*>(origin + w);
+        w += phaseTable[r + 1];
+        const cf32* x1 = reinterpret_cast<const cf32*>(origin + w);
+        const __m128 y0 = rowDot(halfA + r * rowFloats, halfB + r * rowFloats, x0, n);
+        const __m128 y1 =
+            rowDot(halfA + (r + 1) * rowFloats, halfB + (r + 1) * rowFloats, x1, n);
+        _mm_storeu_ps(&dst[m].re, _mm_movelh_ps(y0, y1));
+        r += 2;
+        if (r == cycle) {
+            r = 0;
+            w += phaseTable[cycle];
+        }
+        if (m + 2 < count)
+            w += phaseTable[r];
+    }
+    return static_cast<int32_t>(w / 8);
+}
+
+#endif
+
+}  // namespace sig::SIG_NS
