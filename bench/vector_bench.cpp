@@ -163,6 +163,7 @@ void registerVolk()
 // Keeps the best time per call of every benchmark, for the closing comparison.
 class Collector : public benchmark::ConsoleReporter {
 public:
+    Collector() : ConsoleReporter(OO_Tabular) {}   // plain text: the output goes to a results file
     std::map<std::string, double> ns;
     void ReportRuns(const std::vector<Run>& runs) override
     {
@@ -216,8 +217,8 @@ int main(int argc, char** argv)
     // steadiest figure.
     std::vector<char*> args(argv, argv + argc);
     char reps[] = "--benchmark_repetitions=7", mix[] = "--benchmark_enable_random_interleaving=true",
-         minTime[] = "--benchmark_min_time=0.05", brief[] = "--benchmark_report_aggregates_only=true", plain[] = "--benchmark_color=false";
-    args.insert(args.begin() + 1, {reps, mix, minTime, brief, plain});
+         minTime[] = "--benchmark_min_time=0.05", brief[] = "--benchmark_report_aggregates_only=true";
+    args.insert(args.begin() + 1, {reps, mix, minTime, brief});
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
     Collector collector;
