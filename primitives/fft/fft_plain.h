@@ -6,14 +6,11 @@
 #include <cstddef>
 
 #include "core/slot.h"
+#include "fft/fft_kernels.h"
 #include "fft/fft_spec.h"
 #include "sigprim.h"
 
 namespace sig::SIG_NS {
-
-// The table layout this slot's entries size, plan and transform with: the slot's own once its
-// vector transform kernels exist, the plain layout until then.
-inline constexpr int32_t kFftLayout = 0;
 
 // Size query and planner of a given table layout (0 plain, 1..6 the vector slots' formats).
 sigStatus fftGetSizeLayout(int32_t layout, int32_t order, int32_t flag, int32_t* specSize,
