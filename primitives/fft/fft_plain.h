@@ -43,6 +43,11 @@ void plainFwdLarge(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int3
 void plainLargeSplit(const sigFftSpec_cf32* spec, cf32* data, int32_t order, int32_t depth,
                      cf32* work);
 void plainCrossBlock(cf32* data, ptrdiff_t total, ptrdiff_t blockLen, const float* twiddles);
+// The checks of every transform entry (spec NULL -8, tag -17, src or dst NULL -8), and its work
+// buffer: the caller's from its first 64-byte boundary, or one of the spec's work size allocated
+// for the call (*owned, release with sigFree), or none; false when the allocation failed.
+sigStatus fftCheckArgs(const cf32* src, const cf32* dst, const sigFftSpec_cf32* spec);
+bool fftTakeWork(const sigFftSpec_cf32* spec, uint8_t* workBuf, cf32** work, uint8_t** owned);
 sigStatus plainFwd(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint8_t* workBuf);
 
 }  // namespace sig::SIG_NS
