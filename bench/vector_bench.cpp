@@ -1,0 +1,212 @@
+// Complex dot product, multiply and tone of every slot beside every VOLK kernel of the same
+// operation, in one run, lengths 256 to 1M. The closing table sets slot 6 against the fastest
+// VOLK kernel at each length (time ratio below 1: slot 6 faster).
+#include <benchmark/benchmark.h>
+#include <volk/volk.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sigprim.h"
+
+namespace {
+
+const int kLengths[] = {256, 1024, 4096, 16384, 65536, 262144, 1048576};
+constexpr float kRelFreq = 0.0123f;
+constexpr double kTwoPi = 6.283185307179586;
+
+bool slotRuns(int slot)
+{
+    __builtin_cpu_init();
+    switch (slot) {
+    case 0: return true;
+    case 1: return __builtin_cpu_supports("sse2");
+    case 2: return __builtin_cpu_supports("ssse3");
+    case 3: return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("movbe");
+    case 4: return __builtin_cpu_supports("sse4.1");
+    case 5: return __builtin_cpu_supports("avx");
+    default:
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+               __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+    }
+}
+
+// Three 64-byte-aligned vectors of the largest length, filled once with a noisy signal.
+struct Buffers {
+    cf32* a;
+    cf32* b;
+    cf32* d;
+    Buffers()
+    {
+        int n = kLengths[std::size(kLengths) - 1];
+        a = sigMalloc_cf32(n);
+        b = sigMalloc_cf32(n);
+        d = sigMalloc_cf32(n);
+        for (int i = 0; i < n; ++i) {
+            a[i] = cf32{std::cos(0.01f * i), std::sin(0.013f * i)};
+            b[i] = cf32{std::sin(0.007f * i) + 0.5f, std::cos(0.002f * i)};
+            d[i] = cf32{1.0f, 0.0f};
+        }
+    }
+};
+
+Buffers& buffers()
+{
+    static Buffers b;
+    return b;
+}
+
+lv_32fc_t* lv(cf32* p) { return reinterpret_cast<lv_32fc_t*>(p); }
+
+void finish(benchmark::State& state, int len)
+{
+    state.SetItemsProcessed(state.iterations() * len);
+    state.SetBytesProcessed(state.iterations() * len * int64_t(sizeof(cf32)));
+}
+
+void registerSig(int slot)
+{
+    std::string s = "sig_s" + std::to_string(slot);
+    for (int len : kLengths) {
+        benchmark::RegisterBenchmark(("dot/" + s + "/" + std::to_string(len)).c_str(), [slot, len](benchmark::State& st) {
+            Buffers& B = buffers();
+            sigCpuSlot = slot;
+            cf32 r;
+            for (auto _ : st) {
+                sigDotProd_cf32(B.a, B.b, len, &r);
+                benchmark::DoNotOptimize(r);
+            }
+            finish(st, len);
+        });
+        benchmark::RegisterBenchmark(("mul/" + s + "/" + std::to_string(len)).c_str(), [slot, len](benchmark::State& st) {
+            Buffers& B = buffers();
+            sigCpuSlot = slot;
+            for (auto _ : st) {
+                sigMul_cf32(B.a, B.b, B.d, len);
+                benchmark::ClobberMemory();
+            }
+            finish(st, len);
+        });
+        benchmark::RegisterBenchmark(("tone/" + s + "/" + std::to_string(len)).c_str(), [slot, len](benchmark::State& st) {
+            Buffers& B = buffers();
+            sigCpuSlot = slot;
+            float phase = 0.0f;
+            for (auto _ : st) {
+                sigTone_cf32(B.d, len, 1.0f, kRelFreq, &phase, 1);
+                benchmark::ClobberMemory();
+            }
+            finish(st, len);
+        });
+    }
+}
+
+void registerVolk()
+{
+    volk_func_desc_t dot = volk_32fc_x2_dot_prod_32fc_get_func_desc();
+    volk_func_desc_t mul = volk_32fc_x2_multiply_32fc_get_func_desc();
+    volk_func_desc_t rot = volk_32fc_s32fc_x2_rotator_32fc_get_func_desc();
+    for (int len : kLengths) {
+        for (size_t i = 0; i < dot.n_impls; ++i) {
+            std::string impl = dot.impl_names[i];
+            benchmark::RegisterBenchmark(("dot/volk_" + impl + "/" + std::to_string(len)).c_str(), [impl, len](benchmark::State& st) {
+                Buffers& B = buffers();
+                lv_32fc_t r;
+                for (auto _ : st) {
+                    volk_32fc_x2_dot_prod_32fc_manual(&r, lv(B.a), lv(B.b), len, impl.c_str());
+                    benchmark::DoNotOptimize(r);
+                }
+                finish(st, len);
+            });
+        }
+        for (size_t i = 0; i < mul.n_impls; ++i) {
+            std::string impl = mul.impl_names[i];
+            benchmark::RegisterBenchmark(("mul/volk_" + impl + "/" + std::to_string(len)).c_str(), [impl, len](benchmark::State& st) {
+                Buffers& B = buffers();
+                for (auto _ : st) {
+                    volk_32fc_x2_multiply_32fc_manual(lv(B.d), lv(B.a), lv(B.b), len, impl.c_str());
+                    benchmark::ClobberMemory();
+                }
+                finish(st, len);
+            });
+        }
+        for (size_t i = 0; i < rot.n_impls; ++i) {
+            std::string impl = rot.impl_names[i];
+            benchmark::RegisterBenchmark(("tone/volk_rotator_" + impl + "/" + std::to_string(len)).c_str(), [impl, len](benchmark::State& st) {
+                Buffers& B = buffers();
+                double w = kRelFreq * kTwoPi;
+                lv_32fc_t inc(float(std::cos(w)), float(std::sin(w))), phase(1.0f, 0.0f);
+                // The rotator turns an input of ones: the same tone, written over a second buffer.
+                for (auto _ : st) {
+                    volk_32fc_s32fc_x2_rotator_32fc_manual(lv(B.b), lv(B.d) , inc, &phase, len, impl.c_str());
+                    benchmark::ClobberMemory();
+                }
+                finish(st, len);
+            });
+        }
+    }
+}
+
+// Keeps the best time per iteration of every benchmark over its repetitions, for the closing
+// comparison: on a shared machine the minimum is the figure least disturbed by other work.
+class Collector : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> ns;
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& r : runs) {
+            if (r.run_type != Run::RT_Iteration || r.error_occurred)
+                continue;
+            std::string name = r.benchmark_name();
+            name = name.substr(0, name.find("/repeats:"));
+            auto [it, fresh] = ns.emplace(name, r.GetAdjustedRealTime());
+            if (!fresh)
+                it->second = std::min(it->second, r.GetAdjustedRealTime());
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+void summary(const Collector& c)
+{
+    std::printf("\nSlot 6 against the fastest VOLK kernel (best ns per call over the repetitions; ratio < 1: slot 6 faster)\n");
+    std::printf("%-5s %8s %12s %12s %-26s %7s\n", "op", "length", "slot 6", "VOLK best", "VOLK kernel", "ratio");
+    for (const char* op : {"dot", "mul", "tone"}) {
+        for (int len : kLengths) {
+            std::string suffix = "/" + std::to_string(len), prefix = std::string(op) + "/";
+            auto mine = c.ns.find(prefix + "sig_s6" + suffix);
+            double best = 1e300;
+            std::string bestName;
+            for (const auto& [name, t] : c.ns) {
+                if (name.rfind(prefix + "volk_", 0) == 0 && name.size() > suffix.size() &&
+                    name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 && t < best) {
+                    best = t;
+                    bestName = name.substr(prefix.size() + 5, name.size() - prefix.size() - 5 - suffix.size());
+                }
+            }
+            if (mine == c.ns.end() || bestName.empty())
+                continue;
+            std::printf("%-5s %8d %12.1f %12.1f %-26s %7.3f\n", op, len, mine->second, best, bestName.c_str(),
+                        mine->second / best);
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    for (int slot = 0; slot < 7; ++slot)
+        if (slotRuns(slot))
+            registerSig(slot);
+    registerVolk();
+    benchmark::Initialize(&argc, argv);
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    summary(collector);
+    benchmark::Shutdown();
+    return 0;
+}

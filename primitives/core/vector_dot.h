@@ -1,0 +1,223 @@
+// Complex dot products: the plain double-accumulating sum and the vector sums of slots 1 to 6,
+// written once over the register types of vector_simd.h.
+//
+// The vector forms keep float partial sums in a pair of accumulators per independent chain:
+//  - CrossAcc (slot 1, SSE2): x*y collects (re*re, im*im), x*swap(y) collects (re*im, im*re);
+//  - DupAcc (slots 2 to 5): dupRe(x)*y collects (xr*yr, xr*yi), dupIm(x)*y (xi*yr, xi*yi);
+//  - FusedCrossAcc (slot 6): CrossAcc with fused multiply-adds, 256 bits wide, four pairs.
+// One source is read with aligned loads once it has reached the register width (the product is
+// symmetric, so the sources may swap roles); the other with unaligned loads.
+#pragma once
+
+#include "core/vector_simd.h"
+#include "sigprim.h"
+
+namespace sig::SIG_NS {
+
+// Slot 0: both sums in double, every float product exact there, rounded to float once.
+inline cf32 dotPlain(const cf32* x, const cf32* y, int32_t len)
+{
+    double re = 0.0, im = 0.0;
+    for (int32_t i = 0; i < len; ++i) {
+        double xr = x[i].re, xi = x[i].im, yr = y[i].re, yi = y[i].im;
+        re = (re + xr * yr) - xi * yi;
+        im = (im + xr * yi) + xi * yr;
+    }
+    return cf32{static_cast<float>(re), static_cast<float>(im)};
+}
+
+#if SIG_SLOT >= 1
+
+template <class V>
+struct CrossAcc {
+    using R = typename V::R;
+    R direct = V::zero(), crossed = V::zero();
+    void add(R x, R y)
+    {
+        direct = V::add(direct, V::mul(x, y));
+        crossed = V::add(crossed, V::mul(x, V::swapPairs(y)));
+    }
+};
+
+template <class V>
+struct DupAcc {
+    using R = typename V::R;
+    R byRe = V::zero(), byIm = V::zero();
+    void add(R x, R y)
+    {
+        byRe = V::add(byRe, V::mul(V::dupRe(x), y));
+        byIm = V::add(byIm, V::mul(V::dupIm(x), y));
+    }
+};
+
+// The finished complex sum of a four-lane accumulator pair.
+inline cf32 finish(const CrossAcc<F4>& a)
+{
+    F4::R d = F4::foldPairs(a.direct), c = F4::foldPairs(a.crossed);
+    return cf32{F4::lane0(d) - F4::lane1(d), F4::lane0(c) + F4::lane1(c)};
+}
+
+inline cf32 finish(const DupAcc<F4>& a)
+{
+    F4::R s = F4::foldPairs(F4::addsub(a.byRe, F4::swapPairs(a.byIm)));
+    return cf32{F4::lane0(s), F4::lane1(s)};
+}
+
+// Complex elements per register of type V.
+template <class V>
+inline constexpr int kPerReg = V::kLanes / 2;
+
+// Runs whole steps of U registers per source while they last; register u of a step goes to
+// accumulator u % P. Advances the pointers and the count past what it consumed.
+template <class V, int U, int P, bool kAlignedX, class Acc>
+inline void dotSteps(const float*& x, const float*& y, int32_t& n, Acc* acc)
+{
+    constexpr int kStep = U * kPerReg<V>;
+    while (n >= kStep) {
+        for (int u = 0; u < U; ++u) {
+            typename V::R a = kAlignedX ? V::load(x + u * V::kLanes) : V::loadu(x + u * V::kLanes);
+            acc[u % P].add(a, V::loadu(y + u * V::kLanes));
+        }
+        x += 2 * kStep;
+        y += 2 * kStep;
+        n -= kStep;
+    }
+}
+
+// Picks the source to align: the first one that is 8-byte aligned, else none. Returns the
+// number of single elements that bring it to a 'bytes' boundary (0 when none can).
+inline int32_t orderForAlignment(const float*& x, const float*& y, unsigned bytes, bool& aligned)
+{
+    if (misalign(x, 8) != 0 && misalign(y, 8) == 0) {
+        const float* t = x;
+        x = y;
+        y = t;
+    }
+    aligned = misalign(x, 8) == 0;
+    return aligned ? static_cast<int32_t>(((bytes - misalign(x, bytes)) % bytes) / 8) : 0;
+}
+
+// One element alone: its floats in the low pair, zeros above.
+template <class Acc>
+inline void dotSingle(const float*& x, const float*& y, int32_t& n, Acc& acc)
+{
+    acc.add(F4::loadPair(x), F4::loadPair(y));
+    x += 2;
+    y += 2;
+    --n;
+}
+
+// The 128-bit member: slot 1 one register per step into CrossAcc, slots 2 to 5 two registers
+// per step into one DupAcc, then one register, then one element.
+template <class Acc, int U>
+inline cf32 dotF4(const float* x, const float* y, int32_t n)
+{
+    Acc acc;
+    bool aligned;
+    int32_t lead = orderForAlignment(x, y, 16, aligned);
+    if (lead > 0 && n > 0)
+        dotSingle(x, y, n, acc);
+    if (aligned)
+        dotSteps<F4, U, 1, true>(x, y, n, &acc);
+    else
+        dotSteps<F4, U, 1, false>(x, y, n, &acc);
+    if constexpr (U > 1)
+        dotSteps<F4, 1, 1, false>(x, y, n, &acc);
+    if (n > 0)
+        dotSingle(x, y, n, acc);
+    return finish(acc);
+}
+
+#if SIG_SLOT >= 6
+// The fused form of CrossAcc: x*y and x*swap(y), each multiply-add rounded once.
+template <class V>
+struct FusedCrossAcc {
+    using R = typename V::R;
+    R direct = V::zero(), crossed = V::zero();
+    void add(R x, R y)
+    {
+        direct = V::fmadd(x, y, direct);
+        crossed = V::fmadd(x, V::swapPairs(y), crossed);
+    }
+    void merge(const FusedCrossAcc& o)
+    {
+        direct = V::add(direct, o.direct);
+        crossed = V::add(crossed, o.crossed);
+    }
+};
+
+inline cf32 finish(const FusedCrossAcc<F4>& a)
+{
+    F4::R d = F4::foldPairs(a.direct), c = F4::foldPairs(a.crossed);
+    return cf32{F4::lane0(d) - F4::lane1(d), F4::lane0(c) + F4::lane1(c)};
+}
+
+// Four 256-bit accumulator pairs, one per register of a 16-element step, so that the fused
+// multiply-adds overlap instead of waiting on one chain.
+struct FusedQuad {
+    FusedCrossAcc<F8> a0, a1, a2, a3;
+
+    template <bool kAlignedX>
+    void steps(const float*& x, const float*& y, int32_t& n)
+    {
+        auto load = [](const float* p) { return kAlignedX ? F8::load(p) : F8::loadu(p); };
+        for (; n >= 16; n -= 16, x += 32, y += 32) {
+            a0.add(load(x), F8::loadu(y));
+            a1.add(load(x + 8), F8::loadu(y + 8));
+            a2.add(load(x + 16), F8::loadu(y + 16));
+            a3.add(load(x + 24), F8::loadu(y + 24));
+        }
+    }
+};
+
+// The 256-bit fused member of slot 6: the source x brought to a 32-byte boundary by single
+// elements, 16 elements a step, then four, two and one as the 128-bit member does.
+inline cf32 dotF8Fused(const float* x, const float* y, int32_t n)
+{
+    FusedCrossAcc<F4> small;
+    FusedQuad wide;
+    bool aligned;
+    int32_t lead = orderForAlignment(x, y, 32, aligned);
+    if (n >= 16) {
+        for (; lead > 0; --lead)
+            dotSingle(x, y, n, small);
+        if (aligned)
+            wide.steps<true>(x, y, n);
+        else
+            wide.steps<false>(x, y, n);
+    }
+    for (; n >= 4; n -= 4, x += 8, y += 8)
+        wide.a0.add(F8::loadu(x), F8::loadu(y));
+    dotSteps<F4, 1, 1, false>(x, y, n, &small);
+    if (n > 0)
+        dotSingle(x, y, n, small);
+    wide.a0.merge(wide.a1);
+    wide.a2.merge(wide.a3);
+    wide.a0.merge(wide.a2);
+    small.direct = F4::add(small.direct, F8::foldHalves(wide.a0.direct));
+    small.crossed = F4::add(small.crossed, F8::foldHalves(wide.a0.crossed));
+    return finish(small);
+}
+#endif
+
+#endif  // SIG_SLOT >= 1
+
+// The dot product of this slot.
+inline cf32 dotOfSlot(const cf32* src1, const cf32* src2, int32_t len)
+{
+    const float* x = &src1->re;
+    const float* y = &src2->re;
+#if SIG_SLOT == 0
+    (void)x;
+    (void)y;
+    return dotPlain(src1, src2, len);
+#elif SIG_SLOT == 1
+    return dotF4<CrossAcc<F4>, 1>(x, y, len);
+#elif SIG_SLOT <= 5
+    return dotF4<DupAcc<F4>, 2>(x, y, len);
+#else
+    return dotF8Fused(x, y, len);
+#endif
+}
+
+}  // namespace sig::SIG_NS

@@ -1,0 +1,269 @@
+// The tone generator: argument checks in their order with nothing written on failure, the
+// double path against a long-double tone, the blocked float path against slot 0 within the
+// error of its lag-4 recurrence, block boundaries, the end phase and continuity across calls.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "slots.h"
+#include "vector_test_util.h"
+
+namespace {
+
+using testing_slots::SlotScope;
+
+constexpr double kTwoPi = 6.283185307179586;
+
+sigStatus tone(int slot, cf32* dst, int32_t len, float mag, float freq, float* phase, int32_t hint)
+{
+    SlotScope scope(slot);
+    return sigTone_cf32(dst, len, mag, freq, phase, hint);
+}
+
+// The exact tone sample n, from the float phase and frequency as given.
+cf32 exact(float mag, float freq, double phase, long double n)
+{
+    long double w = (long double)freq * kTwoPi;
+    long double a = phase + n * w;
+    return cf32{float(mag * cosl(a)), float(mag * sinl(a))};
+}
+
+double maxError(const cf32* got, int32_t len, float mag, float freq, float phase, int32_t from = 0)
+{
+    double worst = 0;
+    for (int32_t n = 0; n < len; ++n) {
+        long double w = (long double)freq * kTwoPi, a = phase + (long double)(from + n) * w;
+        worst = std::max(worst, double(std::fabs(got[n].re - mag * cosl(a))));
+        worst = std::max(worst, double(std::fabs(got[n].im - mag * sinl(a))));
+    }
+    return worst;
+}
+
+class ToneSlots : public ::testing::TestWithParam<int> {};
+
+TEST_P(ToneSlots, ChecksInTheirOrderAndWritesNothingOnFailure)
+{
+    const int slot = GetParam();
+    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
+    const float nan = std::nanf("");
+    const float twoPiF = float(kTwoPi);   // 6.2831855, above 2pi
+    struct Case {
+        bool nullPhase;
+        float phase, mag, freq;
+        bool nullDst;
+        int32_t len;
+        sigStatus code;
+    } cases[] = {
+        {true, 0, -1, 2, true, 0, sigErrNull},     // phase pointer first, whatever else is wrong
+        {false, 9, 0, 2, true, 0, sigErrToneMag},  // then the magnitude
+        {false, 9, -0.0f, 0.5f, false, 4, sigErrToneMag},
+        {false, 9, 1, 1.0f, true, 0, sigErrToneFreq},
+        {false, 9, 1, -1e-30f, false, 4, sigErrToneFreq},
+        {false, -1e-30f, 1, 0.5f, true, 0, sigErrTonePhase},
+        {false, twoPiF, 1, 0.5f, true, 0, sigErrTonePhase},
+        {false, 1, 1, 0.5f, true, 0, sigErrNull},  // dst only after the value checks
+        {false, 1, 1, 0.5f, false, 0, sigErrLength},
+        {false, 1, 1, 0.5f, false, -5, sigErrLength},
+        {false, -0.0f, 1, 0.5f, true, 3, sigErrNull},  // -0.0 is a valid phase
+        {false, nan, nan, nan, false, 0, sigErrLength},  // NaN passes the comparisons
+    };
+    for (const Case& c : cases) {
+        for (int32_t hint : {0, 1}) {
+            cf32 dst[4] = {{7, 7}, {7, 7}, {7, 7}, {7, 7}};
+            float ph = c.phase;
+            sigStatus st = tone(slot, c.nullDst ? nullptr : dst, c.len, c.mag, c.freq, c.nullPhase ? nullptr : &ph, hint);
+            EXPECT_EQ(st, c.code) << "phase " << c.phase << " mag " << c.mag << " freq " << c.freq << " len " << c.len;
+            EXPECT_TRUE(vtest::sameBits(ph, c.phase));
+            for (const cf32& v : dst)
+                EXPECT_TRUE(vtest::sameBits(v, cf32{7, 7}));
+        }
+    }
+}
+
+TEST_P(ToneSlots, DoublePathFollowsTheExactTone)
+{
+    const int slot = GetParam();
+    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
+    const float freqs[] = {0.0123f, 0.25f, 0.4999f, 0.77f, 0.003f};
+    for (float freq : freqs) {
+        constexpr int32_t kLen = 5000;
+        std::vector<cf32> out(kLen);
+        float ph = 1.25f;
+        ASSERT_EQ(tone(slot, out.data(), kLen, 2.5f, freq, &ph, 0), sigOk);
+        // Float rounding of the output plus a double recurrence error growing with n / sin w.
+        double bound = 2.5 * (0x1p-23 + kLen * 1e-15 / std::fabs(std::sin(freq * kTwoPi)));
+        EXPECT_LE(maxError(out.data(), kLen, 2.5f, freq, 1.25f), bound) << "freq " << freq;
+    }
+}
+
+TEST(ToneDoublePath, VectorSlotsWithoutHintMatchSlotZero)
+{
+    std::vector<cf32> base(3000), got(3000);
+    float p0 = 0.5f;
+    ASSERT_EQ(tone(0, base.data(), 3000, 1.0f, 0.137f, &p0, 0), sigOk);
+    for (int slot = 1; slot < vtest::kSlots; ++slot) {
+        if (!testing_slots::slotRuns(slot))
+            continue;
+        for (int32_t hint : {0, 2, -1}) {
+            float p = 0.5f;
+            ASSERT_EQ(tone(slot, got.data(), 3000, 1.0f, 0.137f, &p, hint), sigOk);
+            for (int i = 0; i < 3000; ++i) {
+                if (slot < 6) {
+                    ASSERT_TRUE(vtest::sameBits(got[i], base[i])) << "slot " << slot << " i " << i;
+                } else {   // fused recurrence: the last bit of a double may differ
+                    ASSERT_NEAR(got[i].re, base[i].re, 1e-6) << i;
+                    ASSERT_NEAR(got[i].im, base[i].im, 1e-6) << i;
+                }
+            }
+            if (slot < 6) {
+                EXPECT_TRUE(vtest::sameBits(p, p0));
+            }
+        }
+    }
+}
+
+TEST_P(ToneSlots, BlockedPathStaysWithinItsRecurrenceError)
+{
+    const int slot = GetParam();
+    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
+    if (slot == 0)
+        GTEST_SKIP() << "slot 0 has no blocked path";
+    const float freqs[] = {0.0123f, 0.11f, 0.2f, 0.3711f, 0.6f, 0.93f};
+    for (float freq : freqs) {
+        // 70000 samples: long enough for the kernel's streaming stores.
+        for (int32_t len : {1646, 4100, 70000}) {
+            std::vector<cf32> out(len);
+            float ph = 3.0f;
+            ASSERT_EQ(tone(slot, out.data(), len, 1.0f, freq, &ph, 1), sigOk);
+            double s4 = std::fabs(std::sin(4.0 * freq * kTwoPi));
+            for (int32_t n = 0; n < len; ++n) {
+                // Grows with the distance from the block start, reset at every block.
+                int32_t d = n % 1024;
+                double bound = 0x1p-22 + (d / 4 + 1) * 0x1p-23 / s4;
+                cf32 e = exact(1.0f, freq, 3.0f, n);
+                ASSERT_NEAR(out[n].re, e.re, bound) << "freq " << freq << " n " << n;
+                ASSERT_NEAR(out[n].im, e.im, bound) << "freq " << freq << " n " << n;
+            }
+        }
+    }
+}
+
+TEST_P(ToneSlots, BlockBoundariesUseDirectSamples)
+{
+    const int slot = GetParam();
+    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
+    if (slot == 0)
+        GTEST_SKIP() << "slot 0 has no blocked path";
+    const float mag = 1.5f, freq = 0.0731f, start = 0.9f;
+    const double w = double(freq) * kTwoPi;
+    std::vector<cf32> blocked(1025), plain(9);
+    float p1 = start, p2 = start;
+    ASSERT_EQ(tone(slot, blocked.data(), 1025, mag, freq, &p1, 1), sigOk);
+    ASSERT_EQ(tone(slot, plain.data(), 9, mag, freq, &p2, 0), sigOk);
+    // The first eight samples of a block are the double path's.
+    for (int i = 0; i < 8; ++i)
+        EXPECT_TRUE(vtest::sameBits(blocked[i], plain[i])) << i;
+    // The ninth comes from the float kernel with c = 2cos(4w) rounded to float.
+    double b = 2 * std::cos(w);
+    float c = float(b * b * (b * b - 4) + 2);
+    EXPECT_TRUE(vtest::sameBits(blocked[8].re, c * blocked[4].re - blocked[0].re));
+    EXPECT_TRUE(vtest::sameBits(blocked[8].im, c * blocked[4].im - blocked[0].im));
+    // Sample 1024 starts the next block from cos and sin of the absolute angle.
+    double angle = slot == 6 ? std::fma(1024.0, w, double(start)) : double(start) + 1024.0 * w;
+    EXPECT_TRUE(vtest::sameBits(blocked[1024], cf32{float(mag * std::cos(angle)), float(mag * std::sin(angle))}));
+}
+
+TEST_P(ToneSlots, ZeroFrequencyRepeatsTheFirstSampleAndKeepsThePhase)
+{
+    const int slot = GetParam();
+    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
+    for (int32_t hint : {0, 1}) {
+        std::vector<cf32> out(2100);
+        float ph = 2.0f;
+        ASSERT_EQ(tone(slot, out.data(), 2100, 0.75f, 0.0f, &ph, hint), sigOk);
+        EXPECT_EQ(ph, 2.0f);
+        cf32 first{float(0.75 * std::cos(2.0)), float(0.75 * std::sin(2.0))};
+        for (const cf32& v : out)
+            ASSERT_TRUE(vtest::sameBits(v, first));
+    }
+}
+
+TEST_P(ToneSlots, EndPhaseIsReducedAndNeverStoredAsTwoPi)
+{
+    const int slot = GetParam();
+    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
+    cf32 out[4];
+    // Just below 2pi by less than half a float step: rounds to 6.2831855, which is stored as 0.
+    float ph = 6.28318500518798828125f;
+    ASSERT_EQ(tone(slot, out, 1, 1.0f, 4e-8f, &ph, 1), sigOk);
+    EXPECT_EQ(ph, 0.0f);
+    EXPECT_FALSE(std::signbit(ph));
+    // len 1 still advances the phase by w.
+    ph = 1.0f;
+    ASSERT_EQ(tone(slot, out, 1, 1.0f, 0.125f, &ph, 0), sigOk);
+    EXPECT_EQ(ph, float(1.0 + 0.125 * kTwoPi));
+    // Random calls: every stored phase lies in [0, 2pi) and the next call accepts it.
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<float> uf(0.0f, 1.0f);
+    std::vector<cf32> buf(3000);
+    ph = 0.0f;
+    for (int i = 0; i < 2000; ++i) {
+        float freq = uf(rng);
+        int32_t len = 1 + int32_t(rng() % 3000);
+        float before = ph;
+        ASSERT_EQ(tone(slot, buf.data(), len, 1.0f, freq, &ph, int32_t(rng() % 2)), sigOk) << "phase " << before;
+        ASSERT_GE(ph, 0.0f);
+        ASSERT_LT(double(ph), kTwoPi);
+        double expect = std::fmod(double(before) + len * (double(freq) * kTwoPi), kTwoPi);
+        double diff = std::fabs(double(ph) - expect);
+        ASSERT_LE(std::min(diff, kTwoPi - diff), 1e-6) << "len " << len << " freq " << freq;
+    }
+}
+
+TEST_P(ToneSlots, SuccessiveCallsContinueTheTone)
+{
+    const int slot = GetParam();
+    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
+    const float freq = 0.0421f, start = 5.5f;
+    for (int32_t hint : {0, 1}) {
+        std::vector<cf32> a(1646), b(1646);
+        float ph = start;
+        ASSERT_EQ(tone(slot, a.data(), 1646, 1.0f, freq, &ph, hint), sigOk);
+        ASSERT_EQ(tone(slot, b.data(), 1646, 1.0f, freq, &ph, hint), sigOk);
+        double s4 = std::fabs(std::sin(4.0 * freq * kTwoPi));
+        double own = hint == 1 && slot > 0 ? 0x1p-22 + 257 * 0x1p-23 / s4 : 1e-6;
+        // The second call starts from the stored float phase: at most half a float step off.
+        EXPECT_LE(maxError(b.data(), 1646, 1.0f, freq, start, 1646), own + 2.4e-7) << "hint " << hint;
+        // The seam itself: the step from the last sample to the first of the next call.
+        long double w = (long double)freq * kTwoPi;
+        cf32 step{float(a[1645].re * cosl(w) - a[1645].im * sinl(w)), float(a[1645].re * sinl(w) + a[1645].im * cosl(w))};
+        EXPECT_NEAR(b[0].re, step.re, own + 2.4e-7);
+        EXPECT_NEAR(b[0].im, step.im, own + 2.4e-7);
+    }
+}
+
+TEST_P(ToneSlots, RecurrenceKernelMatchesTheScalarModelAtEveryAlignment)
+{
+    const int slot = GetParam();
+    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
+    const float c = 1.3f;
+    for (unsigned off : {0u, 4u, 8u, 12u}) {
+        for (int32_t n : {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 2032}) {
+            vtest::Arena arena((16 + n) * sizeof(float), off);
+            float* y = arena.as<float>();
+            std::vector<float> model(16 + n);
+            for (int k = 0; k < 16; ++k)
+                y[k] = model[k] = std::sin(0.3f * k) + 0.01f * k;
+            for (int32_t k = 16; k < 16 + n; ++k)
+                model[k] = c * model[k - 8] - model[k - 16];
+            vtest::kToneRecur[slot](y + 16, n, c);
+            for (int32_t k = 0; k < 16 + n; ++k)
+                ASSERT_TRUE(vtest::sameBits(y[k], model[k])) << "n " << n << " k " << k << " offset " << off;
+            ASSERT_TRUE(arena.guardIntact()) << "n " << n << " offset " << off;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSlots, ToneSlots, ::testing::Range(0, vtest::kSlots));
+
+}  // namespace

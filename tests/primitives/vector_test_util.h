@@ -1,0 +1,88 @@
+// Helpers of the complex vector tests: signal shapes, buffers at chosen misalignments with a
+// guard zone behind them, and the per-slot internal kernels reached directly.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "sigprim.h"
+
+#define SIG_VECTOR_TEST_DECLS(ns)                                                  \
+    namespace sig::ns {                                                            \
+    void sigkMulInPlaceRaw_cf32(const cf32* src, cf32* srcDst, int32_t len);       \
+    void sigkToneRecur_cf32(float* out, int32_t n, float c);                       \
+    }
+SIG_VECTOR_TEST_DECLS(s0)
+SIG_VECTOR_TEST_DECLS(s1)
+SIG_VECTOR_TEST_DECLS(s2)
+SIG_VECTOR_TEST_DECLS(s3)
+SIG_VECTOR_TEST_DECLS(s4)
+SIG_VECTOR_TEST_DECLS(s5)
+SIG_VECTOR_TEST_DECLS(s6)
+#undef SIG_VECTOR_TEST_DECLS
+
+namespace vtest {
+
+inline constexpr int kSlots = 7;
+
+using MulRawFn = void (*)(const cf32*, cf32*, int32_t);
+inline constexpr MulRawFn kMulRaw[kSlots] = {
+    sig::s0::sigkMulInPlaceRaw_cf32, sig::s1::sigkMulInPlaceRaw_cf32, sig::s2::sigkMulInPlaceRaw_cf32,
+    sig::s3::sigkMulInPlaceRaw_cf32, sig::s4::sigkMulInPlaceRaw_cf32, sig::s5::sigkMulInPlaceRaw_cf32,
+    sig::s6::sigkMulInPlaceRaw_cf32};
+
+using ToneRecurFn = void (*)(float*, int32_t, float);
+inline constexpr ToneRecurFn kToneRecur[kSlots] = {
+    sig::s0::sigkToneRecur_cf32, sig::s1::sigkToneRecur_cf32, sig::s2::sigkToneRecur_cf32,
+    sig::s3::sigkToneRecur_cf32, sig::s4::sigkToneRecur_cf32, sig::s5::sigkToneRecur_cf32,
+    sig::s6::sigkToneRecur_cf32};
+
+// A block of memory whose usable part starts 'offset' bytes past a 64-byte boundary and is
+// followed by a guard zone filled with a marker, to catch writes past the end.
+class Arena {
+public:
+    Arena(size_t bytes, unsigned offset) : raw_(bytes + offset + 64 + kGuard, kMarker), offset_(offset), bytes_(bytes)
+    {
+        uintptr_t p = reinterpret_cast<uintptr_t>(raw_.data());
+        start_ = static_cast<size_t>(((p + 63) & ~uintptr_t{63}) - p) + offset;
+    }
+    template <class T>
+    T* as() { return reinterpret_cast<T*>(raw_.data() + start_); }
+    bool guardIntact() const
+    {
+        for (size_t i = 0; i < kGuard; ++i)
+            if (raw_[start_ + bytes_ + i] != kMarker)
+                return false;
+        return true;
+    }
+
+private:
+    static constexpr size_t kGuard = 64;
+    static constexpr unsigned char kMarker = 0xA5;
+    std::vector<unsigned char> raw_;
+    unsigned offset_;
+    size_t bytes_;
+    size_t start_ = 0;
+};
+
+// A burst-like test signal: two tones of different strength over noise, random amplitude.
+inline void fillSignal(cf32* dst, int32_t len, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    std::normal_distribution<float> noise(0.0f, 0.3f);
+    std::uniform_real_distribution<double> uni(0.0, 1.0);
+    double f1 = uni(rng) - 0.5, f2 = uni(rng) - 0.5, a2 = 0.1 + uni(rng);
+    for (int32_t i = 0; i < len; ++i) {
+        double p1 = 2 * M_PI * f1 * i, p2 = 2 * M_PI * f2 * i;
+        dst[i].re = static_cast<float>(std::cos(p1) + a2 * std::cos(p2)) + noise(rng);
+        dst[i].im = static_cast<float>(std::sin(p1) + a2 * std::sin(p2)) + noise(rng);
+    }
+}
+
+inline bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+inline bool sameBits(cf32 a, cf32 b) { return sameBits(a.re, b.re) && sameBits(a.im, b.im); }
+
+}  // namespace vtest
