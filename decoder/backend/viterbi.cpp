@@ -9,11 +9,12 @@
 
 namespace {
 
-// Output index c0 + 2 c1 of the transition into state s from s >> 1 and from (s >> 1) + 8.
-constexpr uint16_t kBranchOut[16][2] = {
-    {0, 3}, {3, 0}, {2, 1}, {1, 2}, {0, 3}, {3, 0}, {2, 1}, {1, 2},
-    {3, 0}, {0, 3}, {1, 2}, {2, 1}, {3, 0}, {0, 3}, {1, 2}, {2, 1},
-};
+// The transitions pair up as butterflies: states j and j + 8 (j < 8) lead to 2j and 2j + 1.
+// The newest and the oldest input bit each enter both generators, so flipping either
+// complements the output: from j into 2j the output index is kButterflyOut[j], from j + 8 into
+// 2j and from j into 2j + 1 it is 3 - kButterflyOut[j], and from j + 8 into 2j + 1 it is
+// kButterflyOut[j] again. (Output index c0 + 2 c1, c0 the G0 bit, c1 the G1 bit.)
+constexpr int kButterflyOut[8] = {0, 2, 0, 2, 3, 1, 3, 1};
 
 // Signals of output index i: (c0, c1) as -1 for bit 0, +1 for bit 1.
 constexpr float kOutSignal[4][2] = {{-1, -1}, {+1, -1}, {-1, +1}, {+1, +1}};
@@ -26,14 +27,26 @@ constexpr float kUnreachable = -592.0f;
 
 void convTrellis(const TrellisStep* from, const float branch[4], TrellisStep* to)
 {
+    float same[8], flipped[8];
+    for (int j = 0; j < 8; ++j) {
+        same[j] = branch[kButterflyOut[j]];
+        flipped[j] = branch[3 - kButterflyOut[j]];
+    }
+    float metric[16];
+    uint16_t pred[16];
+    for (int j = 0; j < 8; ++j) {
+        const float low = from->metric[j], high = from->metric[j + 8];
+        // Into 2j and into 2j + 1; equal metrics keep the predecessor with oldest bit 0.
+        const float a0 = low + same[j], b0 = high + flipped[j];
+        const float a1 = low + flipped[j], b1 = high + same[j];
+        metric[2 * j] = b0 > a0 ? b0 : a0;
+        pred[2 * j] = static_cast<uint16_t>(b0 > a0 ? j + 8 : j);
+        metric[2 * j + 1] = b1 > a1 ? b1 : a1;
+        pred[2 * j + 1] = static_cast<uint16_t>(b1 > a1 ? j + 8 : j);
+    }
     for (int s = 0; s < 16; ++s) {
-        int p = s >> 1;
-        float a = from->metric[p] + branch[kBranchOut[s][0]];
-        float b = from->metric[p + 8] + branch[kBranchOut[s][1]];
-        // Equal metrics keep the predecessor with oldest bit 0.
-        bool second = b > a;
-        to->metric[s] = second ? b : a;
-        to->pred[s] = static_cast<uint16_t>(second ? p + 8 : p);
+        to->metric[s] = metric[s];
+        to->pred[s] = pred[s];
     }
 }
 

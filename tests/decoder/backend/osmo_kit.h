@@ -69,6 +69,17 @@ inline sbit_t toOsmo(float soft)
     return static_cast<sbit_t>(std::clamp(v, -127.0f, 127.0f));
 }
 
+// The decoding chain after collection: Viterbi, parity, octets. True when the parity passes.
+inline bool decodeCodeWord(const float* coded, const BurstHead* ctx, uint8_t* octets)
+{
+    uint8_t bits[kMaxDecodedBits];
+    viterbiDecode(coded, ctx, bits);
+    if (!checkParity(ctx, bits))
+        return false;
+    packOctets(bits, octets);
+    return true;
+}
+
 // Hands a block's four bursts to the collector as the frame machine does and, when it
 // completes, runs the decoding chain. True with the octets when the fire code passes.
 inline bool decodeBcch(const float* soft, DeintArea* area, uint8_t* octets)
@@ -80,14 +91,7 @@ inline bool decodeBcch(const float* soft, DeintArea* area, uint8_t* octets)
         ctx.frameNo = static_cast<uint16_t>(2 + b);
         complete = collectBits(soft + b * kBcchBurstBits, area, &ctx, coded);
     }
-    if (!complete)
-        return false;
-    uint8_t bits[kMaxDecodedBits];
-    viterbiDecode(coded, &ctx, bits);
-    if (!checkParity(&ctx, bits))
-        return false;
-    packOctets(bits, octets);
-    return true;
+    return complete && decodeCodeWord(coded, &ctx, octets);
 }
 
 inline bool decodeSch(const float* soft, uint8_t* octets)
@@ -95,14 +99,7 @@ inline bool decodeSch(const float* soft, uint8_t* octets)
     BurstHead ctx{kindSch, 0, 1};
     float coded[kSchCodedBits];
     DeintArea unused{};
-    if (!collectBits(soft, &unused, &ctx, coded))
-        return false;
-    uint8_t bits[kMaxDecodedBits];
-    viterbiDecode(coded, &ctx, bits);
-    if (!checkParity(&ctx, bits))
-        return false;
-    packOctets(bits, octets);
-    return true;
+    return collectBits(soft, &unused, &ctx, coded) && decodeCodeWord(coded, &ctx, octets);
 }
 
 // libosmocore's decoder on the same soft values (burst layout with stealing flags restored).
