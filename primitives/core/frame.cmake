@@ -6,4 +6,7 @@ target_sources(sigprim PRIVATE
 sig_slot_sources(sigprim
   core/alloc_slot.cpp)
 sig_slot_sources(sigprim
-  core/memory_slot.cpp)
+  core/memory_slot.cpp
+  core/memory_copy.cpp
+  core/memory_fill.cpp
+  core/mulc_slot.cpp)

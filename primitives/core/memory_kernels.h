@@ -1,16 +1,14 @@
-// The guarded memory kernels that other modules of the same slot call directly.
-// Each tests dst/src for NULL (-8), then the count (-6), then fills, copies or moves.
+// The memory kernels of one slot, called directly by other kernels of the same slot.
+//
+// Guarded kernels test dst/src for NULL (-8), then the count (-6), and return a sigStatus.
+// Raw kernels (sigkMem*) test nothing: n, count >= 1 and valid buffers are the caller's duty.
+// Every kernel of every slot leaves the same bytes; slots differ in block sizes, alignment
+// handling and when stores stream past the cache.
 #pragma once
 
 #include "core/slot.h"
 #include "sigprim.h"
 
 namespace sig::SIG_NS {
-
-sigStatus sigkCopy_u8(const void* src, void* dst, int32_t n);       // no overlap unless src == dst
-sigStatus sigkZero_u8(void* dst, int32_t n);
-sigStatus sigkZero_f32(float* dst, int32_t count);
-sigStatus sigkSet_s32(int32_t value, int32_t* dst, int32_t count);
-sigStatus sigkMove_cf32(const cf32* src, cf32* dst, int32_t len);   // overlap-safe
-
+#include "core/memory_kernels_decl.h"
 }  // namespace sig::SIG_NS

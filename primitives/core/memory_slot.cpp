@@ -1,9 +1,18 @@
-// Placeholder memory kernels on the C runtime, until the per-level kernels replace them.
-#include <cstring>
-
+// The guarded memory kernels and the copy and zero primitives of one slot: argument checks in
+// their fixed order (NULL pointers -8, source before destination, then a count below 1 -6),
+// then the slot's engine on a size_t byte count, so no product of a 32-bit count overflows.
+#include "core/mem_engine.h"
 #include "core/memory_kernels.h"
 
+#define SIG_LIST "core/core_list.h"
+#include "core/slot_decls.h"
+
 namespace sig::SIG_NS {
+
+namespace {
+inline uint8_t* bytes(void* p) { return static_cast<uint8_t*>(p); }
+inline const uint8_t* bytes(const void* p) { return static_cast<const uint8_t*>(p); }
+}  // namespace
 
 sigStatus sigkCopy_u8(const void* src, void* dst, int32_t n)
 {
@@ -11,8 +20,7 @@ sigStatus sigkCopy_u8(const void* src, void* dst, int32_t n)
         return sigErrNull;
     if (n <= 0)
         return sigErrLength;
-    if (src != dst)
-        ::memcpy(dst, src, static_cast<size_t>(n));
+    mem::copyGuarded(bytes(dst), bytes(src), static_cast<size_t>(n));
     return sigOk;
 }
 
@@ -22,7 +30,7 @@ sigStatus sigkZero_u8(void* dst, int32_t n)
         return sigErrNull;
     if (n <= 0)
         return sigErrLength;
-    ::memset(dst, 0, static_cast<size_t>(n));
+    mem::zeroBytes(bytes(dst), static_cast<size_t>(n));
     return sigOk;
 }
 
@@ -32,7 +40,7 @@ sigStatus sigkZero_f32(float* dst, int32_t count)
         return sigErrNull;
     if (count <= 0)
         return sigErrLength;
-    ::memset(dst, 0, static_cast<size_t>(count) * sizeof(float));
+    mem::zeroBytes(bytes(dst), sizeof(float) * static_cast<size_t>(count));
     return sigOk;
 }
 
@@ -42,8 +50,7 @@ sigStatus sigkSet_s32(int32_t value, int32_t* dst, int32_t count)
         return sigErrNull;
     if (count <= 0)
         return sigErrLength;
-    for (int32_t i = 0; i < count; ++i)
-        dst[i] = value;
+    mem::fillWords(static_cast<uint32_t>(value), bytes(dst), static_cast<size_t>(count));
     return sigOk;
 }
 
@@ -53,7 +60,31 @@ sigStatus sigkMove_cf32(const cf32* src, cf32* dst, int32_t len)
         return sigErrNull;
     if (len <= 0)
         return sigErrLength;
-    ::memmove(dst, src, static_cast<size_t>(len) * sizeof(cf32));
+    mem::moveBytes(bytes(dst), bytes(src), sizeof(cf32) * static_cast<size_t>(len));
+    return sigOk;
+}
+
+sigStatus sigCopy_cf32(const cf32* src, cf32* dst, int32_t len)
+{
+    if (src == nullptr || dst == nullptr)
+        return sigErrNull;
+    if (len <= 0)
+        return sigErrLength;
+    size_t n = sizeof(cf32) * static_cast<size_t>(len);
+    if constexpr (kSlot >= 5)
+        mem::copyGuarded(bytes(dst), bytes(src), n);
+    else
+        mem::copyRaw(bytes(dst), bytes(src), n);
+    return sigOk;
+}
+
+sigStatus sigZero_cf32(cf32* dst, int32_t len)
+{
+    if (dst == nullptr)
+        return sigErrNull;
+    if (len <= 0)
+        return sigErrLength;
+    mem::zeroBytes(bytes(dst), sizeof(cf32) * static_cast<size_t>(len));
     return sigOk;
 }
 
