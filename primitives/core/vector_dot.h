@@ -4,7 +4,7 @@
 // The vector forms keep float partial sums in a pair of accumulators per independent chain:
 //  - CrossAcc (slot 1, SSE2): x*y collects (re*re, im*im), x*swap(y) collects (re*im, im*re);
 //  - DupAcc (slots 2 to 5): dupRe(x)*y collects (xr*yr, xr*yi), dupIm(x)*y (xi*yr, xi*yi);
-//  - FusedCrossAcc (slot 6): CrossAcc with fused multiply-adds, 256 bits wide, four pairs.
+//  - CrossAcc fused (slot 6): with fused multiply-adds, 256 bits wide, two pairs.
 // One source is read with aligned loads once it has reached the register width (the product is
 // symmetric, so the sources may swap roles); the other with unaligned loads.
 #pragma once
@@ -28,14 +28,26 @@ inline cf32 dotPlain(const cf32* x, const cf32* y, int32_t len)
 
 #if SIG_SLOT >= 1
 
-template <class V>
+template <class V, bool kFused = false>
 struct CrossAcc {
     using R = typename V::R;
     R direct = V::zero(), crossed = V::zero();
     void add(R x, R y)
     {
-        direct = V::add(direct, V::mul(x, y));
-        crossed = V::add(crossed, V::mul(x, V::swapPairs(y)));
+        if constexpr (kFused) {
+#if SIG_SLOT >= 6
+            direct = V::fmadd(x, y, direct);
+            crossed = V::fmadd(x, V::swapPairs(y), crossed);
+#endif
+        } else {
+            direct = V::add(direct, V::mul(x, y));
+            crossed = V::add(crossed, V::mul(x, V::swapPairs(y)));
+        }
+    }
+    void merge(const CrossAcc& o)
+    {
+        direct = V::add(direct, o.direct);
+        crossed = V::add(crossed, o.crossed);
     }
 };
 
@@ -51,7 +63,8 @@ struct DupAcc {
 };
 
 // The finished complex sum of a four-lane accumulator pair.
-inline cf32 finish(const CrossAcc<F4>& a)
+template <bool kFused>
+inline cf32 finish(const CrossAcc<F4, kFused>& a)
 {
     F4::R d = F4::foldPairs(a.direct), c = F4::foldPairs(a.crossed);
     return cf32{F4::lane0(d) - F4::lane1(d), F4::lane0(c) + F4::lane1(c)};
@@ -129,53 +142,27 @@ inline cf32 dotF4(const float* x, const float* y, int32_t n)
 }
 
 #if SIG_SLOT >= 6
-// The fused form of CrossAcc: x*y and x*swap(y), each multiply-add rounded once.
-template <class V>
-struct FusedCrossAcc {
-    using R = typename V::R;
-    R direct = V::zero(), crossed = V::zero();
-    void add(R x, R y)
-    {
-        direct = V::fmadd(x, y, direct);
-        crossed = V::fmadd(x, V::swapPairs(y), crossed);
-    }
-    void merge(const FusedCrossAcc& o)
-    {
-        direct = V::add(direct, o.direct);
-        crossed = V::add(crossed, o.crossed);
-    }
-};
-
-inline cf32 finish(const FusedCrossAcc<F4>& a)
-{
-    F4::R d = F4::foldPairs(a.direct), c = F4::foldPairs(a.crossed);
-    return cf32{F4::lane0(d) - F4::lane1(d), F4::lane0(c) + F4::lane1(c)};
-}
-
-// Four 256-bit accumulator pairs, one per register of a 16-element step, so that the fused
-// multiply-adds overlap instead of waiting on one chain.
-struct FusedQuad {
-    FusedCrossAcc<F8> a0, a1, a2, a3;
+// Two 256-bit accumulator pairs, one per register of an 8-element step, so that the fused
+// multiply-adds of neighbouring registers overlap instead of waiting on one chain.
+struct FusedTwin {
+    CrossAcc<F8, true> a0, a1;
 
     template <bool kAlignedX>
     void steps(const float*& x, const float*& y, int32_t& n)
     {
-        auto load = [](const float* p) { return kAlignedX ? F8::load(p) : F8::loadu(p); };
-        for (; n >= 16; n -= 16, x += 32, y += 32) {
-            a0.add(load(x), F8::loadu(y));
-            a1.add(load(x + 8), F8::loadu(y + 8));
-            a2.add(load(x + 16), F8::loadu(y + 16));
-            a3.add(load(x + 24), F8::loadu(y + 24));
+        for (; n >= 8; n -= 8, x += 16, y += 16) {
+            a0.add(kAlignedX ? F8::load(x) : F8::loadu(x), F8::loadu(y));
+            a1.add(kAlignedX ? F8::load(x + 8) : F8::loadu(x + 8), F8::loadu(y + 8));
         }
     }
 };
 
 // The 256-bit fused member of slot 6: the source x brought to a 32-byte boundary by single
-// elements, 16 elements a step, then four, two and one as the 128-bit member does.
+// elements, 8 elements a step, then four, two and one as the 128-bit member does.
 inline cf32 dotF8Fused(const float* x, const float* y, int32_t n)
 {
-    FusedCrossAcc<F4> small;
-    FusedQuad wide;
+    CrossAcc<F4, true> small;
+    FusedTwin wide;
     bool aligned;
     int32_t lead = orderForAlignment(x, y, 32, aligned);
     if (n >= 16) {
@@ -192,8 +179,6 @@ inline cf32 dotF8Fused(const float* x, const float* y, int32_t n)
     if (n > 0)
         dotSingle(x, y, n, small);
     wide.a0.merge(wide.a1);
-    wide.a2.merge(wide.a3);
-    wide.a0.merge(wide.a2);
     small.direct = F4::add(small.direct, F8::foldHalves(wide.a0.direct));
     small.crossed = F4::add(small.crossed, F8::foldHalves(wide.a0.crossed));
     return finish(small);

@@ -122,6 +122,32 @@ TEST(ToneDoublePath, VectorSlotsWithoutHintMatchSlotZero)
     }
 }
 
+// The double path sample by sample: two direct samples, then x[n] = b x[n-1] - x[n-2] in double,
+// fused on slot 6, each rounded to float for output. A low frequency over a long run lets the
+// double rounding differences grow until they reach the float outputs.
+TEST_P(ToneSlots, DoublePathRoundsAsItsSlotSays)
+{
+    const int slot = GetParam();
+    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
+    const float mag = 0.8f, freq = 0.0001f, start = 4.0f;
+    const int32_t len = 200000;
+    const double w = double(freq) * kTwoPi, b = 2 * std::cos(w);
+    std::vector<cf32> out(len);
+    float ph = start;
+    ASSERT_EQ(tone(slot, out.data(), len, mag, freq, &ph, 0), sigOk);
+    double r0 = mag * std::cos(double(start)), i0 = mag * std::sin(double(start));
+    double r1 = mag * std::cos(start + w), i1 = mag * std::sin(start + w);
+    for (int n = 0; n < len; ++n) {
+        if (n >= 2) {
+            double r2 = slot == 6 ? std::fma(b, r1, -r0) : b * r1 - r0;
+            double i2 = slot == 6 ? std::fma(b, i1, -i0) : b * i1 - i0;
+            r0 = r1, i0 = i1, r1 = r2, i1 = i2;
+        }
+        cf32 expect = n == 0 ? cf32{float(r0), float(i0)} : cf32{float(r1), float(i1)};
+        ASSERT_TRUE(vtest::sameBits(out[n], expect)) << "n " << n;
+    }
+}
+
 TEST_P(ToneSlots, BlockedPathStaysWithinItsRecurrenceError)
 {
     const int slot = GetParam();
