@@ -8,6 +8,7 @@
 #include <xmmintrin.h>
 
 #include "fft/fft_complex.h"
+#include "core/memory_kernels.h"
 #include "fft/fft_kernels.h"
 #include "fft/fft_plain.h"
 
@@ -118,26 +119,6 @@ void sigkFftRadix4Cols_cf32(float* data, float*, int32_t a, int32_t count, const
             }
         }
     }
-}
-
-void sigkMulCInPlace_f32(float factor, float* data, int32_t count)
-{
-    int32_t i = 0;
-    if (count >= 11) {
-        if ((reinterpret_cast<uintptr_t>(data) & 3) == 0)
-            for (; (reinterpret_cast<uintptr_t>(data + i) & 15) != 0; ++i)
-                data[i] *= factor;
-        const __m128 f = _mm_set1_ps(factor);
-        const bool stream = count - i > 0x20000;
-        for (; i + 8 <= count; i += 8) {
-            if (stream)
-                _mm_prefetch(reinterpret_cast<const char*>(data + i) + 64, _MM_HINT_NTA);
-            _mm_storeu_ps(data + i, _mm_mul_ps(_mm_loadu_ps(data + i), f));
-            _mm_storeu_ps(data + i + 4, _mm_mul_ps(_mm_loadu_ps(data + i + 4), f));
-        }
-    }
-    for (; i < count; ++i)
-        data[i] *= factor;
 }
 
 sigStatus sigkScale_f32(float factor, float* data, int32_t count)
