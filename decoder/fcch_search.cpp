@@ -1,7 +1,6 @@
 // The FCCH searches and the spectral peak estimator.
 #include "fcch_search.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "prim0.h"
@@ -20,7 +19,7 @@ int wrapBin(int k) { return k & (kSyncFftLen - 1); }   // non-negative modulo 25
 void windowSpectrum(const cf32* w, const SyncRef& r, SyncBank* bank, cf32* buf)
 {
     prim::sigMul_cf32(w, r.ref, buf, r.knownLen);
-    std::fill(buf + r.knownLen, buf + kSyncFftLen, cf32{0.0f, 0.0f});
+    prim::sigZero_cf32(buf + r.knownLen, kSyncFftLen - r.knownLen);
     prim::sigFftFwd_cf32(buf, buf, bank->fftSpec, bank->fftWork);
 }
 

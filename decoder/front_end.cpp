@@ -1,7 +1,6 @@
 // Front end of the decoder: decimation, frequency correction and mean power of one block.
 #include "front_end.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -35,7 +34,7 @@ bool initFrontFir(FrontEnd* fe)
     if (!fe->taps || !fe->dlyImage || !fe->firBlock)
         return false;
     prim::sigRealToCplx_f32(real, nullptr, fe->taps, kFrontTaps);
-    std::fill(fe->dlyImage, fe->dlyImage + kFrontTaps, cf32{0.0f, 0.0f});
+    prim::sigZero_cf32(fe->dlyImage, kFrontTaps);
     fe->firState = nullptr;
     prim::sigFirMrInit_cf32(&fe->firState, fe->taps, kFrontTaps, 1, 0, 2, 0, fe->dlyImage,
                             fe->firBlock);

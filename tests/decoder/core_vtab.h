@@ -9,3 +9,15 @@ inline const GsmVtab kCoreVtab = {
     corvane::GSM_pushFrame, corvane::GSM_getResult,      corvane::GSM_destroy,
     corvane::GSM_getBlockLen,
 };
+
+// One decoder for the life of a scope.
+struct CoreDecoder {
+    explicit CoreDecoder(const float* levelOffsetDb = nullptr)
+        : dec(corvane::GSM_create(levelOffsetDb))
+    {
+    }
+    ~CoreDecoder() { corvane::GSM_destroy(dec); }
+    CoreDecoder(const CoreDecoder&) = delete;
+    CoreDecoder& operator=(const CoreDecoder&) = delete;
+    CellDecoder* dec;
+};

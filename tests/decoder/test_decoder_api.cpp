@@ -9,6 +9,7 @@
 
 #include "cell_decoder.h"
 #include "core/memfuncs.h"
+#include "core_vtab.h"
 #include "decoder_api.h"
 
 using namespace corvane;
@@ -26,11 +27,6 @@ static_assert(offsetof(BcchInfo, bandFlag) == 148);
 
 namespace {
 
-struct Decoder {
-    explicit Decoder(const float* offset = nullptr) : dec(GSM_create(offset)) {}
-    ~Decoder() { GSM_destroy(dec); }
-    CellDecoder* dec;
-};
 
 // Identity as the System Information parsers would leave it.
 void pretendDecoded(CellDecoder* dec, bool withSi1)
@@ -61,18 +57,18 @@ TEST(DecoderApi, LevelOffsetAtCreation)
 {
     const float zero = 0.0f, low = -120.0f, high = 50.0f, above = 50.5f, below = -121.0f;
     const float nan = std::nanf("");
-    EXPECT_EQ(levelOffsetOf(Decoder().dec), 0.0f);
-    EXPECT_EQ(levelOffsetOf(Decoder(&zero).dec), 0.0f);
-    EXPECT_NEAR(levelOffsetOf(Decoder(&low).dec), -120.0f, 1e-4);
-    EXPECT_NEAR(levelOffsetOf(Decoder(&high).dec), 50.0f, 1e-4);
-    EXPECT_EQ(levelOffsetOf(Decoder(&above).dec), 0.0f);
-    EXPECT_EQ(levelOffsetOf(Decoder(&below).dec), 0.0f);
-    EXPECT_EQ(levelOffsetOf(Decoder(&nan).dec), 0.0f);
+    EXPECT_EQ(levelOffsetOf(CoreDecoder().dec), 0.0f);
+    EXPECT_EQ(levelOffsetOf(CoreDecoder(&zero).dec), 0.0f);
+    EXPECT_NEAR(levelOffsetOf(CoreDecoder(&low).dec), -120.0f, 1e-4);
+    EXPECT_NEAR(levelOffsetOf(CoreDecoder(&high).dec), 50.0f, 1e-4);
+    EXPECT_EQ(levelOffsetOf(CoreDecoder(&above).dec), 0.0f);
+    EXPECT_EQ(levelOffsetOf(CoreDecoder(&below).dec), 0.0f);
+    EXPECT_EQ(levelOffsetOf(CoreDecoder(&nan).dec), 0.0f);
 }
 
 TEST(DecoderApi, SetLevelOffsetAcceptsTheRangeAndNullOnly)
 {
-    Decoder d;
+    CoreDecoder d;
     const float ten = 10.0f, sixty = 60.0f, nan = std::nanf("");
     EXPECT_EQ(GSM_setLevelOffset(d.dec, &ten), 1);
     EXPECT_NEAR(levelOffsetOf(d.dec), 10.0f, 1e-4);
@@ -86,7 +82,7 @@ TEST(DecoderApi, SetLevelOffsetAcceptsTheRangeAndNullOnly)
 TEST(DecoderApi, ResultNeedsIdentityAndLevelsNeverAccumulate)
 {
     const float off = -20.0f;
-    Decoder d(&off);
+    CoreDecoder d(&off);
     d.dec->burstPower = 0.01f;      // -20 dB
     d.dec->lastFeLevelDb = -33.0f;
     EXPECT_EQ(GSM_getResult(d.dec), nullptr);
@@ -119,7 +115,7 @@ TEST(DecoderApi, ResultNeedsIdentityAndLevelsNeverAccumulate)
 
 TEST(DecoderApi, ResetClearsTheIdentityButKeepsTheRecord)
 {
-    Decoder d;
+    CoreDecoder d;
     pretendDecoded(d.dec, true);
     ASSERT_NE(GSM_getResult(d.dec), nullptr);
     d.dec->state = dsDone;
@@ -145,7 +141,7 @@ TEST(DecoderApi, BlockLenIsOneConstantAddress)
 
 TEST(DecoderApi, FrameAccountingAfterCreateAndReset)
 {
-    Decoder d;
+    CoreDecoder d;
     std::vector<cf32> frame(2500, cf32{0.0f, 0.0f});
     GSM_pushFrame(d.dec, frame.data());
     EXPECT_EQ(d.dec->front.held, 2547);
@@ -193,7 +189,7 @@ TEST(DecoderApi, CreationReleasesEverythingWhenABlockCannotBeMade)
 
 TEST(DecoderApi, CounterWrapAndBurstChoice)
 {
-    Decoder d;
+    CoreDecoder d;
     CellDecoder* dec = d.dec;
     dec->t1 = 2047;
     dec->t2 = 25;
@@ -231,7 +227,7 @@ TEST(DecoderApi, CounterWrapAndBurstChoice)
 TEST(DecoderApi, ReadPositionOutsideTheBlockRestartsTheSearch)
 {
     for (int pos : {6, 1492, -400, 5000}) {
-        Decoder d;
+        CoreDecoder d;
         CellDecoder* dec = d.dec;
         dec->state = dsSync;
         setupBurstCtx(&dec->schCtx, kindSch, &kSchLayout, kSchTrainingBits, 0.4f, 0.0f);
@@ -244,6 +240,33 @@ TEST(DecoderApi, ReadPositionOutsideTheBlockRestartsTheSearch)
         EXPECT_EQ(dec->state, dsFcch) << pos;
         EXPECT_EQ(dec->front.readPos, 120);
     }
+}
+
+TEST(DecoderApi, ResyncLeavesAMatchingBcchContextAlone)
+{
+    CoreDecoder d;
+    CellDecoder* dec = d.dec;
+    SchInfo info{21, 1000, 7, 11};
+    resyncSch(dec, info);
+    EXPECT_EQ(dec->siArea.bsic, 21);
+    EXPECT_EQ(dec->t1, 1000);
+    EXPECT_EQ(dec->t2, 7);
+    EXPECT_EQ(dec->t3, 11);
+    EXPECT_EQ(dec->bcchCtx.known, tscBits(5));
+    EXPECT_EQ(dec->bcchCtx.ref.knownStart, 61);
+    dec->bcchCtx.ref.threshold = 0.5f;   // a mark that a rebuild would overwrite
+    resyncSch(dec, info);
+    EXPECT_EQ(dec->bcchCtx.ref.threshold, 0.5f);
+    // New frame numbers rebuild it.
+    resyncSch(dec, SchInfo{21, 1000, 8, 21});
+    EXPECT_EQ(dec->bcchCtx.ref.threshold, 0.27f);
+    // Counters that survived a reset may match a new cell's SCH by chance; a context built for
+    // another training sequence is rebuilt all the same.
+    GSM_reset(dec);
+    dec->bcchCtx.ref.threshold = 0.5f;
+    resyncSch(dec, SchInfo{0, 1000, 8, 21});
+    EXPECT_EQ(dec->bcchCtx.known, tscBits(0));
+    EXPECT_EQ(dec->bcchCtx.ref.threshold, 0.27f);
 }
 
 }  // namespace

@@ -48,11 +48,6 @@ Impairments randomImpairments(std::mt19937& rng, double snrDb)
     return imp;
 }
 
-struct Decoder {
-    Decoder() : dec(kCoreVtab.GSM_create(nullptr)) { kCoreVtab.GSM_reset(dec); }
-    ~Decoder() { kCoreVtab.GSM_destroy(dec); }
-    CellDecoder* dec;
-};
 
 TEST(EndToEnd, RandomCellsStartsAndFrameNumbersGiveIdentityThenMap)
 {
@@ -62,7 +57,7 @@ TEST(EndToEnd, RandomCellsStartsAndFrameNumbersGiveIdentityThenMap)
         const uint32_t start = rng() % gsmsig::kHyperframe;
         Impairments imp = randomImpairments(rng, 20.0);
         auto x = gsmsig::generateFrames(c, kMapFrames, start, imp);
-        Decoder d;
+        CoreDecoder d;
         cell_run::Outcome o = cell_run::run(kCoreVtab, d.dec, x, true);
         SCOPED_TRACE(::testing::Message() << "trial " << trial << " start frame " << start
                                           << " offset " << imp.timingOffsetSamples);
@@ -90,7 +85,7 @@ TEST(EndToEnd, MapOnlyAfterSi1AndIdentityBeforeIt)
     Impairments imp;
     imp.timingOffsetSamples = 1000.5;
     auto x = gsmsig::generateFrames(c, kMapFrames, 51 * 1 + 20, imp);
-    Decoder d;
+    CoreDecoder d;
     cell_run::Outcome o = cell_run::run(kCoreVtab, d.dec, x, true);
     ASSERT_GT(o.framesToIdentity, 0);
     ASSERT_GT(o.framesToMap, o.framesToIdentity);
@@ -102,7 +97,7 @@ TEST(EndToEnd, MapOnlyAfterSi1AndIdentityBeforeIt)
 TEST(EndToEnd, OneDecoderServesChannelAfterChannel)
 {
     std::mt19937 rng(99);
-    Decoder d;
+    CoreDecoder d;
     for (int ch = 0; ch < 4; ++ch) {
         Cell c = makeCell(rng);
         Impairments imp = randomImpairments(rng, 15.0);
@@ -128,7 +123,7 @@ TEST(EndToEnd, SampleClockErrorAndTwoPaths)
             imp.echo.phaseRad = 1.0;
         }
         auto x = gsmsig::generateFrames(c, kIdentityFrames + 51, rng() % gsmsig::kHyperframe, imp);
-        Decoder d;
+        CoreDecoder d;
         cell_run::Outcome o = cell_run::run(kCoreVtab, d.dec, x, false);
         ASSERT_GT(o.framesToIdentity, 0) << "trial " << trial;
         EXPECT_TRUE(cell_run::identityMatches(o.info, c)) << "trial " << trial;

@@ -7,17 +7,13 @@
 
 #include "burst_fixture.h"
 #include "cell_decoder.h"
+#include "core_vtab.h"
 #include "decoder_api.h"
 
 using namespace corvane;
 
 namespace {
 
-struct Decoder {
-    Decoder() : dec(GSM_create(nullptr)) {}
-    ~Decoder() { GSM_destroy(dec); }
-    CellDecoder* dec;
-};
 
 TEST(FcchPeak, OnBinToneWithEqualNeighboursIsExact)
 {
@@ -74,7 +70,7 @@ std::vector<cf32> fcchFrame(int at, double hz, double sigma, std::mt19937& rng, 
 TEST(FcchSearch, FindsTheBurstAndItsCarrierAcrossOffsets)
 {
     std::mt19937 rng(17);
-    Decoder d;
+    CoreDecoder d;
     const SyncRef& ref = d.dec->fcchCtx.ref;
     for (double hz : {-60000.0, -21000.0, 0.0, 517.0, 33333.0, 60000.0}) {
         for (int at : {0, 100, 611, 1100}) {
@@ -96,7 +92,7 @@ TEST(FcchSearch, FindsTheBurstAndItsCarrierAcrossOffsets)
 TEST(FcchSearch, NoiseAndNormalBurstsAreNotTakenForAnFcch)
 {
     std::mt19937 rng(23);
-    Decoder d;
+    CoreDecoder d;
     const SyncRef& ref = d.dec->fcchCtx.ref;
     for (int trial = 0; trial < 20; ++trial) {
         SyncBank& bank = d.dec->syncBank;

@@ -7,17 +7,13 @@
 #include <vector>
 
 #include "cell_decoder.h"
+#include "core_vtab.h"
 #include "decoder_api.h"
 
 using namespace corvane;
 
 namespace {
 
-struct Decoder {
-    Decoder() : dec(GSM_create(nullptr)) {}
-    ~Decoder() { GSM_destroy(dec); }
-    CellDecoder* dec;
-};
 
 // Fills the held input with a complex tone at hz (input rate) and runs one block.
 void runToneBlock(FrontEnd& fe, double hz, double amp = 1.0)
@@ -39,7 +35,7 @@ double blockPower(const cf32* x, int from, int n)
 
 TEST(FrontEnd, ExactBlockLeavesTheRestAndMovesItToTheFront)
 {
-    Decoder d;
+    CoreDecoder d;
     FrontEnd& fe = d.dec->front;
     for (int i = 0; i < kBlockIn; ++i)
         fe.inBuf[i] = {static_cast<float>(i), 0.0f};
@@ -52,7 +48,7 @@ TEST(FrontEnd, ExactBlockLeavesTheRestAndMovesItToTheFront)
 
 TEST(FrontEnd, DecimatorPassesTheChannelAndStopsTheNeighbours)
 {
-    Decoder d;
+    CoreDecoder d;
     FrontEnd& fe = d.dec->front;
     fe.relFreq = 0.0f;
     fe.tonePhase = 0.0f;
@@ -70,7 +66,7 @@ TEST(FrontEnd, DecimatorPassesTheChannelAndStopsTheNeighbours)
 
 TEST(FrontEnd, CorrectionTurnsAnOffsetCarrierToDc)
 {
-    Decoder d;
+    CoreDecoder d;
     FrontEnd& fe = d.dec->front;
     for (double f : {12345.0, -33000.0, 60000.0}) {
         setCorrection(&fe, static_cast<float>(f));
@@ -86,7 +82,7 @@ TEST(FrontEnd, CorrectionTurnsAnOffsetCarrierToDc)
 
 TEST(FrontEnd, MeanPowerTakesTheFirstValueThenSmooths)
 {
-    Decoder d;
+    CoreDecoder d;
     FrontEnd& fe = d.dec->front;
     std::fill(std::begin(fe.inBuf), std::end(fe.inBuf), cf32{0.0f, 0.0f});
     fe.held = kBlockIn;
@@ -110,7 +106,7 @@ TEST(FrontEnd, MeanPowerTakesTheFirstValueThenSmooths)
 
 TEST(FrontEnd, ZeroCorrectionKeepsTheTonePhase)
 {
-    Decoder d;
+    CoreDecoder d;
     FrontEnd& fe = d.dec->front;
     setCorrection(&fe, 0.0f);
     EXPECT_EQ(fe.relFreq, 0.0f);
@@ -125,7 +121,7 @@ TEST(FrontEnd, ZeroCorrectionKeepsTheTonePhase)
 
 TEST(FrontEnd, ResetHoldsFortySevenZerosAndKeepsTheFilter)
 {
-    Decoder d;
+    CoreDecoder d;
     FrontEnd& fe = d.dec->front;
     fe.held = 1000;
     fe.readPos = 700;

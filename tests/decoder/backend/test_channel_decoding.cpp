@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <vector>
 
 #include "backend/channel_decoding.h"
@@ -78,6 +79,30 @@ TEST(Viterbi, EqualMetricsKeepThePredecessorWithOldestBitZero)
     convTrellis(&from, branch, &to);
     for (int s = 0; s < 16; ++s)
         EXPECT_EQ((s >> 1) + 8, to.pred[s]) << "state " << s;
+}
+
+TEST(Viterbi, StepFollowsTheBranchOutputTableOfTheCode)
+{
+    // Output index c0 + 2 c1 into state s from s >> 1 and from (s >> 1) + 8, as the code's
+    // generators give it (the decoder derives it from butterflies instead).
+    const int table[16][2] = {{0, 3}, {3, 0}, {2, 1}, {1, 2}, {0, 3}, {3, 0}, {2, 1}, {1, 2},
+                              {3, 0}, {0, 3}, {1, 2}, {2, 1}, {3, 0}, {0, 3}, {1, 2}, {2, 1}};
+    std::mt19937 rng(7201);
+    std::uniform_real_distribution<float> value(-10.0f, 10.0f);
+    for (int trial = 0; trial < 200; ++trial) {
+        TrellisStep from{}, to{};
+        for (float& m : from.metric)
+            m = value(rng);
+        const float y0 = value(rng) / 2, y1 = value(rng) / 2;
+        const float branch[4] = {-y0 - y1, y0 - y1, -y0 + y1, y0 + y1};
+        convTrellis(&from, branch, &to);
+        for (int s = 0; s < 16; ++s) {
+            float a = from.metric[s >> 1] + branch[table[s][0]];
+            float b = from.metric[(s >> 1) + 8] + branch[table[s][1]];
+            EXPECT_EQ(b > a ? b : a, to.metric[s]);
+            EXPECT_EQ(b > a ? (s >> 1) + 8 : s >> 1, to.pred[s]);
+        }
+    }
 }
 
 TEST(Viterbi, TracebackStartsInStateZeroWhateverTheBestMetric)
