@@ -10,4 +10,5 @@ sig_slot_sources(sigprim
   fft/fft_small_slot.cpp
   fft/fft_radix_slot.cpp
   fft/fft_large_slot.cpp
-  fft/fft_forward_slot.cpp)
+  fft/fft_forward_slot.cpp
+  fft/fft_helpers_slot.cpp)

@@ -89,7 +89,6 @@ void sigkFftTileScatter_cf32(cf32* dst, const cf32* src, int32_t stride, int32_t
 // One forward radix-4 pass over count groups of 4 quarters of a values, blocked split layout.
 void sigkFftRadix4Cols_cf32(float* data, float* data2, int32_t a, int32_t count,
                             const float* twiddles);
-void sigkMulCInPlace_f32(float factor, float* data, int32_t count);
 #endif
 
 // ---- Forward vector kernels of slots 1-6 (built with the vector transforms) --------------------

@@ -68,6 +68,9 @@ void plainCrossBlock(cf32* data, ptrdiff_t total, ptrdiff_t blockLen, const floa
 void plainLargeSplit(const sigFftSpec_cf32* spec, cf32* data, int32_t order, int32_t depth,
                      cf32* work)
 {
+    // The record has column tables for depths 0 to 2; the plain split table never goes below 1.
+    if (depth > 2)
+        __builtin_unreachable();
     const int32_t t = kSplitT[0][order];
     const int32_t s = order - t;
     const ptrdiff_t rows = ptrdiff_t{1} << t;

@@ -35,6 +35,10 @@ void fftVectorColumnTable(int32_t layout, int32_t m, const float* sine, int32_t 
 void plainBitRevCopy(const cf32* src, cf32* dst, ptrdiff_t n, const int32_t* table);
 void plainBitRevInPlace(cf32* data, ptrdiff_t n, const int32_t* table);
 void plainRadixFwd(cf32* data, int32_t n, const float* twiddles);
+// The scaling contract: data NULL -8, count <= 0 -6, factor 1 no change, factor 0 zero-fill,
+// otherwise multiply(factor, data, count).
+sigStatus scaleFloats(float factor, float* data, int32_t count,
+                      void (*multiply)(float factor, float* data, int32_t count));
 sigStatus plainScale(float factor, float* data, int32_t count);
 void plainSmallFwd(int32_t order, const cf32* src, cf32* dst, const float* factor);
 void plainFwdLarge(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int32_t order,

@@ -81,7 +81,8 @@ void plainRadixFwd(cf32* data, int32_t n, const float* twiddles)
         radix4Pass(data, n, span, twiddles);
 }
 
-sigStatus plainScale(float factor, float* data, int32_t count)
+sigStatus scaleFloats(float factor, float* data, int32_t count,
+                      void (*multiply)(float factor, float* data, int32_t count))
 {
     if (data == nullptr)
         return sigErrNull;
@@ -91,9 +92,16 @@ sigStatus plainScale(float factor, float* data, int32_t count)
         return sigOk;
     if (factor == 0.0f)
         return sigkZero_f32(data, count);
-    for (int32_t i = 0; i < count; ++i)
-        data[i] *= factor;
+    multiply(factor, data, count);
     return sigOk;
+}
+
+sigStatus plainScale(float factor, float* data, int32_t count)
+{
+    return scaleFloats(factor, data, count, [](float f, float* p, int32_t c) {
+        for (int32_t i = 0; i < c; ++i)
+            p[i] *= f;
+    });
 }
 
 #if SIG_SLOT == 0

@@ -7,3 +7,7 @@ sig_slot_sources(sigprim
   fir/fir_filter.cpp)
 sig_slot_sources(sigprim
   fir/fir_mr_block.cpp)
+sig_slot_sources(sigprim
+  fir/fir_block.cpp)
+sig_slot_sources(sigprim
+  fir/fir_fft.cpp)

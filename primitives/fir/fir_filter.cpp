@@ -124,6 +124,62 @@ sigStatus filterMultiRate(sigFirRecord_cf32* rec, const cf32* src, cf32* dst, in
     return sigOk;
 }
 
+// Direct-form block kernel of this slot over the window starting at x.
+void firBlock(const sigFirRecord_cf32& rec, const cf32* x, cf32* dst, int32_t count)
+{
+#if SIG_SLOT == 0
+    sigkFirBlock_cf32(rec.taps, x, dst, count, rec.tapsLen);
+#else
+    sigkFirBlock_cf32(reinterpret_cast<const float*>(rec.tapTable), x, dst, count, rec.tapsLen);
+#endif
+}
+
+// Single-rate direct form, src and dst distinct. Output k's window is the T samples ending at
+// input k: history z[1..T-1] (z[0], the oldest, is never used) followed by the input.
+void directForm(sigFirRecord_cf32* rec, const cf32* src, cf32* dst, int32_t len)
+{
+    const int32_t T = rec->tapsLen, C = rec->dlyExt;
+    cf32* d = rec->dlyLine + rec->dlyOffset;
+    rec->dlyOffset = 0;
+    if (len <= C) {
+        copyCf32(src, d + T, len);
+        firBlock(*rec, d + 1, dst, len);
+        sigkMove_cf32(d + len, rec->dlyLine, T);
+        return;
+    }
+    // The first R outputs read history; every later window lies wholly inside the input.
+    const int32_t R = (T + 3) & ~3;
+    copyCf32(src, d + T, C);
+    firBlock(*rec, d + 1, dst, R);
+    copyCf32(src + len - T, rec->dlyLine, T);
+    firBlock(*rec, src + (R - T + 1), dst + R, len - R);
+}
+
+sigStatus filterSingleRate(sigFirRecord_cf32* rec, const cf32* src, cf32* dst, int32_t len)
+{
+    constexpr int32_t kFftFrom = 256;  // shorter inputs take the direct form
+    if (src != dst) {
+        if (len >= kFftFrom && rec->fftLen > 0)
+            return sigkFirFftBlock_cf32(rec, src, dst, len);
+        directForm(rec, src, dst, len);
+        return sigOk;
+    }
+    // In place: each chunk is filtered into the scratch, then copied over itself. FFT mode only
+    // while enough samples remain after the chunk; the last chunk takes the direct form.
+    for (int32_t done = 0; done < len;) {
+        const int32_t chunk = len - done < kFirInPlaceChunk ? len - done : kFirInPlaceChunk;
+        if (rec->fftLen > 0 && len - done - chunk >= kFftFrom) {
+            if (sigStatus st = sigkFirFftBlock_cf32(rec, src + done, rec->scratch, chunk))
+                return st;
+        } else {
+            directForm(rec, src + done, rec->scratch, chunk);
+        }
+        copyCf32(rec->scratch, dst + done, chunk);
+        done += chunk;
+    }
+    return sigOk;
+}
+
 }  // namespace
 
 void sigkFirMr_cf32(sigFirRecord_cf32* rec, const cf32* src, cf32* dst, int32_t nb)
@@ -169,6 +225,8 @@ sigStatus sigFir_cf32(const cf32* src, cf32* dst, int32_t len, sigFirMrState_cf3
         return sigErrLength;
     if (state->tag == kFirTagMultiRate)
         return filterMultiRate(state, src, dst, len);
+    if (state->tag == kFirTagSingleRate)
+        return filterSingleRate(state, src, dst, len);
     return sigErrTag;
 }
 

@@ -24,16 +24,21 @@ int32_t sigkFirMrBlock_cf32(const cf32* tapTable, const cf32* buf, cf32* dst, in
     int32_t j = 0;
     const cf32* group = tapTable;
     for (int32_t g = 0; g < count / 4; ++g) {
-        for (int32_t l = 0; l < 4; ++l) {
-            const cf32* x = buf + base + phaseTable[4 * j + l];
-            float re = 0.0f, im = 0.0f;
-            for (int32_t i = 0; i < n; ++i) {
+        // The four lanes run side by side over the lane-interleaved taps; each lane's sum still
+        // adds its products one by one in tap order.
+        const cf32* x[4];
+        double re[4] = {0, 0, 0, 0}, im[4] = {0, 0, 0, 0};
+        for (int32_t l = 0; l < 4; ++l)
+            x[l] = buf + base + phaseTable[4 * j + l];
+        for (int32_t i = 0; i < n; ++i)
+            for (int32_t l = 0; l < 4; ++l) {
                 const cf32 t = group[4 * i + l];
-                re = static_cast<float>(double(re) + (double(x[i].re) * t.re - double(x[i].im) * t.im));
-                im = static_cast<float>(double(im) + (double(x[i].re) * t.im + double(x[i].im) * t.re));
+                const cf32 v = x[l][i];
+                re[l] = float(re[l] + (double(v.re) * t.re - double(v.im) * t.im));
+                im[l] = float(im[l] + (double(v.re) * t.im + double(v.im) * t.re));
             }
-            dst[4 * g + l] = cf32{re, im};
-        }
+        for (int32_t l = 0; l < 4; ++l)
+            dst[4 * g + l] = cf32{float(re[l]), float(im[l])};
         group += 4 * static_cast<int64_t>(tapStride);
         if (++j == upFactor) {
             j = 0;

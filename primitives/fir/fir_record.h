@@ -22,7 +22,7 @@ struct alignas(16) sigFirRecord_cf32 {
     int32_t dlyExt;        // 5: E (single-rate: room behind the history)
     int32_t downFactor;    // 6: D
     int32_t headLen;       // 7: L
-    void* fftSpec;         // 8: forward FFT record (single-rate FFT mode)
+    sigFftSpec_cf32* fftSpec;  // 8: forward FFT record (single-rate FFT mode)
     cf32* fftTaps;         // 9: filter spectrum (single-rate FFT mode)
     int32_t fftLen;        // 10: FFT mode when > 0
     int32_t dlyOffset;     // 11

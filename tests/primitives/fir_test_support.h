@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdint>
@@ -67,14 +68,23 @@ inline Reference polyphase(const std::vector<cf32>& h, int U, int pu, int D, int
     return ref;
 }
 
-// Expects out[i] == ref within single-precision summation error of `terms` products.
+// History given most recent first, followed by the input: the signal the reference reads.
+inline std::vector<cf32> joined(const std::vector<cf32>& recentFirst, const cf32* in, size_t len)
+{
+    std::vector<cf32> s(recentFirst.rbegin(), recentFirst.rend());
+    s.insert(s.end(), in, in + len);
+    return s;
+}
+
+// Expects out[i] == ref within single-precision summation error of `terms` products, or within
+// absFloor (a transform's error scales with the whole block, not with each output).
 inline void expectNear(const Reference& ref, const cf32* out, int64_t count, int terms,
-                       const char* what)
+                       const char* what, double absFloor = 0)
 {
     const double eps = std::ldexp(1.0, -23);
     int64_t bad = 0;
     for (int64_t i = 0; i < count; ++i) {
-        const double tol = (terms + 4) * eps * ref.magnitude[i] * 2 + 1e-30;
+        const double tol = std::max((terms + 4) * eps * ref.magnitude[i] * 2, absFloor) + 1e-30;
         const double err = std::abs(cd(out[i].re, out[i].im) - ref.y[i]);
         if (!(err <= tol) && bad++ < 5)
             ADD_FAILURE() << what << ": output " << i << " is (" << out[i].re << ", " << out[i].im
@@ -147,5 +157,14 @@ private:
     size_t page_, inner_, total_, bytes_;
     uint8_t* base_;
 };
+
+// Error floor of an FFT-mode output: about log2(N) roundings of the largest |h||x| sum.
+inline double fftFloor(const std::vector<cf32>& h, int order)
+{
+    double sum = 0;
+    for (const cf32& t : h)
+        sum += std::abs(cd(t.re, t.im));
+    return 8.0 * (order + 1) * std::ldexp(1.0, -23) * sum * std::sqrt(2.0);
+}
 
 }  // namespace firtest

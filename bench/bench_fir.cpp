@@ -1,0 +1,149 @@
+// Decimating FIR filters: the decoder's front end (48 taps, down 2, 3292 inputs a frame) and a
+// 36-tap decimate-by-2, on every dispatch slot this processor runs, against liquid-dsp's
+// firdecim_crcf and a naive direct loop on the same inputs in the same run.
+#include <benchmark/benchmark.h>
+
+#include <complex>
+#include <liquid/liquid.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "sigprim.h"
+
+namespace {
+
+constexpr int kInputs = 3292;  // one decoder frame
+
+bool slotRuns(int slot)
+{
+    __builtin_cpu_init();
+    switch (slot) {
+    case 0: return true;
+    case 1: return __builtin_cpu_supports("sse2");
+    case 2: return __builtin_cpu_supports("ssse3");
+    case 3: return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("movbe");
+    case 4: return __builtin_cpu_supports("sse4.1");
+    case 5: return __builtin_cpu_supports("avx");
+    default:
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
+               __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+    }
+}
+
+std::vector<float> lowPass(int taps)
+{
+    std::vector<float> h(taps);
+    const double mid = (taps - 1) / 2.0;
+    for (int k = 0; k < taps; ++k) {
+        const double t = k - mid;
+        const double w = 0.54 - 0.46 * std::cos(2 * M_PI * k / (taps - 1));
+        h[k] = float((t == 0 ? 0.5 : std::sin(0.5 * M_PI * t) / (M_PI * t)) * w);
+    }
+    return h;
+}
+
+std::vector<cf32> signal(size_t count)
+{
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    std::vector<cf32> x(count);
+    for (auto& c : x)
+        c = cf32{u(rng), u(rng)};
+    return x;
+}
+
+void setCounters(benchmark::State& state, int outputs)
+{
+    state.SetItemsProcessed(state.iterations() * outputs);
+    state.counters["ns/output"] = benchmark::Counter(
+        double(state.iterations()) * outputs, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_sigFir(benchmark::State& state, int taps, int slot)
+{
+    if (!slotRuns(slot)) {
+        state.SkipWithError("this processor cannot run the slot");
+        return;
+    }
+    const int32_t saved = sigCpuSlot;
+    sigCpuSlot = slot;
+    const std::vector<float> real = lowPass(taps);
+    std::vector<cf32> h(taps);
+    for (int k = 0; k < taps; ++k)
+        h[k] = cf32{real[k], 0.0f};
+    int32_t size = 0;
+    sigFirMrGetSize_cf32(taps, 1, 2, &size);
+    uint8_t* buf = sigMalloc_u8(size);
+    sigFirMrState_cf32* fir = nullptr;
+    sigFirMrInit_cf32(&fir, h.data(), taps, 1, 0, 2, 0, nullptr, buf);
+    const std::vector<cf32> x = signal(kInputs);
+    std::vector<cf32> history(x.begin(), x.begin() + taps);
+    std::vector<cf32> y(kInputs / 2);
+    for (auto _ : state) {
+        sigFirSetDelay_cf32(fir, history.data());  // as the decoder does before every frame
+        sigFir_cf32(x.data(), y.data(), kInputs / 2, fir);
+        benchmark::DoNotOptimize(y.data());
+    }
+    setCounters(state, kInputs / 2);
+    sigFree(buf);
+    sigCpuSlot = saved;
+}
+
+void BM_liquid(benchmark::State& state, int taps)
+{
+    std::vector<float> h = lowPass(taps);
+    firdecim_crcf q = firdecim_crcf_create(2, h.data(), taps);
+    const std::vector<cf32> in = signal(kInputs);
+    std::vector<std::complex<float>> x(kInputs), y(kInputs / 2);
+    for (int i = 0; i < kInputs; ++i)
+        x[i] = {in[i].re, in[i].im};
+    for (auto _ : state) {
+        firdecim_crcf_execute_block(q, x.data(), kInputs / 2, y.data());
+        benchmark::DoNotOptimize(y.data());
+    }
+    setCounters(state, kInputs / 2);
+    firdecim_crcf_destroy(q);
+}
+
+// The straightforward loop: history and input in one buffer, one output per two inputs.
+void BM_naive(benchmark::State& state, int taps)
+{
+    const std::vector<float> real = lowPass(taps);
+    std::vector<std::complex<float>> h(real.begin(), real.end());
+    const std::vector<cf32> in = signal(kInputs);
+    std::vector<std::complex<float>> buf(taps + kInputs), y(kInputs / 2);
+    for (auto _ : state) {
+        for (int i = 0; i < kInputs; ++i)
+            buf[taps + i] = {in[i].re, in[i].im};
+        for (int m = 0; m < kInputs / 2; ++m) {
+            std::complex<float> sum = 0;
+            const std::complex<float>* newest = &buf[taps + 2 * m];
+            for (int k = 0; k < taps; ++k)
+                sum += h[k] * newest[-k];
+            y[m] = sum;
+        }
+        std::copy(buf.end() - taps, buf.end(), buf.begin());
+        benchmark::DoNotOptimize(y.data());
+    }
+    setCounters(state, kInputs / 2);
+}
+
+int registerAll()
+{
+    for (int taps : {48, 36}) {
+        const std::string shape = std::to_string(taps) + "taps_down2";
+        for (int slot = 0; slot <= 6; ++slot)
+            benchmark::RegisterBenchmark(("sigFir_cf32/" + shape + "/slot" + std::to_string(slot)).c_str(),
+                                         BM_sigFir, taps, slot);
+        benchmark::RegisterBenchmark(("liquid_firdecim_crcf/" + shape).c_str(), BM_liquid, taps);
+        benchmark::RegisterBenchmark(("naive_loop/" + shape).c_str(), BM_naive, taps);
+    }
+    return 0;
+}
+const int registered = registerAll();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,2 @@
+#define SIG_LIST "scan/scan_list.h"
+#include "core/dispatch_gen.h"

@@ -1,0 +1,44 @@
+// Single-precision extension of a complex 16-bit tone, four samples a step:
+// y[n] = k4 y[n-4] - y[n-8] on floats, rounded half to even and saturated on the way out.
+#include "scan/scan_kernels.h"
+
+#if SIG_SLOT >= 1
+#include <immintrin.h>
+
+namespace sig::SIG_NS {
+
+namespace {
+// Eight floats (four samples) as saturated 16-bit values.
+__m128i toS16x8(__m128 a, __m128 b)
+{
+    const __m128 lo = _mm_set1_ps(-32768.0f), hi = _mm_set1_ps(32767.0f);
+    const __m128i ia = _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(a, lo), hi));
+    const __m128i ib = _mm_cvtps_epi32(_mm_min_ps(_mm_max_ps(b, lo), hi));
+    return _mm_packs_epi32(ia, ib);
+}
+}  // namespace
+
+void sigkToneRecur_cs16(const float* seeds, int16_t* dst, int32_t count, float k4)
+{
+    // y[k - 16 .. k - 1] as float values (re, im interleaved): two samples a register.
+    __m128 y0 = _mm_loadu_ps(seeds), y1 = _mm_loadu_ps(seeds + 4);
+    __m128 y2 = _mm_loadu_ps(seeds + 8), y3 = _mm_loadu_ps(seeds + 12);
+    const __m128 k = _mm_set1_ps(k4);
+    for (int32_t i = 0; i < count; i += 8) {
+        const __m128 n0 = _mm_sub_ps(_mm_mul_ps(k, y2), y0);
+        const __m128 n1 = _mm_sub_ps(_mm_mul_ps(k, y3), y1);
+        const __m128i out = toS16x8(n0, n1);
+        if (count - i >= 8) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), out);
+        } else {
+            alignas(16) int16_t last[8];
+            _mm_store_si128(reinterpret_cast<__m128i*>(last), out);
+            for (int32_t j = 0; j < count - i; ++j)
+                dst[i + j] = last[j];
+        }
+        y0 = y2, y1 = y3, y2 = n0, y3 = n1;
+    }
+}
+
+}  // namespace sig::SIG_NS
+#endif

@@ -1,0 +1,249 @@
+// The entry points as the Part's callers see them: offsets, levels, results across a reset,
+// the block length, and creation when memory runs out.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+#include "cell_decoder.h"
+#include "core/memfuncs.h"
+#include "decoder_api.h"
+
+using namespace corvane;
+
+static_assert(sizeof(BcchInfo) == 152);
+static_assert(offsetof(BcchInfo, feLevelDb) == 0);
+static_assert(offsetof(BcchInfo, freqOffHz) == 4);
+static_assert(offsetof(BcchInfo, burstLevelDb) == 8);
+static_assert(offsetof(BcchInfo, mcc) == 12);
+static_assert(offsetof(BcchInfo, mnc) == 14);
+static_assert(offsetof(BcchInfo, lac) == 16);
+static_assert(offsetof(BcchInfo, ci) == 18);
+static_assert(offsetof(BcchInfo, arfcnMap) == 20);
+static_assert(offsetof(BcchInfo, bandFlag) == 148);
+
+namespace {
+
+struct Decoder {
+    explicit Decoder(const float* offset = nullptr) : dec(GSM_create(offset)) {}
+    ~Decoder() { GSM_destroy(dec); }
+    CellDecoder* dec;
+};
+
+// Identity as the System Information parsers would leave it.
+void pretendDecoded(CellDecoder* dec, bool withSi1)
+{
+    SiArea& si = dec->siArea;
+    si.ciValid = si.laiValid = 1;
+    si.mcc = 0x262;
+    si.mnc = 0x01F;
+    si.lac = 0x1234;
+    si.ci = 0xBEEF;
+    if (withSi1) {
+        si.si1Valid = 1;
+        si.arfcnMap[0] = 0x05;
+        si.arfcnMap[127] = 0x80;
+        si.bandFlag = 1;
+    }
+}
+
+float levelOffsetOf(CellDecoder* dec)
+{
+    dec->burstPower = 1.0f;   // 0 dB before the offset
+    dec->lastFeLevelDb = 0.0f;
+    GSM_getResult(dec);
+    return dec->result.burstLevelDb;
+}
+
+TEST(DecoderApi, LevelOffsetAtCreation)
+{
+    const float zero = 0.0f, low = -120.0f, high = 50.0f, above = 50.5f, below = -121.0f;
+    const float nan = std::nanf("");
+    EXPECT_EQ(levelOffsetOf(Decoder().dec), 0.0f);
+    EXPECT_EQ(levelOffsetOf(Decoder(&zero).dec), 0.0f);
+    EXPECT_NEAR(levelOffsetOf(Decoder(&low).dec), -120.0f, 1e-4);
+    EXPECT_NEAR(levelOffsetOf(Decoder(&high).dec), 50.0f, 1e-4);
+    EXPECT_EQ(levelOffsetOf(Decoder(&above).dec), 0.0f);
+    EXPECT_EQ(levelOffsetOf(Decoder(&below).dec), 0.0f);
+    EXPECT_EQ(levelOffsetOf(Decoder(&nan).dec), 0.0f);
+}
+
+TEST(DecoderApi, SetLevelOffsetAcceptsTheRangeAndNullOnly)
+{
+    Decoder d;
+    const float ten = 10.0f, sixty = 60.0f, nan = std::nanf("");
+    EXPECT_EQ(GSM_setLevelOffset(d.dec, &ten), 1);
+    EXPECT_NEAR(levelOffsetOf(d.dec), 10.0f, 1e-4);
+    EXPECT_EQ(GSM_setLevelOffset(d.dec, &sixty), 0);
+    EXPECT_EQ(GSM_setLevelOffset(d.dec, &nan), 0);
+    EXPECT_NEAR(levelOffsetOf(d.dec), 10.0f, 1e-4);
+    EXPECT_EQ(GSM_setLevelOffset(d.dec, nullptr), 1);
+    EXPECT_EQ(levelOffsetOf(d.dec), 0.0f);
+}
+
+TEST(DecoderApi, ResultNeedsIdentityAndLevelsNeverAccumulate)
+{
+    const float off = -20.0f;
+    Decoder d(&off);
+    d.dec->burstPower = 0.01f;      // -20 dB
+    d.dec->lastFeLevelDb = -33.0f;
+    EXPECT_EQ(GSM_getResult(d.dec), nullptr);
+    // The levels are refreshed even while there is no result.
+    EXPECT_NEAR(d.dec->result.burstLevelDb, -40.0f, 1e-4);
+    EXPECT_NEAR(d.dec->result.feLevelDb, -53.0f, 1e-4);
+
+    pretendDecoded(d.dec, false);
+    const BcchInfo* a = GSM_getResult(d.dec);
+    ASSERT_NE(a, nullptr);
+    const BcchInfo first = *a;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(0, std::memcmp(GSM_getResult(d.dec), &first, sizeof first));
+    EXPECT_EQ(first.mcc, 0x262);
+    EXPECT_EQ(first.mnc, 0x01F);
+    EXPECT_EQ(first.lac, 0x1234);
+    EXPECT_EQ(first.ci, 0xBEEF);
+    // SI3 without SI1: an empty map and band flag 0.
+    for (uint8_t b : first.arfcnMap)
+        EXPECT_EQ(b, 0);
+    EXPECT_EQ(first.bandFlag, 0);
+
+    pretendDecoded(d.dec, true);
+    const BcchInfo* b = GSM_getResult(d.dec);
+    ASSERT_EQ(b, a);
+    EXPECT_EQ(b->arfcnMap[0], 0x05);
+    EXPECT_EQ(b->arfcnMap[127], 0x80);
+    EXPECT_EQ(b->bandFlag, 1);
+}
+
+TEST(DecoderApi, ResetClearsTheIdentityButKeepsTheRecord)
+{
+    Decoder d;
+    pretendDecoded(d.dec, true);
+    ASSERT_NE(GSM_getResult(d.dec), nullptr);
+    d.dec->state = dsDone;
+    d.dec->front.readPos = 300;
+    GSM_reset(d.dec);
+    EXPECT_EQ(GSM_getResult(d.dec), nullptr);
+    EXPECT_EQ(d.dec->result.ci, 0xBEEF);   // still there, just not offered
+    EXPECT_EQ(d.dec->state, dsFcch);
+    EXPECT_EQ(d.dec->front.readPos, 120);
+    EXPECT_EQ(d.dec->front.held, 47);
+    EXPECT_EQ(d.dec->front.relFreq, 0.0f);
+    std::vector<cf32> frame(2500, cf32{0.0f, 0.0f});
+    EXPECT_EQ(GSM_pushFrame(d.dec, frame.data()), nullptr);
+}
+
+TEST(DecoderApi, BlockLenIsOneConstantAddress)
+{
+    const int* a = GSM_getBlockLen();
+    const int* b = GSM_getBlockLen();
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(*a, 1920);
+}
+
+TEST(DecoderApi, FrameAccountingAfterCreateAndReset)
+{
+    Decoder d;
+    std::vector<cf32> frame(2500, cf32{0.0f, 0.0f});
+    GSM_pushFrame(d.dec, frame.data());
+    EXPECT_EQ(d.dec->front.held, 2547);
+    for (int i = 0; i < 3; ++i) {
+        GSM_pushFrame(d.dec, frame.data());
+        EXPECT_EQ(d.dec->front.held, 2547);
+    }
+    // A negative held count skips that many samples of the next frames.
+    d.dec->front.held = -3000;
+    GSM_pushFrame(d.dec, frame.data());
+    EXPECT_EQ(d.dec->front.held, -500);
+    GSM_pushFrame(d.dec, frame.data());
+    EXPECT_EQ(d.dec->front.held, 2000);
+}
+
+// Counts the primitives' allocations and fails them from the n-th on.
+struct FailingAllocator {
+    static inline int budget = 0;
+    static inline int calls = 0;
+    static void* alloc(size_t n)
+    {
+        ++calls;
+        return calls > budget ? nullptr : std::malloc(n);
+    }
+};
+
+TEST(DecoderApi, CreationReleasesEverythingWhenABlockCannotBeMade)
+{
+    sigMemFuncTable saved = sigMemFuncs;
+    FailingAllocator::budget = 1000;
+    FailingAllocator::calls = 0;
+    sigMemFuncs.alloc = FailingAllocator::alloc;
+    CellDecoder* probe = GSM_create(nullptr);
+    const int needed = FailingAllocator::calls;
+    GSM_destroy(probe);
+    EXPECT_GE(needed, 4);   // taps, delay line, filter state, FFT spec (+ work buffer)
+    // Every possible failure point: NULL, and (under the leak checker) nothing left behind.
+    for (int budget = 0; budget < needed; ++budget) {
+        FailingAllocator::budget = budget;
+        FailingAllocator::calls = 0;
+        EXPECT_EQ(GSM_create(nullptr), nullptr) << budget;
+    }
+    sigMemFuncs = saved;
+}
+
+TEST(DecoderApi, CounterWrapAndBurstChoice)
+{
+    Decoder d;
+    CellDecoder* dec = d.dec;
+    dec->t1 = 2047;
+    dec->t2 = 25;
+    dec->t3 = 50;
+    // Synchronised with a read position that the check accepts; silent frames decode nothing.
+    dec->state = dsSync;
+    setupBurstCtx(&dec->schCtx, kindSch, &kSchLayout, kSchTrainingBits, 0.4f, 0.0f);
+    setupBurstCtx(&dec->bcchCtx, kindBcch, &kNormalLayout, tscBits(0), 0.27f, 0.0f);
+    std::vector<cf32> frame(2500, cf32{0.0f, 0.0f});
+    GSM_pushFrame(dec, frame.data());   // fills the block, no step yet
+    GSM_pushFrame(dec, frame.data());
+    EXPECT_EQ(dec->t3, 0);
+    EXPECT_EQ(dec->t2, 0);
+    EXPECT_EQ(dec->t1, 0);
+    EXPECT_EQ(dec->failCount, 0);       // t3 = 0 is an FCCH frame: no timing search
+    GSM_pushFrame(dec, frame.data());   // t3 = 1: the SCH's search fails on silence
+    EXPECT_EQ(dec->t3, 1);
+    EXPECT_EQ(dec->failCount, 1);
+    for (int i = 0; i < 4; ++i)
+        GSM_pushFrame(dec, frame.data());   // t3 = 2..5: BCCH
+    EXPECT_EQ(dec->failCount, 5);
+    for (int i = 0; i < 4; ++i)
+        GSM_pushFrame(dec, frame.data());   // t3 = 6..9: nothing
+    EXPECT_EQ(dec->failCount, 5);
+    for (int i = 0; i < 5; ++i)
+        GSM_pushFrame(dec, frame.data());   // t3 = 10 FCCH, 11 SCH, 12..14 nothing
+    EXPECT_EQ(dec->failCount, 6);
+    EXPECT_EQ(dec->state, dsSync);
+    for (int i = 0; i < 30; ++i)
+        GSM_pushFrame(dec, frame.data());   // 20, 21, 30, 31: the ninth failure restarts
+    EXPECT_EQ(dec->state, dsFcch);
+    EXPECT_LE(dec->failCount, 8);
+}
+
+TEST(DecoderApi, ReadPositionOutsideTheBlockRestartsTheSearch)
+{
+    for (int pos : {6, 1492, -400, 5000}) {
+        Decoder d;
+        CellDecoder* dec = d.dec;
+        dec->state = dsSync;
+        setupBurstCtx(&dec->schCtx, kindSch, &kSchLayout, kSchTrainingBits, 0.4f, 0.0f);
+        setupBurstCtx(&dec->bcchCtx, kindBcch, &kNormalLayout, tscBits(0), 0.27f, 0.0f);
+        dec->t3 = 0;   // next frame: the SCH, whose search would read around the position
+        std::vector<cf32> frame(2500, cf32{1.0f, 0.0f});
+        GSM_pushFrame(dec, frame.data());
+        dec->front.readPos = pos;
+        GSM_pushFrame(dec, frame.data());
+        EXPECT_EQ(dec->state, dsFcch) << pos;
+        EXPECT_EQ(dec->front.readPos, 120);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,330 @@
+// The complex 16-bit FIR of every slot against a 64-bit integer model of its arithmetic: the
+// upsample-filter-downsample definition with the caller's taps, the normalising shift, 32-bit
+// wrapping sums, the scaling rule and saturation.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "sigprim.h"
+#include "slots.h"
+
+namespace {
+
+struct FirCase {
+    int32_t T, U, D, upPhase, downPhase, tapsFactor;
+    std::vector<cs32> taps;
+    std::vector<cs16> dly;  // n samples, dly[0] the newest; empty for a zero delay line
+    int32_t n() const { return (T + U - 1) / U; }
+};
+
+int16_t sat16(int64_t x) { return int16_t(std::clamp<int64_t>(x, -32768, 32767)); }
+
+// The scaling rule on a 32-bit sum a, modelled in 64 bits: exact rounding half to even for a
+// right shift, including the one deviation the 32-bit rounding add brings (it wraps when a is
+// within 2^(s-1) of the top); the lost high bits of a left shift.
+int64_t modelScale(int32_t a, int64_t m)
+{
+    m = std::clamp<int64_t>(m, -31, 31);
+    if (m > 0)
+        return int32_t(uint32_t(a) << m);
+    if (m == 0)
+        return a;
+    const int64_t s = -m, unit = int64_t(1) << s;
+    int64_t q = a >= 0 ? a / unit : -((-int64_t(a) + unit - 1) / unit);  // floor
+    const int64_t rem = a - q * unit;
+    if (2 * rem > unit || (2 * rem == unit && (q & 1)))
+        ++q;
+    const int64_t odd = (int64_t(a) >> s) & 1;
+    if (int64_t(a) + unit / 2 - 1 + odd > INT32_MAX)
+        q -= int64_t(1) << (32 - s);
+    return q;
+}
+
+// Outputs first .. first+count-1 of the stream x (x[i] for i >= 0, the initial delay line for
+// i < 0).
+std::vector<cs16> model(const FirCase& c, const std::vector<cs16>& x, int64_t first, int64_t count,
+                        int32_t scaleFactor)
+{
+    int64_t largest = 0;
+    for (const cs32& t : c.taps)
+        largest = std::max({largest, std::abs(int64_t(t.re)), std::abs(int64_t(t.im))});
+    int shift = 0;
+    while (largest > 32766)
+        largest >>= 1, ++shift;
+    const int64_t m = int64_t(shift) + c.tapsFactor - scaleFactor;
+    std::vector<cs16> y;
+    for (int64_t k = first; k < first + count; ++k) {
+        const int64_t P = k * c.D + c.downPhase;
+        int64_t re = 0, im = 0;
+        for (int64_t t = 0; t < c.T; ++t) {
+            const int64_t p = P - t - c.upPhase;
+            if (p % c.U != 0)
+                continue;
+            const int64_t i = p / c.U;
+            cs16 v{0, 0};
+            if (i >= 0)
+                v = x.at(size_t(i));
+            else if (-i <= int64_t(c.dly.size()))
+                v = c.dly[size_t(-i - 1)];
+            const int64_t hr = c.taps[t].re >> shift, hi = c.taps[t].im >> shift;
+            re += hr * v.re - hi * v.im;
+            im += hr * v.im + hi * v.re;
+        }
+        y.push_back(cs16{sat16(modelScale(int32_t(uint32_t(uint64_t(re))), m)),
+                         sat16(modelScale(int32_t(uint32_t(uint64_t(im))), m))});
+    }
+    return y;
+}
+
+// A state built by the current slot in a buffer of exactly the size it asked for.
+struct Fir {
+    std::vector<uint8_t> buf;
+    sigFirState_cs16* state = nullptr;
+    explicit Fir(const FirCase& c, size_t misalign = 0)
+    {
+        int32_t size = 0;
+        EXPECT_EQ(sigFirMrGetSize_cs16(c.T, c.U, c.D, &size), sigOk);
+        buf.resize(size_t(size) + misalign);
+        EXPECT_EQ(sigFirMrInit_cs16(&state, c.taps.data(), c.T, c.tapsFactor, c.U, c.upPhase, c.D,
+                                    c.downPhase, c.dly.empty() ? nullptr : c.dly.data(),
+                                    buf.data() + misalign),
+                  sigOk);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(state) % 16, 0u);
+        EXPECT_GE(reinterpret_cast<uint8_t*>(state), buf.data() + misalign);
+    }
+};
+
+std::vector<cs16> randomSamples(std::mt19937& rng, size_t n, int amplitude)
+{
+    std::uniform_int_distribution<int> v(-amplitude, std::min(amplitude, 32767));
+    std::vector<cs16> x(n);
+    for (cs16& s : x)
+        s = cs16{int16_t(v(rng)), int16_t(v(rng))};
+    return x;
+}
+
+FirCase randomCase(std::mt19937& rng)
+{
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    FirCase c;
+    c.T = pick(0, 3) == 0 ? pick(1, 8) : pick(1, 80);
+    c.U = pick(1, 8);
+    c.D = pick(1, 8);
+    if (pick(0, 3) == 0)
+        c.U = 1;  // the decimators of the channeliser
+    c.upPhase = pick(0, c.U - 1);
+    c.downPhase = pick(0, c.D - 1);
+    c.tapsFactor = pick(-4, 4);
+    // Tap magnitudes from tiny to the full 32-bit range, with the corner values.
+    const int64_t top = std::array<int64_t, 5>{100, 32766, 32767, 1 << 20, INT32_MAX}[pick(0, 4)];
+    std::uniform_int_distribution<int64_t> tv(-top, top);
+    for (int t = 0; t < c.T; ++t)
+        c.taps.push_back(cs32{int32_t(tv(rng)), int32_t(tv(rng))});
+    if (pick(0, 9) == 0)
+        c.taps[pick(0, c.T - 1)].im = INT32_MIN;
+    if (pick(0, 1))
+        c.dly = randomSamples(rng, size_t(c.n()), 32768);
+    return c;
+}
+
+class Fir16Slots : public ::testing::TestWithParam<int> {};
+
+TEST_P(Fir16Slots, RandomFiltersMatchTheModelInOneCallAndInSeveral)
+{
+    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
+    testing_slots::SlotScope slot(GetParam());
+    std::mt19937 rng(1234 + GetParam());
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int trial = 0; trial < 400; ++trial) {
+        const FirCase c = randomCase(rng);
+        const int32_t blocks = pick(1, 3) == 1 ? pick(1, 6) : pick(1, 300);
+        const int amplitude = pick(0, 2) == 0 ? 200 : 32768;
+        const std::vector<cs16> x = randomSamples(rng, size_t(blocks) * c.D, amplitude);
+        const int32_t sf = pick(-40, 40);
+        const auto want = model(c, x, 0, int64_t(blocks) * c.U, sf);
+        SCOPED_TRACE(::testing::Message() << "trial " << trial << " T " << c.T << " U " << c.U
+                                          << " D " << c.D << " phases " << c.upPhase << "/"
+                                          << c.downPhase << " blocks " << blocks << " sf " << sf);
+
+        Fir whole(c, size_t(pick(0, 15)));
+        std::vector<cs16> y(want.size(), cs16{-1, -1});
+        ASSERT_EQ(sigFir_cs16(x.data(), y.data(), blocks, whole.state, sf), sigOk);
+        ASSERT_EQ(0, std::memcmp(y.data(), want.data(), y.size() * sizeof(cs16)));
+
+        // The same stream in calls of random lengths, one of a single block among them.
+        Fir parts(c);
+        std::vector<cs16> z(want.size(), cs16{-1, -1});
+        for (int32_t done = 0; done < blocks;) {
+            const int32_t now = std::min(blocks - done, pick(0, 2) == 0 ? 1 : pick(1, 60));
+            ASSERT_EQ(sigFir_cs16(x.data() + size_t(done) * c.D, z.data() + size_t(done) * c.U, now,
+                                  parts.state, sf),
+                      sigOk);
+            done += now;
+        }
+        ASSERT_EQ(0, std::memcmp(z.data(), want.data(), z.size() * sizeof(cs16)));
+
+        // The delay lines left behind carry the stream on identically.
+        const std::vector<cs16> more = randomSamples(rng, size_t(7) * c.D, amplitude);
+        std::vector<cs16> a(size_t(7) * c.U), b(a.size());
+        ASSERT_EQ(sigFir_cs16(more.data(), a.data(), 7, whole.state, sf), sigOk);
+        ASSERT_EQ(sigFir_cs16(more.data(), b.data(), 7, parts.state, sf), sigOk);
+        std::vector<cs16> all = x;
+        all.insert(all.end(), more.begin(), more.end());
+        const auto next = model(c, all, int64_t(blocks) * c.U, int64_t(7) * c.U, sf);
+        ASSERT_EQ(0, std::memcmp(a.data(), next.data(), a.size() * sizeof(cs16)));
+        ASSERT_EQ(0, std::memcmp(b.data(), next.data(), b.size() * sizeof(cs16)));
+    }
+}
+
+TEST_P(Fir16Slots, ChanneliserDecimatorOnALongBlock)
+{
+    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
+    testing_slots::SlotScope slot(GetParam());
+    const int16_t half[18] = {0, -61, -130, 17, 255, 39, -478, -177, 803,
+                              455, -1266, -980, 1931, 2026, -2962, -4624, 4656, 16787};
+    FirCase c{36, 1, 2, 0, 0, 0, {}, {}};
+    for (int t = 0; t < 36; ++t)
+        c.taps.push_back(cs32{t < 18 ? half[t] : half[35 - t], 0});
+    std::mt19937 rng(99);
+    const auto x = randomSamples(rng, 2 * 5000, 32768);
+    Fir f(c);
+    std::vector<cs16> y(5000);
+    ASSERT_EQ(sigFir_cs16(x.data(), y.data(), 5000, f.state, 15), sigOk);
+    const auto want = model(c, x, 0, 5000, 15);
+    EXPECT_EQ(0, std::memcmp(y.data(), want.data(), y.size() * sizeof(cs16)));
+
+    // A constant input passes at the taps' gain, 32582 / 32768.
+    const std::vector<cs16> dc(200, cs16{32767, -32768});
+    Fir g(c);
+    std::vector<cs16> out(100);
+    ASSERT_EQ(sigFir_cs16(dc.data(), out.data(), 100, g.state, 15), sigOk);
+    EXPECT_EQ(out[99].re, 32581);
+    EXPECT_EQ(out[99].im, -32582);
+}
+
+TEST_P(Fir16Slots, ScalingRuleCornerCases)
+{
+    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
+    testing_slots::SlotScope slot(GetParam());
+    // One tap {1, 0} (or {4, 0}) passes each sample as the accumulator itself.
+    auto run = [](int32_t tap, int32_t tapsFactor, int32_t sf, std::vector<int16_t> in) {
+        FirCase c{1, 1, 1, 0, 0, tapsFactor, {cs32{tap, 0}}, {}};
+        Fir f(c);
+        std::vector<cs16> x, y(in.size());
+        for (int16_t v : in)
+            x.push_back(cs16{v, int16_t(-v)});
+        EXPECT_EQ(sigFir_cs16(x.data(), y.data(), int32_t(x.size()), f.state, sf), sigOk);
+        std::vector<int16_t> re;
+        for (const cs16& v : y)
+            re.push_back(v.re);
+        return re;
+    };
+    EXPECT_EQ(run(1, 0, 0, {5, -7, 32767}), (std::vector<int16_t>{5, -7, 32767}));
+    EXPECT_EQ(run(1, 0, 1, {1, 3, 5, -1, -3}), (std::vector<int16_t>{0, 2, 2, 0, -2}));
+    EXPECT_EQ(run(1, 0, 2, {2, 6, -2}), (std::vector<int16_t>{0, 2, 0}));
+    EXPECT_EQ(run(4, 16, 0, {16384, 0}), (std::vector<int16_t>{0, 0})) << "0x10000 << 16 loses every bit";
+    EXPECT_EQ(run(1, 16, 0, {1, -1}), (std::vector<int16_t>{32767, -32768}));
+    EXPECT_EQ(run(1, 0, 40, {32767, -32768}), run(1, 0, 31, {32767, -32768}));
+    EXPECT_EQ(run(1, 0, -40, {3, -2}), run(1, 0, -31, {3, -2}));
+    // Largest part 32766 is kept; 32767 halves every part (-3 becomes -2) and adds one to the
+    // scale: the same output as the halved taps with tapsFactor 1.
+    EXPECT_EQ(run(32766, 0, 15, {32767, 1000}), (std::vector<int16_t>{32765, 1000}));
+    EXPECT_EQ(run(32767, 0, 15, {32767, 1000}), run(16383, 1, 15, {32767, 1000}));
+    FirCase odd{2, 1, 1, 0, 0, 0, {cs32{32767, 0}, cs32{-3, 0}}, {}};
+    FirCase halved{2, 1, 1, 0, 0, 1, {cs32{16383, 0}, cs32{-2, 0}}, {}};
+    const std::vector<cs16> x = {{100, 0}, {200, 0}, {-300, 0}};
+    Fir a(odd), b(halved);
+    std::vector<cs16> ya(3), yb(3);
+    sigFir_cs16(x.data(), ya.data(), 3, a.state, 3);
+    sigFir_cs16(x.data(), yb.data(), 3, b.state, 3);
+    EXPECT_EQ(0, std::memcmp(ya.data(), yb.data(), sizeof ya[0] * 3));
+}
+
+TEST_P(Fir16Slots, DelayLineLoadOrderAndClearing)
+{
+    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
+    testing_slots::SlotScope slot(GetParam());
+    // Taps {0, 1}: each output is the sample before its input.
+    FirCase c{2, 1, 1, 0, 0, 0, {cs32{0, 0}, cs32{1, 0}}, {}};
+    Fir f(c);
+    const cs16 dly[2] = {{11, 12}, {21, 22}};  // dly[0] is the newer
+    ASSERT_EQ(sigFirSetDelay_cs16(f.state, dly), sigOk);
+    const cs16 x[2] = {{5, 6}, {7, 8}};
+    cs16 y[2];
+    ASSERT_EQ(sigFir_cs16(x, y, 2, f.state, 0), sigOk);
+    EXPECT_EQ(y[0].re, 11);
+    EXPECT_EQ(y[1].re, 5);
+    ASSERT_EQ(sigFirSetDelay_cs16(f.state, nullptr), sigOk);
+    ASSERT_EQ(sigFir_cs16(x, y, 2, f.state, 0), sigOk);
+    EXPECT_EQ(y[0].re, 0);
+    EXPECT_EQ(y[0].im, 0);
+}
+
+TEST_P(Fir16Slots, StatusCodesInOrder)
+{
+    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
+    testing_slots::SlotScope slot(GetParam());
+    int32_t size = 0;
+    EXPECT_EQ(sigFirMrGetSize_cs16(36, 1, 2, nullptr), sigErrNull);
+    EXPECT_EQ(sigFirMrGetSize_cs16(0, 0, 2, &size), sigErrTapsLen);
+    EXPECT_EQ(sigFirMrGetSize_cs16(3, 0, 2, &size), sigErrFactor);
+    EXPECT_EQ(sigFirMrGetSize_cs16(3, 1, -1, &size), sigErrFactor);
+    // Sizes beyond the signed 32-bit range are refused, never wrapped.
+    EXPECT_EQ(sigFirMrGetSize_cs16(INT32_MAX, 1, 1, &size), sigErrMemory);
+    EXPECT_EQ(sigFirMrGetSize_cs16(1000, 1, INT32_MAX, &size), sigErrMemory);
+    EXPECT_EQ(sigFirMrGetSize_cs16(1000, INT32_MAX, 1, &size), sigErrMemory);
+    EXPECT_EQ(sigFirMrGetSize_cs16(300000000, 1, 1, &size), sigErrMemory);
+    ASSERT_EQ(sigFirMrGetSize_cs16(36, 1, 2, &size), sigOk);
+    EXPECT_GT(size, 36 * 8);
+
+    std::vector<uint8_t> buf(size_t(size), 0xab);
+    const std::vector<uint8_t> untouched = buf;
+    const cs32 taps[2] = {{1, 0}, {2, 0}};
+    sigFirState_cs16* st = nullptr;
+    EXPECT_EQ(sigFirMrInit_cs16(nullptr, taps, 2, 0, 1, 0, 1, 0, nullptr, buf.data()), sigErrNull);
+    EXPECT_EQ(sigFirMrInit_cs16(&st, nullptr, 2, 0, 1, 0, 1, 0, nullptr, buf.data()), sigErrNull);
+    EXPECT_EQ(sigFirMrInit_cs16(&st, taps, 2, 0, 1, 0, 1, 0, nullptr, nullptr), sigErrNull);
+    EXPECT_EQ(sigFirMrInit_cs16(&st, taps, 0, 0, 0, 0, 1, 0, nullptr, buf.data()), sigErrTapsLen);
+    EXPECT_EQ(sigFirMrInit_cs16(&st, taps, 2, 0, 3, 3, 1, 0, nullptr, buf.data()), sigErrPhase);
+    EXPECT_EQ(sigFirMrInit_cs16(&st, taps, 2, 0, 1, 0, 0, 0, nullptr, buf.data()), sigErrFactor);
+    EXPECT_EQ(sigFirMrInit_cs16(&st, taps, 2, 0, 1, 0, 2, -1, nullptr, buf.data()), sigErrPhase);
+    // A cycle position beyond 32 bits: refused before anything is written.
+    EXPECT_EQ(sigFirMrInit_cs16(&st, taps, 2, 0, 1 << 15, 0, 1 << 15, 0, nullptr, buf.data()),
+              sigErrMemory);
+    EXPECT_EQ(st, nullptr);
+    EXPECT_EQ(buf, untouched);
+
+    ASSERT_EQ(sigFirMrInit_cs16(&st, taps, 2, 0, 1, 0, 2, 1, nullptr, buf.data()), sigOk);
+    cs16 x[4] = {}, y[4];
+    EXPECT_EQ(sigFir_cs16(x, y, 1, nullptr, 0), sigErrNull);
+    EXPECT_EQ(sigFir_cs16(nullptr, y, 0, st, 0), sigErrNull);
+    EXPECT_EQ(sigFir_cs16(x, nullptr, 1, st, 0), sigErrNull);
+    EXPECT_EQ(sigFir_cs16(x, y, 0, st, 0), sigErrLength);
+    std::vector<uint8_t> zeros(size_t(size), 0);
+    auto* bogus = reinterpret_cast<sigFirState_cs16*>(zeros.data());
+    EXPECT_EQ(sigFir_cs16(x, y, 1, bogus, 0), sigErrTag);
+    EXPECT_EQ(sigFirSetDelay_cs16(bogus, nullptr), sigErrTag);
+    EXPECT_EQ(sigFirSetDelay_cs16(nullptr, x), sigErrNull);
+}
+
+TEST_P(Fir16Slots, FewerTapsThanUpFactorGiveZerosBetweenSamples)
+{
+    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
+    testing_slots::SlotScope slot(GetParam());
+    FirCase c{2, 4, 1, 0, 0, 0, {cs32{3, 0}, cs32{5, 0}}, {}};
+    const std::vector<cs16> x = {{1, 0}, {10, 0}, {100, 0}};
+    Fir f(c);
+    std::vector<cs16> y(12);
+    ASSERT_EQ(sigFir_cs16(x.data(), y.data(), 3, f.state, 0), sigOk);
+    const int16_t want[12] = {3, 5, 0, 0, 30, 50, 0, 0, 300, 500, 0, 0};
+    for (int k = 0; k < 12; ++k)
+        EXPECT_EQ(y[k].re, want[k]) << k;
+}
+
+INSTANTIATE_TEST_SUITE_P(EverySlot, Fir16Slots, ::testing::Range(0, 7));
+
+}  // namespace
