@@ -6,6 +6,15 @@
 namespace sig::SIG_NS {
 
 namespace {
+// One element, through a byte copy: data need not be 4-byte aligned.
+inline void mulOne(float* p, float factor)
+{
+    float v;
+    __builtin_memcpy(&v, p, sizeof v);
+    v *= factor;
+    __builtin_memcpy(p, &v, sizeof v);
+}
+
 #if SIG_SLOT >= 5
 inline void mul8(float* p, __m256 f, bool aligned)
 {
@@ -40,7 +49,7 @@ void sigkMulCInPlace_f32(float factor, float* data, int32_t count)
         bool aligned = (reinterpret_cast<uintptr_t>(data) & 3) == 0;
         if (aligned)
             for (; (reinterpret_cast<uintptr_t>(data + i) & 15) != 0; ++i)
-                data[i] *= factor;
+                mulOne(data + i, factor);
 #if SIG_SLOT >= 5
         const __m256 f = _mm256_set1_ps(factor);
         aligned = aligned && (reinterpret_cast<uintptr_t>(data + i) & 31) == 0;
@@ -57,7 +66,7 @@ void sigkMulCInPlace_f32(float factor, float* data, int32_t count)
     }
 #endif
     for (; i < count; ++i)
-        data[i] *= factor;
+        mulOne(data + i, factor);
 }
 
 }  // namespace sig::SIG_NS
