@@ -29,7 +29,10 @@ void blocked(const sigFftSpec_cf32* spec, cf32* data, ptrdiff_t total)
     plainCrossBlock(data, total, kBlock, fftTable<float>(spec, spec->cross));
 }
 
-void split(const sigFftSpec_cf32* spec, cf32* data, int32_t order, int32_t depth, cf32* work)
+// Kept out of interprocedural cloning: the split table nests at most two levels (depth <= 1),
+// which the compiler cannot see when it clones the recursion by depth.
+[[gnu::noipa]] void split(const sigFftSpec_cf32* spec, cf32* data, int32_t order, int32_t depth,
+                          cf32* work)
 {
     const int32_t t = kSplitT[0][order];
     const int32_t s = order - t;
