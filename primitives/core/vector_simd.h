@@ -46,9 +46,9 @@ struct F4 {
     // One complex value (two floats) into the low lanes, zero above.
     static R loadPair(const float* p)
     {
-        return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p)));
+        return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
     }
-    static void storePair(float* p, R v) { _mm_store_sd(reinterpret_cast<double*>(p), _mm_castps_pd(v)); }
+    static void storePair(float* p, R v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(v)); }
     // Sum of the two complex values held in the register, in the low pair.
     static R foldPairs(R a) { return _mm_add_ps(a, _mm_movehl_ps(a, a)); }
     static float lane0(R a) { return _mm_cvtss_f32(a); }

@@ -59,7 +59,7 @@ inline __m128 tapProduct(__m128 X, __m128 A, __m128 B, __m128 acc)
 #endif
 }
 
-inline __m128 loadOne(const cf32* p) { return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p))); }
+inline __m128 loadOne(const cf32* p) { return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))); }
 
 #if SIG_SLOT >= 5
 inline __m256 swapParts(__m256 v) { return _mm256_permute_ps(v, _MM_SHUFFLE(2, 3, 0, 1)); }

@@ -76,7 +76,7 @@ inline __m256 mulAdd(__m256 a, __m256 b, __m256 c)
 
 inline __m128 loadOne(const cf32* p)
 {
-    return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p)));
+    return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
 }
 
 // Running sums of one output: re = sum of R's lanes, im = sum of I's lanes.
