@@ -240,8 +240,10 @@ bool WavFiles::readSamples(int k, int16_t* iq, int32_t n)
     Input& s = in_[k];
     if (s.file == nullptr || n < 0)
         return false;
-    s.pos += s.params.numChans == 2 ? n : 2 * n;
-    if (s.pos > s.nSamples)
+    // The position stays advanced after a read past the end, until the next rewind.
+    const int64_t pos = int64_t(s.pos) + (s.params.numChans == 2 ? n : 2 * int64_t(n));
+    s.pos = int32_t(pos > INT32_MAX ? INT32_MAX : pos);
+    if (pos > s.nSamples)
         return false;
     size_t want = 2 * size_t(n);
     size_t got;

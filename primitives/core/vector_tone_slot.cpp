@@ -68,7 +68,7 @@ void sigkToneRecur_cf32(float* out, int32_t n, float c) { toneRecurScalar(out, n
 
 sigStatus sigTone_cf32(cf32* dst, int32_t len, float magnitude, float relFreq, float* phase, int32_t hint)
 {
-    // Comparisons as written let a NaN through; the checks reject only what they name.
+    // Plain range comparisons let a NaN through; the checks reject only what they name.
     if (phase == nullptr)
         return sigErrNull;
     if (magnitude <= 0.0f)

@@ -1,4 +1,4 @@
-// Complex float arithmetic of the FFT kernels, in the rounding the kernels are specified in:
+// Complex float arithmetic of the FFT kernels, with the rounding every slot must reproduce:
 // (c, s) * (x, y) = (c*x - s*y, s*x + c*y), each product and sum rounded to float.
 #pragma once
 

@@ -1,8 +1,7 @@
 // The FIR record: one header shared by the multi-rate ('FI04') and single-rate ('FI02')
 // records, followed by the regions the builder lays out (reversed taps, tap table, phase table,
-// delay line, scratch). The header keeps the fields in their documented order; the pointer
-// fields are real pointers, so the header is larger than a 32-bit build's 112 bytes and every
-// size below uses sizeof(sigFirRecord_cf32) instead.
+// delay line, scratch). The pointer fields are real pointers, so every size below is computed
+// from sizeof(sigFirRecord_cf32) rather than from a fixed header length.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-// The entry points as the Part's callers see them: offsets, levels, results across a reset,
+// The entry points as a caller of the library sees them: offsets, levels, results across a reset,
 // the block length, and creation when memory runs out.
 #include <gtest/gtest.h>
 
