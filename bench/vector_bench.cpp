@@ -62,6 +62,16 @@ Buffers& buffers()
 
 lv_32fc_t* lv(cf32* p) { return reinterpret_cast<lv_32fc_t*>(p); }
 
+// Every benchmark also reports the best of its repetitions: on a shared machine the minimum is
+// the figure least disturbed by other work.
+template <class Fn>
+void add(const std::string& name, Fn fn)
+{
+    benchmark::RegisterBenchmark(name.c_str(), fn)->ComputeStatistics("min", [](const std::vector<double>& v) {
+        return *std::min_element(v.begin(), v.end());
+    });
+}
+
 void finish(benchmark::State& state, int len)
 {
     state.SetItemsProcessed(state.iterations() * len);
@@ -72,7 +82,7 @@ void registerSig(int slot)
 {
     std::string s = "sig_s" + std::to_string(slot);
     for (int len : kLengths) {
-        benchmark::RegisterBenchmark(("dot/" + s + "/" + std::to_string(len)).c_str(), [slot, len](benchmark::State& st) {
+        add(("dot/" + s + "/" + std::to_string(len)), [slot, len](benchmark::State& st) {
             Buffers& B = buffers();
             sigCpuSlot = slot;
             cf32 r;
@@ -82,7 +92,7 @@ void registerSig(int slot)
             }
             finish(st, len);
         });
-        benchmark::RegisterBenchmark(("mul/" + s + "/" + std::to_string(len)).c_str(), [slot, len](benchmark::State& st) {
+        add(("mul/" + s + "/" + std::to_string(len)), [slot, len](benchmark::State& st) {
             Buffers& B = buffers();
             sigCpuSlot = slot;
             for (auto _ : st) {
@@ -91,7 +101,7 @@ void registerSig(int slot)
             }
             finish(st, len);
         });
-        benchmark::RegisterBenchmark(("tone/" + s + "/" + std::to_string(len)).c_str(), [slot, len](benchmark::State& st) {
+        add(("tone/" + s + "/" + std::to_string(len)), [slot, len](benchmark::State& st) {
             Buffers& B = buffers();
             sigCpuSlot = slot;
             float phase = 0.0f;
@@ -112,7 +122,7 @@ void registerVolk()
     for (int len : kLengths) {
         for (size_t i = 0; i < dot.n_impls; ++i) {
             std::string impl = dot.impl_names[i];
-            benchmark::RegisterBenchmark(("dot/volk_" + impl + "/" + std::to_string(len)).c_str(), [impl, len](benchmark::State& st) {
+            add(("dot/volk_" + impl + "/" + std::to_string(len)), [impl, len](benchmark::State& st) {
                 Buffers& B = buffers();
                 lv_32fc_t r;
                 for (auto _ : st) {
@@ -124,7 +134,7 @@ void registerVolk()
         }
         for (size_t i = 0; i < mul.n_impls; ++i) {
             std::string impl = mul.impl_names[i];
-            benchmark::RegisterBenchmark(("mul/volk_" + impl + "/" + std::to_string(len)).c_str(), [impl, len](benchmark::State& st) {
+            add(("mul/volk_" + impl + "/" + std::to_string(len)), [impl, len](benchmark::State& st) {
                 Buffers& B = buffers();
                 for (auto _ : st) {
                     volk_32fc_x2_multiply_32fc_manual(lv(B.d), lv(B.a), lv(B.b), len, impl.c_str());
@@ -135,7 +145,7 @@ void registerVolk()
         }
         for (size_t i = 0; i < rot.n_impls; ++i) {
             std::string impl = rot.impl_names[i];
-            benchmark::RegisterBenchmark(("tone/volk_rotator_" + impl + "/" + std::to_string(len)).c_str(), [impl, len](benchmark::State& st) {
+            add(("tone/volk_rotator_" + impl + "/" + std::to_string(len)), [impl, len](benchmark::State& st) {
                 Buffers& B = buffers();
                 double w = kRelFreq * kTwoPi;
                 lv_32fc_t inc(float(std::cos(w)), float(std::sin(w))), phase(1.0f, 0.0f);
@@ -150,21 +160,20 @@ void registerVolk()
     }
 }
 
-// Keeps the best time per iteration of every benchmark over its repetitions, for the closing
-// comparison: on a shared machine the minimum is the figure least disturbed by other work.
+// Keeps the best time per call of every benchmark, for the closing comparison.
 class Collector : public benchmark::ConsoleReporter {
 public:
+    Collector() : ConsoleReporter(OO_Tabular) {}   // plain text: the output goes to a results file
     std::map<std::string, double> ns;
     void ReportRuns(const std::vector<Run>& runs) override
     {
         for (const Run& r : runs) {
-            if (r.run_type != Run::RT_Iteration || r.error_occurred)
+            if (r.error_occurred)
                 continue;
-            std::string name = r.benchmark_name();
-            name = name.substr(0, name.find("/repeats:"));
-            auto [it, fresh] = ns.emplace(name, r.GetAdjustedRealTime());
-            if (!fresh)
-                it->second = std::min(it->second, r.GetAdjustedRealTime());
+            bool single = r.run_type == Run::RT_Iteration && r.repetitions <= 1;
+            bool best = r.run_type == Run::RT_Aggregate && r.aggregate_name == "min";
+            if (single || best)
+                ns[r.run_name.str()] = r.GetAdjustedRealTime();
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -203,12 +212,13 @@ int main(int argc, char** argv)
         if (slotRuns(slot))
             registerSig(slot);
     registerVolk();
-    // Repeated, interleaved short runs unless the command line says otherwise: on a shared
-    // machine the best of several runs spread over time is the steadiest figure.
+    // Repeated, interleaved short runs, reported as their statistics, unless the command line
+    // says otherwise: on a shared machine the best of several runs spread over time is the
+    // steadiest figure.
     std::vector<char*> args(argv, argv + argc);
     char reps[] = "--benchmark_repetitions=7", mix[] = "--benchmark_enable_random_interleaving=true",
-         minTime[] = "--benchmark_min_time=0.05";
-    args.insert(args.begin() + 1, {reps, mix, minTime});
+         minTime[] = "--benchmark_min_time=0.05", brief[] = "--benchmark_report_aggregates_only=true";
+    args.insert(args.begin() + 1, {reps, mix, minTime, brief});
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
     Collector collector;

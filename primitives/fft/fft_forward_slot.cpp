@@ -18,9 +18,7 @@ namespace sig::SIG_NS {
 
 using fft::fftTable;
 
-namespace {
-
-sigStatus checkArgs(const cf32* src, const cf32* dst, const sigFftSpec_cf32* spec)
+sigStatus fftCheckArgs(const cf32* src, const cf32* dst, const sigFftSpec_cf32* spec)
 {
     if (spec == nullptr)
         return sigErrNull;
@@ -31,9 +29,7 @@ sigStatus checkArgs(const cf32* src, const cf32* dst, const sigFftSpec_cf32* spe
     return sigOk;
 }
 
-// The caller's work buffer from its first 64-byte boundary, or one of the spec's work size
-// allocated for the call (*owned set), or none when the spec needs none.
-bool takeWork(const sigFftSpec_cf32* spec, uint8_t* workBuf, cf32** work, uint8_t** owned)
+bool fftTakeWork(const sigFftSpec_cf32* spec, uint8_t* workBuf, cf32** work, uint8_t** owned)
 {
     *work = nullptr;
     *owned = nullptr;
@@ -49,13 +45,10 @@ bool takeWork(const sigFftSpec_cf32* spec, uint8_t* workBuf, cf32** work, uint8_
     return true;
 }
 
-
-}  // namespace
-
 // The plain path: small kernels, bit reversal and radix passes up to order 10, large orders above.
 sigStatus plainFwd(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint8_t* workBuf)
 {
-    if (const sigStatus st = checkArgs(src, dst, spec); st != sigOk)
+    if (const sigStatus st = fftCheckArgs(src, dst, spec); st != sigOk)
         return st;
     const int32_t order = spec->order;
     if (order <= fft::kSmallLimit[0]) {
@@ -64,7 +57,7 @@ sigStatus plainFwd(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint
     }
     cf32* work;
     uint8_t* owned;
-    if (!takeWork(spec, workBuf, &work, &owned))
+    if (!fftTakeWork(spec, workBuf, &work, &owned))
         return sigErrMemory;
     if (order > 10) {
         plainFwdLarge(spec, src, dst, order, work);
@@ -92,7 +85,7 @@ namespace {
 template <int32_t Layout>
 sigStatus vectorFwd(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint8_t* workBuf)
 {
-    if (const sigStatus st = checkArgs(src, dst, spec); st != sigOk)
+    if (const sigStatus st = fftCheckArgs(src, dst, spec); st != sigOk)
         return st;
     const int32_t order = spec->order;
     if (order <= fft::kSmallLimit[Layout]) {
@@ -104,7 +97,7 @@ sigStatus vectorFwd(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uin
     }
     cf32* work;
     uint8_t* owned;
-    if (!takeWork(spec, workBuf, &work, &owned))
+    if (!fftTakeWork(spec, workBuf, &work, &owned))
         return sigErrMemory;
     const int32_t n = 1 << order;
     const float* twiddles = fftTable<float>(spec, spec->twiddles);

@@ -1,16 +1,11 @@
 // Large-order helpers of the vector slots 1 to 4 (slots 5 and 6 keep theirs with their kernels):
-// 64 x 64 tiles moved between a strided complex matrix and a contiguous buffer, one radix-4 pass
-// over columns held in the blocked split layout, and the float scaling they end with.
+// 64 x 64 tiles moved between a strided complex matrix and a contiguous buffer, and one radix-4
+// pass over columns held in the blocked split layout.
 //
 // Blocked split layout: complex values grouped by four into 32-byte blocks, the four real parts
 // then the four imaginary parts, so a column pass needs no shuffles inside its butterflies.
-#include <emmintrin.h>
-#include <xmmintrin.h>
-
 #include "fft/fft_complex.h"
-#include "core/memory_kernels.h"
 #include "fft/fft_kernels.h"
-#include "fft/fft_plain.h"
 
 namespace sig::SIG_NS {
 
@@ -119,11 +114,6 @@ void sigkFftRadix4Cols_cf32(float* data, float*, int32_t a, int32_t count, const
             }
         }
     }
-}
-
-sigStatus sigkScale_f32(float factor, float* data, int32_t count)
-{
-    return scaleFloats(factor, data, count, sigkMulCInPlace_f32);
 }
 
 #endif

@@ -12,6 +12,12 @@
 
 namespace sig::SIG_NS {
 
+// The table layout this slot's FFT entries size, plan and transform with (forward and inverse
+// alike): the slot's own once its vector transform kernels exist, the plain layout (0) until then.
+// While it is 0, the plain algorithms of fft/fft_plain.h serve this slot, compiled in its own
+// translation units.
+inline constexpr int32_t kFftLayout = 0;
+
 // ---- Tables and planning (every slot builds its own layout) ------------------------------------
 // Each builder writes one table at dst and returns the first 64-byte boundary after it.
 float* sigkFftSineTable_cf32(int32_t order, float* dst);
@@ -55,7 +61,7 @@ void sigkFftCrossBlock_cf32(cf32* data, ptrdiff_t total, ptrdiff_t blockLen, con
 sigStatus sigkScale_f32(float factor, float* data, int32_t count);
 
 // ---- Small orders ------------------------------------------------------------------------------
-// Natural order in and out; every input is read before an output is written (src == dst is
+// Slot 0's are defined here, those of slots 1-6 with their vector kernels. Natural order in and out; every input is read before an output is written (src == dst is
 // allowed). The 1- and 2-point kernels serve both directions.
 using FftSmallKernel = void (*)(const cf32* src, cf32* dst);
 using FftSmallScaledKernel = void (*)(const cf32* src, cf32* dst, float factor);

@@ -6,14 +6,11 @@
 #include <cstddef>
 
 #include "core/slot.h"
+#include "fft/fft_kernels.h"
 #include "fft/fft_spec.h"
 #include "sigprim.h"
 
 namespace sig::SIG_NS {
-
-// The table layout this slot's entries size, plan and transform with: the slot's own once its
-// vector transform kernels exist, the plain layout until then.
-inline constexpr int32_t kFftLayout = 0;
 
 // Size query and planner of a given table layout (0 plain, 1..6 the vector slots' formats).
 sigStatus fftGetSizeLayout(int32_t layout, int32_t order, int32_t flag, int32_t* specSize,
@@ -46,6 +43,11 @@ void plainFwdLarge(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int3
 void plainLargeSplit(const sigFftSpec_cf32* spec, cf32* data, int32_t order, int32_t depth,
                      cf32* work);
 void plainCrossBlock(cf32* data, ptrdiff_t total, ptrdiff_t blockLen, const float* twiddles);
+// The checks of every transform entry (spec NULL -8, tag -17, src or dst NULL -8), and its work
+// buffer: the caller's from its first 64-byte boundary, or one of the spec's work size allocated
+// for the call (*owned, release with sigFree), or none; false when the allocation failed.
+sigStatus fftCheckArgs(const cf32* src, const cf32* dst, const sigFftSpec_cf32* spec);
+bool fftTakeWork(const sigFftSpec_cf32* spec, uint8_t* workBuf, cf32** work, uint8_t** owned);
 sigStatus plainFwd(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint8_t* workBuf);
 
 }  // namespace sig::SIG_NS

@@ -98,10 +98,7 @@ sigStatus scaleFloats(float factor, float* data, int32_t count,
 
 sigStatus plainScale(float factor, float* data, int32_t count)
 {
-    return scaleFloats(factor, data, count, [](float f, float* p, int32_t c) {
-        for (int32_t i = 0; i < c; ++i)
-            p[i] *= f;
-    });
+    return scaleFloats(factor, data, count, sigkMulCInPlace_f32);
 }
 
 #if SIG_SLOT == 0
@@ -112,11 +109,14 @@ int32_t sigkFftRadixFwd_cf32(cf32* data, int32_t n, const float* twiddles)
     return 0;
 }
 
+#endif
+
+#if SIG_SLOT <= 4
+// Every slot's multiply gives the same floats, so slots 0 to 4 share this member.
 sigStatus sigkScale_f32(float factor, float* data, int32_t count)
 {
     return plainScale(factor, data, count);
 }
-
 #endif
 
 }  // namespace sig::SIG_NS

@@ -18,6 +18,8 @@ constexpr cf32 w32(int32_t k)
 {
     return k <= 8 ? cf32{kCos16[k], -kCos16[8 - k]} : cf32{-kCos16[16 - k], -kCos16[k - 8]};
 }
+constexpr cf32 kW32[16] = {w32(0), w32(1), w32(2),  w32(3),  w32(4),  w32(5),  w32(6),  w32(7),
+                           w32(8), w32(9), w32(10), w32(11), w32(12), w32(13), w32(14), w32(15)};
 
 constexpr int32_t reverseBits(int32_t x, int32_t bits)
 {
@@ -32,27 +34,33 @@ void smallFwd(const cf32* src, cf32* dst, float factor)
 {
     constexpr int32_t n = 1 << Order;
     cf32 x[n];
+#pragma GCC unroll 32
     for (int32_t i = 0; i < n; ++i)
         x[reverseBits(i, Order)] = src[i];
     if constexpr (n == 1) {
         dst[0] = Scaled ? scaled(x[0], factor) : x[0];
         return;
     } else {
+#pragma GCC unroll 16
         for (int32_t i = 0; i < n; i += 2) {
             const cf32 s = x[i] + x[i + 1], d = x[i] - x[i + 1];
             x[i] = Scaled ? scaled(s, factor) : s;
             x[i + 1] = Scaled ? scaled(d, factor) : d;
         }
+#pragma GCC unroll 8
         for (int32_t span = 2; span < n; span *= 2) {
+#pragma GCC unroll 16
             for (int32_t g = 0; g < n; g += 2 * span) {
+#pragma GCC unroll 16
                 for (int32_t k = 0; k < span; ++k) {
                     const cf32 a = x[g + k];
-                    const cf32 b = k == 0 ? x[g + span + k] : w32(k * 16 / span) * x[g + span + k];
+                    const cf32 b = k == 0 ? x[g + span + k] : kW32[k * 16 / span] * x[g + span + k];
                     x[g + k] = a + b;
                     x[g + span + k] = a - b;
                 }
             }
         }
+#pragma GCC unroll 32
         for (int32_t i = 0; i < n; ++i)
             dst[i] = x[i];
     }

@@ -9,9 +9,12 @@
 // shorter than twice the taps; for the same reason the new history (the last T samples of z) is
 // written after the last block.
 #include "core/memory_kernels.h"
+#include "core/vector_kernels.h"
 #include "fft/inverse_kernels.h"
 #include "fir/fir_kernels.h"
 
+#define SIG_LIST "core/core_list.h"
+#include "core/slot_decls.h"
 #define SIG_LIST "fft/fft_list.h"
 #include "core/slot_decls.h"
 
@@ -42,21 +45,50 @@ sigStatus sigkMulInPlace_cf32(const cf32* src, cf32* srcDst, int32_t len)
         return sigErrNull;
     if (len <= 0)
         return sigErrLength;
-    // Index order, each element read before it is written: overlapping arrays give the values
-    // of an element-by-element loop.
-    for (int32_t i = 0; i < len; ++i) {
-        const cf32 a = srcDst[i], b = src[i];
-        srcDst[i] = cf32{a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
+    sigkMulInPlaceRaw_cf32(src, srcDst, len);
+    return sigOk;
+}
+
+sigStatus fftInvThroughForward(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec,
+                               uint8_t* workBuf)
+{
+    if (spec == nullptr)
+        return sigErrNull;
+    if (spec->tag != fft::kFftSpecTag)
+        return sigErrTag;
+    if (src == nullptr || dst == nullptr)
+        return sigErrNull;
+    uint8_t* owned = nullptr;
+    if (spec->workBytes > 0 && workBuf == nullptr) {  // before dst is touched
+        owned = SIG_NS::sigMalloc_u8(spec->workBytes);
+        if (owned == nullptr)
+            return sigErrMemory;
+        workBuf = owned;
     }
+    const ptrdiff_t n = ptrdiff_t{1} << spec->order;
+    fftConjugate(src, dst, n);
+    const sigStatus st = SIG_NS::sigFftFwd_cf32(dst, dst, spec, workBuf);
+    SIG_NS::sigFree(owned);
+    if (st != sigOk)
+        return st;
+    fftConjugate(dst, dst, n);
+    // The forward applied its own scaling; the inverse wants the inverse one. The factor is
+    // 1/N whenever only one direction scales, so the correction is an exact power of two.
+    if (spec->fwdScale != 0 && spec->invScale == 0)
+        plainScale(1.0f / spec->factor, &dst->re, static_cast<int32_t>(2 * n));
+    else if (spec->fwdScale == 0 && spec->invScale != 0)
+        plainScale(spec->factor, &dst->re, static_cast<int32_t>(2 * n));
     return sigOk;
 }
 
 sigStatus sigkFftInv_cf32(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint8_t* workBuf)
 {
-    static_assert(kFftLayout == 0,
-                  "the inverse entry runs the plain table layout; give it this slot's vector "
-                  "inverse kernels before the slot's FFT entries switch layouts");
-    return plainInv(src, dst, spec, workBuf);
+    // On the plain table layout the plain inverse kernels; a slot whose forward transform runs
+    // its own vector layout inverts through that forward transform until it has inverse kernels.
+    if constexpr (kFftLayout == 0)
+        return plainInv(src, dst, spec, workBuf);
+    else
+        return fftInvThroughForward(src, dst, spec, workBuf);
 }
 
 sigStatus sigkFirFftBlock_cf32(sigFirRecord_cf32* rec, const cf32* src, cf32* dst, int32_t len)

@@ -93,18 +93,99 @@ void firGroup4(const uint32_t* lists, int64_t nPad, const cs16* const x[4], cons
 }
 #endif
 
+#if SIG_SLOT >= 6
+// Decimators (U = 1) share one tap list, so the 256-bit slot runs sixteen consecutive outputs
+// a step with the outputs across the lanes: output k reads z[w0 + k D + t], which is sample
+// k + t / D of the input's phase t mod D. The phases are split into a stack buffer chunk by chunk
+// (D = 1 reads the input directly), then every tap is one broadcast multiply-add per eight outputs.
+constexpr int64_t kChunk = 256;           // outputs per chunk, a multiple of 16
+constexpr int64_t kPhaseRoom = 8192;      // samples of the split phases on the stack
+
+bool decimatorFits(int64_t n, int64_t D) { return D * (kChunk + n / D + 1) <= kPhaseRoom; }
+
+// Outputs k0 .. k0 + count - 1 (count a multiple of 16), all windows inside src, the first one
+// starting at src[first].
+void decimateVertical(const sigFirState_cs16* s, const cs16* src, int64_t first, cs16* dst,
+                      int64_t count, const Scale32& scale)
+{
+    const int64_t n = s->phaseLen2 / 2, D = s->downFactor, nPad = s->vecStride;
+    const int32_t* A = reinterpret_cast<const int32_t*>(s->vecTaps);
+    const int32_t* B = A + nPad;
+    alignas(32) cs16 phases[kPhaseRoom];
+    for (int64_t done = 0; done < count; done += kChunk) {
+        const int64_t outs = count - done < kChunk ? count - done : kChunk;
+        const cs16* base = src + first + done * D;
+        const int64_t room = outs + (n - 1) / D + 1;
+        const cs16* phase0 = base;
+        int64_t stride = 0;  // samples between the starts of two phases
+        if (D > 1) {
+            stride = room;
+            for (int64_t p = 0; p < D; ++p) {
+                const int64_t avail = (n - 1 - p) / D + outs;  // samples this phase is read at
+                for (int64_t i = 0; p < n && i < avail; ++i)
+                    phases[p * room + i] = base[i * D + p];
+            }
+            phase0 = phases;
+        }
+        for (int64_t j = 0; j < outs; j += 16) {
+            __m256i re0 = _mm256_setzero_si256(), im0 = re0, re1 = re0, im1 = re0;
+            for (int64_t t = 0, p = 0, mm = 0; t < n; ++t) {
+                const cs16* x = phase0 + p * stride + mm + j;
+                const __m256i v0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x));
+                const __m256i v1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + 8));
+                const __m256i a = _mm256_set1_epi32(A[t]), b = _mm256_set1_epi32(B[t]);
+                re0 = _mm256_add_epi32(re0, _mm256_madd_epi16(v0, a));
+                im0 = _mm256_add_epi32(im0, _mm256_madd_epi16(v0, b));
+                re1 = _mm256_add_epi32(re1, _mm256_madd_epi16(v1, a));
+                im1 = _mm256_add_epi32(im1, _mm256_madd_epi16(v1, b));
+                if (D == 1 || ++p == D)
+                    p = 0, ++mm;
+            }
+            auto store8 = [&](__m256i re, __m256i im, cs16* out) {
+                const __m256i sre = _mm256_setr_m128i(scale(_mm256_castsi256_si128(re)),
+                                                      scale(_mm256_extracti128_si256(re, 1)));
+                const __m256i sim = _mm256_setr_m128i(scale(_mm256_castsi256_si128(im)),
+                                                      scale(_mm256_extracti128_si256(im, 1)));
+                const __m256i packed = _mm256_packs_epi32(_mm256_unpacklo_epi32(sre, sim),
+                                                          _mm256_unpackhi_epi32(sre, sim));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), packed);
+            };
+            store8(re0, im0, dst + done + j);
+            store8(re1, im1, dst + done + j + 8);
+        }
+    }
+}
+#endif
+
 void filterMultiRate(sigFirState_cs16* s, const cs16* src, cs16* dst, int64_t len, int m)
 {
     const int64_t U = s->upFactor, D = s->downFactor, n = s->phaseLen2 / 2;
     const int64_t inputs = len * D, outputs = len * U;
     const Block b{s->dlyLine, src, n, n + inputs, m};
     const int32_t* idx = s->phaseIdx;
+    // Outputs [vecFrom, vecTo) are done by the decimator path, the rest group by group.
+    int64_t vecFrom = 0, vecTo = 0;
 #if SIG_SLOT >= 1
     const int64_t nPad = s->vecStride;
     const Scale32 scale(m);
 #endif
+#if SIG_SLOT >= 6
+    if (U == 1 && decimatorFits(n, D)) {
+        // Output k starts at z index idx[0] + k D; its window must lie inside src.
+        const int64_t s0 = idx[0];
+        vecFrom = s0 >= n ? 0 : (n - s0 + D - 1) / D;
+        vecFrom = (vecFrom + 3) / 4 * 4;
+        const int64_t last = b.zEnd - n - s0 >= 0 ? (b.zEnd - n - s0) / D : -1;
+        const int64_t end = last + 1 < outputs ? last + 1 : outputs;
+        vecTo = end > vecFrom ? vecFrom + (end - vecFrom) / 16 * 16 : vecFrom;
+        if (vecTo > vecFrom)
+            decimateVertical(s, src, s0 + vecFrom * D - n, dst + vecFrom, vecTo - vecFrom, scale);
+    }
+#endif
     for (int64_t k0 = 0, base = 0; k0 < outputs; base += 4 * D) {
         for (int64_t j = 0; j < U && k0 < outputs; ++j, k0 += 4) {
+            if (k0 >= vecFrom && k0 < vecTo)
+                continue;
             const int64_t w0 = idx[4 * j] + base;
 #if SIG_SLOT >= 1
             const int64_t w3 = idx[4 * j + 3] + base;

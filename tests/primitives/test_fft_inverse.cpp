@@ -14,6 +14,7 @@
 #define INVERSE_TEST_DECLARE_SLOT(ns)                                                              \
     namespace sig::ns {                                                                            \
     sigStatus sigkFftInv_cf32(const cf32*, cf32*, const sigFftSpec_cf32*, uint8_t*);                \
+    sigStatus fftInvThroughForward(const cf32*, cf32*, const sigFftSpec_cf32*, uint8_t*);           \
     }
 INVERSE_TEST_DECLARE_SLOT(s0)
 INVERSE_TEST_DECLARE_SLOT(s1)
@@ -38,6 +39,10 @@ constexpr InverseFn kInverse[7] = {sig::s0::sigkFftInv_cf32, sig::s1::sigkFftInv
                                    sig::s2::sigkFftInv_cf32, sig::s3::sigkFftInv_cf32,
                                    sig::s4::sigkFftInv_cf32, sig::s5::sigkFftInv_cf32,
                                    sig::s6::sigkFftInv_cf32};
+constexpr InverseFn kThroughForward[7] = {
+    sig::s0::fftInvThroughForward, sig::s1::fftInvThroughForward, sig::s2::fftInvThroughForward,
+    sig::s3::fftInvThroughForward, sig::s4::fftInvThroughForward, sig::s5::fftInvThroughForward,
+    sig::s6::fftInvThroughForward};
 
 // A plan of the current slot in blocks of exactly the reported sizes.
 struct Plan {
@@ -133,6 +138,37 @@ TEST(FftInverse, EverySlotsEntryInvertsItsOwnForward)
                       2 * allowedError(order))
                 << "slot " << slot << " order " << order;
         }
+    }
+}
+
+// The route a slot takes once its forward transform runs its own layout: the same inverse, with
+// the scaling of each flag, and -9 before dst is touched.
+TEST(FftInverse, InverseThroughTheForwardTransformMatchesThePlainInverse)
+{
+    for (int slot = 0; slot < 7; ++slot) {
+        if (!testing_slots::slotRuns(slot))
+            continue;
+        testing_slots::SlotScope scope(slot);
+        for (int32_t order : {0, 4, 7, 12})
+            for (int32_t flag : {1, 2, 4, 8}) {
+                const size_t n = size_t(1) << order;
+                Plan plan(order, flag);
+                const std::vector<cf32> x = fft_reference::testSignal(n, 21);
+                std::vector<cf32> a(n), b(n);
+                ASSERT_EQ(kInverse[slot](x.data(), a.data(), plan.spec, nullptr), sigOk);
+                ASSERT_EQ(kThroughForward[slot](x.data(), b.data(), plan.spec, nullptr), sigOk);
+                const std::vector<cd> ref(fft_reference::toDouble(a));
+                EXPECT_LT(fft_reference::relativeRmsError(b.data(), ref, 1.0), 2 * allowedError(order))
+                    << "slot " << slot << " order " << order << " flag " << flag;
+            }
+        Plan plan(13, 8);
+        std::vector<cf32> x(8192, cf32{1, 0}), y(8192, cf32{5, 5});
+        sigMemFuncTable saved = sigMemFuncs;
+        sigMemFuncs.alloc = [](size_t) -> void* { return nullptr; };
+        const sigStatus st = kThroughForward[slot](x.data(), y.data(), plan.spec, nullptr);
+        sigMemFuncs = saved;
+        EXPECT_EQ(st, sigErrMemory);
+        EXPECT_EQ(y[0].re, 5.0f);
     }
 }
 

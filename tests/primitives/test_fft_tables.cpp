@@ -76,7 +76,7 @@ TEST(FftTables, QuarterWaveConstantsAreCorrectlyRounded)
 
 TEST(FftTables, SineTablesFromTheConstantsAndComputed)
 {
-    std::vector<float> table(1 << 14);
+    std::vector<float> table((1 << 14) + 16);
     float* end = sig::s0::sigkFftSineTable_cf32(8, table.data());
     for (int k = 0; k < 64; ++k)
         EXPECT_EQ(table[k], sig::fft::sigkFftSine1024[4 * k]);

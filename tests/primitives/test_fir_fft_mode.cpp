@@ -10,9 +10,25 @@
 #include "fir_test_support.h"
 #include "slots.h"
 
+#define MUL_TEST_DECLARE_SLOT(ns) \
+    namespace sig::ns { sigStatus sigkMulInPlace_cf32(const cf32*, cf32*, int32_t); }
+MUL_TEST_DECLARE_SLOT(s0)
+MUL_TEST_DECLARE_SLOT(s1)
+MUL_TEST_DECLARE_SLOT(s2)
+MUL_TEST_DECLARE_SLOT(s3)
+MUL_TEST_DECLARE_SLOT(s4)
+MUL_TEST_DECLARE_SLOT(s5)
+MUL_TEST_DECLARE_SLOT(s6)
+#undef MUL_TEST_DECLARE_SLOT
+
 namespace {
 
 using firtest::SingleRateRecord;
+using MulFn = sigStatus (*)(const cf32*, cf32*, int32_t);
+constexpr MulFn kMul[7] = {sig::s0::sigkMulInPlace_cf32, sig::s1::sigkMulInPlace_cf32,
+                           sig::s2::sigkMulInPlace_cf32, sig::s3::sigkMulInPlace_cf32,
+                           sig::s4::sigkMulInPlace_cf32, sig::s5::sigkMulInPlace_cf32,
+                           sig::s6::sigkMulInPlace_cf32};
 
 class FirFftModeSlots : public ::testing::TestWithParam<int> {
 protected:
@@ -132,6 +148,35 @@ TEST_P(FirFftModeSlots, TransformFailureIsReturnedAndKeepsTheHistory)
     ASSERT_EQ(sigFir_cf32(in.data(), out.data(), len, rec.state()), sigOk);
     const auto ref = firtest::polyphase(h, 1, 0, 1, 0, firtest::joined(hist, in.data(), len), T, len);
     firtest::expectNear(ref, out.data(), len, T, "allocating", firtest::fftFloor(h, 13));
+}
+
+// The spectrum multiply: codes, lengths around the vector steps, both alignments, and a source
+// one element ahead of the destination (the values of an element-by-element loop).
+TEST_P(FirFftModeSlots, SpectrumMultiplyChecksAndMultiplies)
+{
+    const MulFn mul = kMul[slot()];
+    std::vector<cf32> a(64, cf32{1, 1}), b(64, cf32{2, 2});
+    EXPECT_EQ(mul(nullptr, nullptr, 0), sigErrNull);
+    EXPECT_EQ(mul(a.data(), nullptr, 5), sigErrNull);
+    EXPECT_EQ(mul(a.data(), b.data(), 0), sigErrLength);
+    EXPECT_EQ(b[0].re, 2.0f);
+    std::mt19937 rng(1400 + slot());
+    for (int len : {1, 7, 8, 9, 16, 17, 23, 24})
+        for (int off : {0, 1}) {
+            const std::vector<cf32> x = firtest::randomSignal(rng, 40), y = firtest::randomSignal(rng, 40);
+            for (bool overlap : {false, true}) {
+                std::vector<cf32> d(y);
+                const cf32* src = overlap ? d.data() + off + 1 : x.data();
+                const std::vector<cf32> s(src, src + len);  // values before any write
+                ASSERT_EQ(mul(src, d.data() + off, len), sigOk);
+                for (int i = 0; i < len; ++i) {
+                    const firtest::cd want = firtest::cd(y[off + i].re, y[off + i].im) *
+                                             firtest::cd(s[i].re, s[i].im);
+                    ASSERT_NEAR(d[off + i].re, want.real(), 1e-6) << len << " " << i;
+                    ASSERT_NEAR(d[off + i].im, want.imag(), 1e-6) << len << " " << i;
+                }
+            }
+        }
 }
 
 INSTANTIATE_TEST_SUITE_P(Slots, FirFftModeSlots, ::testing::Range(0, 7));

@@ -328,3 +328,72 @@ TEST_P(Fir16Slots, FewerTapsThanUpFactorGiveZerosBetweenSamples)
 INSTANTIATE_TEST_SUITE_P(EverySlot, Fir16Slots, ::testing::Range(0, 7));
 
 }  // namespace
+
+// The single-rate form is accepted though no builder makes it: a hand-made record, checked
+// against its definition (z = the T - 1 newest delay samples, then the block; the caller's first
+// tap meets the newest sample) and its delay-line update.
+#define SIG_SLOT 0
+#include "scan/fir16_state.h"
+#undef SIG_SLOT
+
+namespace {
+
+TEST_P(Fir16Slots, SingleRateRecordFiltersAndKeepsItsDelayLine)
+{
+    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
+    testing_slots::SlotScope slot(GetParam());
+    std::mt19937 rng(21);
+    for (int32_t T : {1, 3, 8}) {
+        for (int32_t d0 : {0, 2}) {
+            std::vector<cs32> taps(T);
+            for (cs32& h : taps)
+                h = cs32{std::uniform_int_distribution<int32_t>(-100000, 100000)(rng),
+                         std::uniform_int_distribution<int32_t>(-100000, 100000)(rng)};
+            std::vector<cs16> line = randomSamples(rng, size_t(d0 + 2 * T + 8), 32768);
+            sigFirState_cs16 st{};
+            st.tag = sig::s0::kTagSingleRate;
+            st.tapsLen = T;
+            st.taps = taps.data();
+            st.dlyLine = line.data();
+            st.dlyStart = d0;
+            st.tapScale = 3;
+            std::vector<cs16> z(line.begin() + d0 + 1, line.begin() + d0 + T);
+            for (int32_t len : {2, 5}) {
+                const auto x = randomSamples(rng, size_t(len), 32768);
+                z.insert(z.end(), x.begin(), x.end());
+                std::vector<cs16> y(len);
+                ASSERT_EQ(sigFir_cs16(x.data(), y.data(), len, &st, 10), sigOk);
+                for (int32_t i = 0; i < len; ++i) {
+                    uint32_t re = 0, im = 0;
+                    const size_t at = z.size() - len - (T - 1) + i;
+                    for (int32_t k = 0; k < T; ++k) {
+                        const cs16 v = z[at + k];
+                        re += uint32_t(taps[k].re) * uint32_t(int32_t(v.re)) - uint32_t(taps[k].im) * uint32_t(int32_t(v.im));
+                        im += uint32_t(taps[k].re) * uint32_t(int32_t(v.im)) + uint32_t(taps[k].im) * uint32_t(int32_t(v.re));
+                    }
+                    EXPECT_EQ(y[i].re, sat16(modelScale(int32_t(re), -7))) << T << " " << i;
+                    EXPECT_EQ(y[i].im, sat16(modelScale(int32_t(im), -7))) << T << " " << i;
+                }
+                EXPECT_EQ(st.dlyStart, 0);
+                // Elements 1 .. T-1 of the line are now the T - 1 newest samples of the stream.
+                for (int32_t k = 1; k < T; ++k)
+                    EXPECT_EQ(std::memcmp(&st.dlyLine[k], &z[z.size() - T + k], 4), 0);
+            }
+        }
+    }
+    const cs16 reload[3] = {{1, 1}, {2, 2}, {3, 3}};
+    std::vector<cs16> line(8);
+    cs32 h[3] = {};
+    sigFirState_cs16 st{};
+    st.tag = sig::s0::kTagSingleRate;
+    st.tapsLen = 3;
+    st.taps = h;
+    st.dlyLine = line.data();
+    st.dlyStart = 4;
+    ASSERT_EQ(sigFirSetDelay_cs16(&st, reload), sigOk);
+    EXPECT_EQ(st.dlyStart, 0);
+    EXPECT_EQ(line[0].re, 3);
+    EXPECT_EQ(line[2].re, 1);
+}
+
+}  // namespace

@@ -90,21 +90,6 @@ TEST_P(InterleaveSlots, CopiesBitPatternsAtEveryAlignment)
     }
 }
 
-TEST_P(InterleaveSlots, RealTapsBecomeComplexWithZeroImaginaryParts)
-{
-    const int slot = GetParam();
-    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
-    float taps[48];
-    for (int i = 0; i < 48; ++i)
-        taps[i] = std::sin(0.1f * i) * (i % 5 == 0 ? -0.0f : 1.0f);
-    cf32 out[48];
-    ASSERT_EQ(interleave(slot, taps, nullptr, out, 48), sigOk);
-    for (int i = 0; i < 48; ++i) {
-        EXPECT_EQ(bitsOf(out[i].re), bitsOf(taps[i]));
-        EXPECT_EQ(bitsOf(out[i].im), 0u);
-    }
-}
-
 INSTANTIATE_TEST_SUITE_P(AllSlots, InterleaveSlots, ::testing::Range(0, vtest::kSlots));
 
 }  // namespace

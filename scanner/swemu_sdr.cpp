@@ -1,0 +1,73 @@
+#include "swemu_sdr.h"
+
+#include <cstring>
+#include <stdexcept>
+
+SwemuSdr::SwemuSdr(const std::string& name)
+{
+    if (name != swemuDesc.name)
+        return;
+    files_ = std::make_unique<WavFiles>();
+    WavParams in;
+    std::strncpy(in.name, kFileName, sizeof in.name - 1);
+    in.rate = int32_t(double(swemuDesc.rate) * 1e6);   // 2,400,000
+    in.numChans = 2;
+    files_->setParams(false, 0, in);
+    // A bad recording ends the start-up (or the receiver switch) with its reason; it must not
+    // end the process from here while other threads still run.
+    if (!files_->openAll()) {
+        std::string reason = files_->lastError();
+        files_.reset();
+        throw std::runtime_error(reason);
+    }
+    gainDb_ = 0.0f;
+}
+
+SwemuSdr::~SwemuSdr()
+{
+    if (files_)
+        files_->closeAll();
+}
+
+bool SwemuSdr::setRate(float mhz) { return mhz == swemuDesc.rate; }
+
+float SwemuSdr::rate() { return swemuDesc.rate; }
+
+bool SwemuSdr::setFreq(float mhz)
+{
+    if (mhz < swemuDesc.minFreq || mhz > swemuDesc.maxFreq)
+        return false;
+    tunedMhz_ = mhz;
+    return true;
+}
+
+float SwemuSdr::freq() { return tunedMhz_; }
+
+bool SwemuSdr::setGain(float db)
+{
+    if (db < swemuDesc.minGain || db > swemuDesc.maxGain)
+        return false;
+    gainDb_ = db;
+    return true;
+}
+
+float SwemuSdr::gain() { return gainDb_; }
+
+void SwemuSdr::start()
+{
+    if (files_)
+        files_->rewind(0);
+}
+
+int32_t SwemuSdr::read(int16_t* iq, int32_t n)
+{
+    if (!files_)
+        return -1;
+    if (files_->readChunked(0, iq, n))
+        return 1;
+    // Past the end: play from the start again. The unfinished tail is never delivered.
+    files_->rewind(0);
+    return files_->readChunked(0, iq, n) ? 1 : -1;
+}
+
+void SwemuSdr::stop() {}

@@ -1,0 +1,165 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <stdexcept>
+
+#include "fake_rtlsdr.h"
+#include "rtl_sdr.h"
+#include "scanner_test_util.h"
+#include "scratch_pool.h"
+#include "sdr.h"
+#include "sdr_list.h"
+
+namespace {
+
+TEST(Tables, BandChannelsWrapTheArfcn)
+{
+    const BandDesc& gsm900 = bandTable[0];
+    EXPECT_EQ(bandArfcn(gsm900, 0), 975);
+    EXPECT_EQ(bandArfcn(gsm900, 49), 0);
+    EXPECT_FLOAT_EQ(bandMhz(gsm900, 49), 935.0f);
+    EXPECT_EQ(bandArfcn(gsm900, 173), 124);
+    EXPECT_FLOAT_EQ(bandMhz(gsm900, 173), 959.8f);
+    EXPECT_EQ(bandArfcn(bandTable[1], 373), 885);
+    EXPECT_STREQ(tunerNames[5], "R820T");
+    EXPECT_TRUE(sdrTable[6].name.empty());
+}
+
+TEST(ScratchPool, ServesUpToItsCapacity)
+{
+    ScrPool::init();
+    void* p = ScrPool::get(1048576, 1);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(ScrPool::get(3072, 0), ScrPool::get(8, 0));
+    EXPECT_NE(ScrPool::find(p), ScrPool::end());
+    EXPECT_EQ(ScrPool::find(&p), ScrPool::end());
+    testing::internal::CaptureStdout();
+    EXPECT_THROW(ScrPool::get(1048577, 2), std::runtime_error);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "     0 !!! MALLOC SCRT ERR\n");
+}
+
+TEST(ReceiverList, DonglesInIndexOrderThenTheFileReceiver)
+{
+    TempDir dir;
+    FakeRtlDevice r820t, unknown, busy, fc0012, badStrings;
+    unknown.tuner = 0;
+    busy.opens = false;
+    fc0012.tuner = 2;
+    badStrings.stringsOk = false;
+    fakertl::reset({r820t, unknown, busy, r820t, fc0012, badStrings});
+    EXPECT_TRUE(findSdrs().size() == 3);
+    ASSERT_EQ(sdrList.size(), 3u);
+    EXPECT_EQ(sdrList[0].name, "RTLSDR R820T 0");
+    EXPECT_EQ(sdrList[1].name, "RTLSDR R820T 3");
+    EXPECT_EQ(sdrList[2].name, "RTLSDR FC0012 4");
+    EXPECT_EQ(fakertl::openCount(), fakertl::closeCount());
+
+    // An invalid recording is still listed: only its existence counts here.
+    { FILE* f = std::fopen("swemu.wav", "wb"); std::fputs("junk", f); std::fclose(f); }
+    findSdrs();
+    ASSERT_EQ(sdrList.size(), 4u);
+    EXPECT_EQ(sdrList[3].name, "SWEMU");
+    testing::internal::CaptureStdout();
+    EXPECT_THROW(createSdr("SWEMU"), std::runtime_error);
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(createSdr("RTLSDR R820T"), nullptr);
+    EXPECT_NE(createSdr("RTLSDR R820T 3"), nullptr);
+
+    fakertl::reset({});
+    std::remove("swemu.wav");
+    EXPECT_TRUE(findSdrs().empty());
+}
+
+TEST(RtlSdr, OpensByTrailingIndexAndFailsClearly)
+{
+    FakeRtlDevice ok, busy;
+    busy.opens = false;
+    fakertl::reset({ok, busy});
+    try {
+        RtlSdr sdr("RTLSDR R820T 1");
+        FAIL() << "a dongle that cannot be opened must not make a receiver";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "RTL-SDR cannot create device");
+    }
+    EXPECT_THROW(RtlSdr("RTLSDR R820T 7"), std::runtime_error);
+    RtlSdr noDigits("RTLSDR");   // no digits after the last blank: device 0
+    EXPECT_EQ(fakertl::sampleRate(), 2000000u);
+}
+
+TEST(RtlSdr, GainChoosesTheNearestListedEarliestOnATie)
+{
+    FakeRtlDevice dev;
+    dev.gains = {229, 254, 280};
+    fakertl::reset({dev});
+    RtlSdr sdr("RTLSDR R820T 0");
+    EXPECT_TRUE(sdr.setGain(25.4f));
+    EXPECT_EQ(fakertl::tunerGain(), 254);
+    EXPECT_TRUE(sdr.setGain(26.7f));
+    EXPECT_EQ(fakertl::tunerGain(), 254);
+    EXPECT_TRUE(sdr.setGain(49.6f));
+    EXPECT_EQ(fakertl::tunerGain(), 280);
+    EXPECT_FLOAT_EQ(sdr.gain(), 28.0f);
+}
+
+TEST(RtlSdr, RateIsConfirmedByReadBack)
+{
+    FakeRtlDevice good, liar;
+    liar.rateReadsBackWrong = true;
+    fakertl::reset({good, liar});
+    {
+        RtlSdr sdr("RTLSDR R820T 0");
+        EXPECT_TRUE(sdr.setRate(2.4f));
+        EXPECT_EQ(fakertl::sampleRate(), 2400000u);
+        EXPECT_TRUE(sdr.setFreq(935.0f));
+    }
+    RtlSdr sdr("RTLSDR R820T 1");
+    EXPECT_FALSE(sdr.setRate(2.4f));
+}
+
+TEST(RtlSdr, ReadsConvertWholeBlocksAndDropTheRest)
+{
+    fakertl::reset({FakeRtlDevice{}});
+    RtlSdr sdr("RTLSDR R820T 0");
+    sdr.start();
+    std::vector<int16_t> iq(2 * 9600, 0x7777);
+    ASSERT_EQ(sdr.read(iq.data(), 9600), 1);
+    // Samples start at the beginning of a block: the fake's pattern repeats with the block
+    // number, so find the block from the first byte and check the conversion across three.
+    int first = (iq[0] / 256 + 127);
+    int block = -1;
+    for (int b = 0; b < 255 && block < 0; ++b)
+        if (fakertl::streamByte(b, 0) == first)
+            block = b;
+    ASSERT_GE(block, 0);
+    for (int i = 0; i < 19200; ++i) {
+        int b = block + i / 8192;
+        int expected = (fakertl::streamByte(b, i % 8192) - 127) * 256;
+        ASSERT_EQ(iq[size_t(i)], expected) << "value " << i;
+    }
+    EXPECT_EQ(sdr.read(iq.data(), 0), 1);
+    sdr.stop();
+    sdr.start();
+    EXPECT_EQ(sdr.read(iq.data(), 100), 1);
+    sdr.stop();
+}
+
+TEST(RtlSdr, DongleThatStopsDeliveringGivesAnErrorNotAHang)
+{
+    FakeRtlDevice dev;
+    dev.blocksBeforeStall = 2;
+    fakertl::reset({dev});
+    RtlSdr::setReadTimeoutMs(200);
+    RtlSdr sdr("RTLSDR R820T 0");
+    sdr.start();
+    std::vector<int16_t> iq(2 * 100000);
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(sdr.read(iq.data(), 100000), -1);
+    EXPECT_EQ(sdr.read(iq.data(), 10), -1);
+    sdr.stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+    RtlSdr::setReadTimeoutMs(2000);
+}
+
+}  // namespace

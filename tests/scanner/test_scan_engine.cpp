@@ -1,0 +1,211 @@
+// The scan engine driven through its callback by a scripted receiver, with the stand-in
+// decoder library behind the workers.
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+#include <cmath>
+#include <vector>
+
+#include "fake_corvane.h"
+#include "scan_engine.h"
+#include "scratch_pool.h"
+
+namespace {
+
+SdrDesc rtlDesc() { return sdrTable[4]; }   // "RTLSDR R820T"
+
+// A receiver stand-in: remembers the calls and plays a tone at a chosen capture offset.
+struct ScriptedSdr {
+    std::vector<float> freqs;
+    std::vector<float> gainsAsked;
+    std::vector<int32_t> reads;
+    float gain = 0.0f;
+    bool fixedGain = false;    // like the file receiver: only 0 dB
+    double toneHz = 0.0;
+    double amplitude = 0.0;
+    int results = 0;
+
+    static void cb(void* user, int32_t code, void* arg)
+    {
+        auto& s = *static_cast<ScriptedSdr*>(user);
+        switch (code) {
+        case cbSetFreq: s.freqs.push_back(*static_cast<float*>(arg)); break;
+        case cbSetGain:
+            s.gainsAsked.push_back(*static_cast<float*>(arg));
+            s.gain = s.fixedGain ? 0.0f : *static_cast<float*>(arg);
+            *static_cast<float*>(arg) = s.gain;
+            break;
+        case cbRead: {
+            auto* req = static_cast<SmpReq*>(arg);
+            s.reads.push_back(req->n);
+            for (int32_t k = 0; k < req->n; ++k) {
+                double ph = 2 * M_PI * s.toneHz * k / 2.4e6;
+                req->iq[k] = cs16{int16_t(std::lround(s.amplitude * std::cos(ph))),
+                                  int16_t(std::lround(s.amplitude * std::sin(ph)))};
+            }
+            break;
+        }
+        case cbResults: ++s.results; break;
+        }
+    }
+};
+
+class Engine : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ScrPool::init();
+        fake.set(-1);
+    }
+    FakeCorvane fake;
+    ScriptedSdr sdr;
+};
+
+TEST_F(Engine, GeometryOfEveryReceiverAndBand)
+{
+    ScanEng eng(&ScriptedSdr::cb, &sdr);
+    eng.setSdr(rtlDesc());
+    EXPECT_EQ(eng.perCapture(), 10);
+    EXPECT_EQ(eng.fftSize(), 384);
+    EXPECT_EQ(eng.firstBin(), 42);
+    EXPECT_EQ(eng.settleLen(), 9600);
+    EXPECT_EQ(eng.decodeLen(), 2400000);
+    EXPECT_EQ(eng.capturesPerSweep(), 18);
+    EXPECT_FLOAT_EQ(eng.firstCentre(), 925.2f + 0.9f);
+    EXPECT_FLOAT_EQ(eng.curGain(), 10.0f);
+    ASSERT_FALSE(sdr.gainsAsked.empty());
+    EXPECT_FLOAT_EQ(sdr.gainsAsked.back(), 10.0f);
+    eng.setBand(1);
+    EXPECT_EQ(eng.capturesPerSweep(), 38);
+    eng.setSdr(swemuDesc);
+    EXPECT_EQ(eng.perCapture(), 9);
+    EXPECT_EQ(eng.firstBin(), 58);
+    EXPECT_EQ(eng.settleLen(), 2400);
+    EXPECT_EQ(eng.capturesPerSweep(), 20);
+    eng.setBand(1);
+    EXPECT_EQ(eng.capturesPerSweep(), 42);
+}
+
+TEST_F(Engine, SweepVisitsEveryPositionThenOneDecodeCapture)
+{
+    ScanEng eng(&ScriptedSdr::cb, &sdr);
+    eng.setSdr(swemuDesc);
+    sdr.freqs.clear();
+    sdr.reads.clear();
+    const int positions = eng.capturesPerSweep();
+    for (int i = 0; i < 2 * positions + 2; ++i)
+        eng.step();
+    ASSERT_EQ(int(sdr.freqs.size()), positions + 1);
+    for (int p = 0; p < positions; ++p)
+        EXPECT_NEAR(sdr.freqs[size_t(p)], eng.firstCentre() + p * eng.captureStep(), 1e-3);
+    EXPECT_NEAR(sdr.freqs.back(), eng.firstCentre(), 1e-3) << "the first decode position";
+    for (int p = 0; p < positions; ++p) {
+        EXPECT_EQ(sdr.reads[size_t(2 * p)], 2400);
+        EXPECT_EQ(sdr.reads[size_t(2 * p + 1)], 20 * 384);
+    }
+    EXPECT_EQ(sdr.reads[size_t(2 * positions)], 2400);
+    EXPECT_EQ(sdr.reads[size_t(2 * positions + 1)], 2400000);
+    EXPECT_EQ(eng.state(), 0);
+    eng.worker(0).waitIdle();
+}
+
+TEST_F(Engine, ToneLandsOnItsChannelAndLevelsSmooth)
+{
+    sdr.fixedGain = true;
+    ScanEng eng(&ScriptedSdr::cb, &sdr);
+    eng.setSdr(swemuDesc);
+    sdr.toneHz = 200e3;   // capture channel 5 of 9 (offsets -800 .. +800 kHz)
+    sdr.amplitude = 3000;
+    eng.step();
+    eng.step();
+    const ChanRes* r = eng.chanRes();
+    for (int i = 0; i < 9; ++i) {
+        if (i == 5)
+            continue;
+        EXPECT_GT(r[5].lvl, r[i].lvl + 30) << i;
+    }
+    const float first = r[5].lvl;
+    EXPECT_NEAR(first, 10 * std::log10(r[5].pwr + 1.1754944e-38f), 1e-4) << "unsmoothed at first";
+    EXPECT_EQ(r[20].lvl, -110.0f) << "channels not yet measured";
+    LvlMnc chart[375];
+    EXPECT_EQ(eng.getLvlMnc(chart), 174);
+    EXPECT_FLOAT_EQ(chart[5].lvl, first - 60.0f - 0.0f);
+    EXPECT_EQ(chart[5].mnc, -1);
+}
+
+TEST_F(Engine, DecodedCellsMarkTheirChannelsAndTheirLists)
+{
+    ScanEng eng(&ScriptedSdr::cb, &sdr);
+    eng.setSdr(rtlDesc());   // GSM 900: first ARFCN 975
+    DecResBlock block{};
+    block.firstChan = 40;
+    DecRes& cell = block.res[9];   // channel 49 = ARFCN 0
+    cell = DecRes{1, 99, 250, 1234, 5678, 3, {1024, 600, 10}};
+    eng.storeRes(block);
+    const ChanRes* r = eng.chanRes();
+    EXPECT_EQ(r[49].type, 1) << "own channel keeps BCCH+TCH though listed as ARFCN 1024";
+    EXPECT_EQ(r[49].mnc, 99);
+    EXPECT_EQ(r[59].type, 2) << "ARFCN 10 is channel 59";
+    EXPECT_EQ(r[59].bcch, 49);
+    EXPECT_EQ(r[59].ci, 5678);
+    for (int k = 0; k < 174; ++k)
+        if (k != 49 && k != 59)
+            EXPECT_EQ(r[k].type, 0) << k;
+
+    // GSM 1800's last capture covers channels 370 to 379: only 370 to 373 are stored.
+    eng.setBand(1);
+    DecResBlock last{};
+    last.firstChan = 370;
+    for (auto& d : last.res)
+        d = DecRes{1, 1, 250, 1, 2, 0, {}};
+    eng.storeRes(last);
+    for (int k = 370; k < 374; ++k)
+        EXPECT_EQ(eng.chanRes()[k].type, 1);
+    EXPECT_EQ(eng.chanRes()[374].type, 0);
+    eng.clrRes();
+    EXPECT_EQ(eng.chanRes()[370].type, 0);
+}
+
+TEST_F(Engine, ReportNamesEveryChannel)
+{
+    sdr.fixedGain = true;
+    ScanEng eng(&ScriptedSdr::cb, &sdr);
+    eng.setSdr(swemuDesc);
+    DecResBlock block{};
+    block.firstChan = 0;
+    block.res[4] = DecRes{1, 2, 250, 4660, 22136, 1, {980}};
+    eng.storeRes(block);
+    QString text;
+    QTextStream out(&text);
+    eng.writeReport(out);
+    QStringList lines = text.split('\n');
+    ASSERT_EQ(lines.size(), 176);   // header, 174 channels, empty tail after the last end of line
+    EXPECT_EQ(lines[0], " ARFCN    MHz     dBm   MCC  MNC   LAC     CI     Type    BCCH ");
+    EXPECT_EQ(lines[1], "   975   925.2  -170.0  ---  ---  -----  -----");
+    EXPECT_EQ(lines[5], "   979   926.0  -170.0  250    2   4660  22136  BCCH+TCH");
+    EXPECT_EQ(lines[6], "   980   926.2  -170.0  250    2   4660  22136  TCH only  979");
+    EXPECT_EQ(lines[50], "     0   935.0  -170.0  ---  ---  -----  -----");
+    EXPECT_TRUE(lines[174].startsWith("   124   959.8"));
+    EXPECT_EQ(lines[5].size(), 56);
+    EXPECT_EQ(lines[6].size(), 61);
+    EXPECT_EQ(lines[1].size(), 46);
+}
+
+TEST_F(Engine, CaptureIsDroppedWhenEveryWorkerIsBusy)
+{
+    fake.set(-1);
+    ScanEng eng(&ScriptedSdr::cb, &sdr);
+    eng.setSdr(swemuDesc);
+    std::vector<cs16> capture(2400000, cs16{0, 0});
+    for (int i = 0; i < ScanEng::kWorkers; ++i)
+        ASSERT_TRUE(eng.worker(i).submit(capture.data(), 0));
+    for (int i = 0; i < ScanEng::kWorkers; ++i)
+        EXPECT_FALSE(eng.worker(i).submit(capture.data(), 0));
+    for (int i = 0; i < ScanEng::kWorkers; ++i)
+        eng.worker(i).waitIdle();
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+// The window and the chart, offscreen.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QSignalSpy>
+
+#include "graph.h"
+#include "main_win.h"
+#include "scan_engine.h"
+
+namespace {
+
+QApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "scanner_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication a(argc, argv);
+    return a;
+}
+
+std::vector<SdrDesc> allReceivers()
+{
+    std::vector<SdrDesc> list;
+    for (int i = 0; i < 6; ++i) {
+        SdrDesc d = sdrTable[i];
+        d.name += " " + std::to_string(i);
+        list.push_back(d);
+    }
+    list.push_back(swemuDesc);
+    return list;
+}
+
+QStringList bandNames(const MainWin& win)
+{
+    QStringList names;
+    for (int i = 0; i < win.bandBox()->count(); ++i)
+        names << win.bandBox()->itemText(i);
+    return names;
+}
+
+TEST(MainWin, BandBoxListsTheBandsEachReceiverCanTune)
+{
+    app();
+    MainWin win;
+    QSignalSpy types(&win, &MainWin::chngSdrType);
+    QSignalSpy bands(&win, &MainWin::chngSdrBand);
+    win.loadSdrList(allReceivers());
+    ASSERT_EQ(types.count(), 1);
+    EXPECT_EQ(types[0][0].toInt(), 0);
+    ASSERT_EQ(bands.count(), 1);
+    EXPECT_EQ(bandNames(win), (QStringList{"GSM 900", "GSM 1800"}));
+
+    const QStringList expected[7] = {{"GSM 900", "GSM 1800"}, {}, {"GSM 900"}, {},
+                                     {"GSM 900", "GSM 1800"}, {"GSM 900"}, {"GSM 900", "GSM 1800"}};
+    for (int i = 0; i < 7; ++i) {
+        win.sdrBox()->setCurrentIndex(i);
+        EXPECT_EQ(bandNames(win), expected[i]) << i;
+    }
+    // The same receiver again: nothing happens.
+    int before = types.count();
+    win.setSdr(6);
+    EXPECT_EQ(types.count(), before);
+}
+
+TEST(MainWin, SwitchingReceiverFromGsm1800SelectsGsm900First)
+{
+    app();
+    MainWin win;
+    win.loadSdrList(allReceivers());
+    win.bandBox()->setCurrentIndex(1);
+    QSignalSpy bands(&win, &MainWin::chngSdrBand);
+    QSignalSpy types(&win, &MainWin::chngSdrType);
+    win.sdrBox()->setCurrentIndex(4);
+    ASSERT_EQ(bands.count(), 1);
+    EXPECT_EQ(bands[0][0].toInt(), 0);
+    EXPECT_EQ(types.count(), 1);
+    // FC0012 fits no band: no band signal, the chart keeps its band.
+    win.sdrBox()->setCurrentIndex(1);
+    EXPECT_EQ(bands.count(), 1);
+    EXPECT_EQ(win.bandBox()->count(), 0);
+}
+
+TEST(MainWin, LegendNamesEveryOperatorInItsColour)
+{
+    app();
+    MainWin win;
+    EXPECT_EQ(win.legendHtml(),
+              "<font color=#ec1d23>&#9632;</font> MTS <font color=#ffe100>&#9632;</font> Beeline "
+              "<font color=#00995b>&#9632;</font> Megafon <font color=#00aec8>&#9632;</font> SkyLink "
+              "<font color=#00acef>&#9632;</font> Yota <font color=#000000>&#9632;</font> Tele2 "
+              "<font color=#c0c0c0>&#9632;</font> Unknown ");
+    EXPECT_EQ(win.windowTitle(), "Qarvel GSM scanner");
+}
+
+TEST(Graph, ScaleFollowsTheWidgetSize)
+{
+    app();
+    Graph g;
+    g.resize(840, 640);
+    g.setBand(0);
+    EXPECT_EQ(g.plotW(), 800);
+    EXPECT_EQ(g.plotH(), 600);
+    EXPECT_NEAR(g.pxPerChan(), 800.0f / 174.0f, 1e-5f);
+    EXPECT_FLOAT_EQ(g.pxPerDb(), 7.5f);
+    EXPECT_EQ(g.chanTick(), 10);
+    EXPECT_EQ(g.chanTickOff(), 5);
+    EXPECT_EQ(g.dbTick(), 10);
+    EXPECT_EQ(g.dbTickOff(), 10);
+    EXPECT_EQ(g.axisLabel(5), "980");
+    EXPECT_EQ(g.axisLabel(55), "6");
+    EXPECT_EQ(g.axisLabel(165), "116");
+    g.setHorUnit(1);
+    EXPECT_EQ(g.axisLabel(5), "926.2");
+    QRect bar = g.barRect(0, -20.0f);
+    EXPECT_EQ(bar.width(), 3);
+    EXPECT_EQ(g.barRect(0, -110.0f).height(), int(7.5f * 1) + 2);
+    g.setBand(1);
+    EXPECT_EQ(g.chanTick(), 20);
+    EXPECT_EQ(g.chanTickOff(), 8);
+}
+
+TEST(Graph, ArfcnToMhzCoversBothBands)
+{
+    EXPECT_FLOAT_EQ(Graph::arfcnToMhz(0), 935.0f);
+    EXPECT_FLOAT_EQ(Graph::arfcnToMhz(124), 959.8f);
+    EXPECT_FLOAT_EQ(Graph::arfcnToMhz(975), 925.2f);
+    EXPECT_FLOAT_EQ(Graph::arfcnToMhz(512), 1805.2f);
+    EXPECT_FLOAT_EQ(Graph::arfcnToMhz(885), 1879.8f);
+    EXPECT_EQ(Graph::arfcnToMhz(125), -1.0f);
+    EXPECT_EQ(Graph::arfcnToMhz(886), -1.0f);
+    EXPECT_EQ(Graph::arfcnToMhz(-3), -1.0f);
+}
+
+TEST(Graph, BarsCarryTheirOperatorsColours)
+{
+    app();
+    Graph g;
+    g.resize(840, 640);
+    LvlMnc records[375];
+    for (auto& r : records)
+        r = LvlMnc{-110.0f, -1};
+    records[10] = LvlMnc{-50.0f, 99};   // Beeline yellow
+    records[20] = LvlMnc{-20.0f, 1};    // MTS red, above the top of the view
+    records[30] = LvlMnc{-60.0f, 5};    // not in the table
+    g.loadLvl(records);
+    EXPECT_FALSE(g.barColor(30).isValid());
+    QImage img = g.grab().toImage();
+    auto centre = [&](int i, float level) { return g.barRect(i, level).center(); };
+    EXPECT_EQ(img.pixelColor(centre(10, -50.0f)), QColor(255, 225, 0));
+    EXPECT_EQ(img.pixelColor(centre(20, -20.0f)), QColor(236, 29, 35));
+    EXPECT_EQ(img.pixelColor(centre(40, -110.0f)), QColor(192, 192, 192));
+    // A level at or above -30 dBm stands 79 dB high.
+    EXPECT_EQ(g.barRect(20, -20.0f).top(), g.plotH() - 2 - int(7.5f * 79));
+}
+
+}  // namespace
