@@ -17,26 +17,67 @@ namespace sig::SIG_NS {
 
 #if SIG_SLOT == 0
 
+namespace {
+
+// Taps widened to double once per call instead of once per output group when the whole table
+// fits (the conversions, not the arithmetic, bound this loop); 32 KB of stack.
+constexpr int32_t kTapDoubles = 4096;
+
+// Taps [from, to) of one lane-interleaved group, widened: (re, im) of lane l of tap i at
+// 8 * (i - from) + 2 * l.
+void widenTaps(const cf32* group, int32_t from, int32_t to, double* out)
+{
+    for (int32_t i = from; i < to; ++i)
+        for (int32_t l = 0; l < 4; ++l) {
+            out[8 * (i - from) + 2 * l] = group[4 * i + l].re;
+            out[8 * (i - from) + 2 * l + 1] = group[4 * i + l].im;
+        }
+}
+
+// Taps [from, to) into the four lanes' sums. The lanes run side by side; each lane's sum still
+// adds its products one by one in tap order, rounded to single after every add.
+inline void accumulate(const double* taps, const cf32* const* x, int32_t from, int32_t to,
+                       double* re, double* im)
+{
+    for (int32_t i = from; i < to; ++i) {
+        const double* t = taps + 8 * (i - from);
+        for (int32_t l = 0; l < 4; ++l) {
+            const cf32 v = x[l][i];
+            re[l] = float(re[l] + (double(v.re) * t[2 * l] - double(v.im) * t[2 * l + 1]));
+            im[l] = float(im[l] + (double(v.re) * t[2 * l + 1] + double(v.im) * t[2 * l]));
+        }
+    }
+}
+
+}  // namespace
+
 int32_t sigkFirMrBlock_cf32(const cf32* tapTable, const cf32* buf, cf32* dst, int32_t count,
                             const int32_t* phaseTable, int32_t upFactor, int32_t base, int32_t n,
                             int32_t tapStride)
 {
+    double wide[kTapDoubles];
+    const int32_t chunk = kTapDoubles / 8;  // taps per widening when the table does not fit
+    const bool whole = int64_t{8} * upFactor * n <= kTapDoubles;
+    if (whole)
+        for (int32_t j = 0; j < upFactor; ++j)
+            widenTaps(tapTable + 4 * int64_t{j} * tapStride, 0, n, wide + 8 * int64_t{j} * n);
+
     int32_t j = 0;
     const cf32* group = tapTable;
     for (int32_t g = 0; g < count / 4; ++g) {
-        // The four lanes run side by side over the lane-interleaved taps; each lane's sum still
-        // adds its products one by one in tap order.
         const cf32* x[4];
         double re[4] = {0, 0, 0, 0}, im[4] = {0, 0, 0, 0};
         for (int32_t l = 0; l < 4; ++l)
             x[l] = buf + base + phaseTable[4 * j + l];
-        for (int32_t i = 0; i < n; ++i)
-            for (int32_t l = 0; l < 4; ++l) {
-                const cf32 t = group[4 * i + l];
-                const cf32 v = x[l][i];
-                re[l] = float(re[l] + (double(v.re) * t.re - double(v.im) * t.im));
-                im[l] = float(im[l] + (double(v.re) * t.im + double(v.im) * t.re));
+        if (whole) {
+            accumulate(wide + 8 * int64_t{j} * n, x, 0, n, re, im);
+        } else {
+            for (int32_t from = 0; from < n; from += chunk) {
+                const int32_t to = n - from < chunk ? n : from + chunk;
+                widenTaps(group, from, to, wide);
+                accumulate(wide, x, from, to, re, im);
             }
+        }
         for (int32_t l = 0; l < 4; ++l)
             dst[4 * g + l] = cf32{float(re[l]), float(im[l])};
         group += 4 * static_cast<int64_t>(tapStride);
