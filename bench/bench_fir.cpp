@@ -1,6 +1,7 @@
 // Decimating FIR filters: the decoder's front end (48 taps, down 2, 3292 inputs a frame) and a
 // 36-tap decimate-by-2, on every dispatch slot this processor runs, against liquid-dsp's
 // firdecim_crcf and a naive direct loop on the same inputs in the same run.
+#include "slot_support.h"
 #include <benchmark/benchmark.h>
 
 #include <complex>
@@ -16,21 +17,7 @@ namespace {
 
 constexpr int kInputs = 3292;  // one decoder frame
 
-bool slotRuns(int slot)
-{
-    __builtin_cpu_init();
-    switch (slot) {
-    case 0: return true;
-    case 1: return __builtin_cpu_supports("sse2");
-    case 2: return __builtin_cpu_supports("ssse3");
-    case 3: return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("movbe");
-    case 4: return __builtin_cpu_supports("sse4.1");
-    case 5: return __builtin_cpu_supports("avx");
-    default:
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
-               __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-    }
-}
+using testing_slots::slotRuns;
 
 std::vector<float> lowPass(int taps)
 {

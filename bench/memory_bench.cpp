@@ -3,6 +3,7 @@
 // Names: <op>/<variant>/<bytes>, variant "libc" or "s<k>"; "s<k>nt" runs slot k on a stand-in
 // Intel processor that reports an 8 MiB cache, so the copies and fills above it stream (this
 // machine's own cpuid never lets them). Bytes per second are reported per benchmark.
+#include "slot_support.h"
 #include <benchmark/benchmark.h>
 
 #include <cpuid.h>
@@ -27,21 +28,7 @@ uint8_t* buffer(size_t which)
     return blocks[which];
 }
 
-bool slotRuns(int slot)
-{
-    __builtin_cpu_init();
-    switch (slot) {
-    case 0: return true;
-    case 1: return __builtin_cpu_supports("sse2");
-    case 2: return __builtin_cpu_supports("ssse3");
-    case 3: return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("movbe");
-    case 4: return __builtin_cpu_supports("sse4.1");
-    case 5: return __builtin_cpu_supports("avx");
-    default:
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
-               __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-    }
-}
+using testing_slots::slotRuns;
 
 // An Intel processor with highest leaf 2 and one 8 MiB cache descriptor (0x47).
 void intelCpuid(sigCpuidRecord* r, uint32_t leaf, uint32_t)

@@ -1,6 +1,7 @@
 // The scanner's channeliser filter (36 taps, decimation by 2, scale factor 15, one 400,000-output
 // call per channel) and its mixing tone (magnitude 3276, block hint, one 2.4 M-sample capture)
 // per dispatch slot, each beside a naive loop that computes the same thing.
+#include "slot_support.h"
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -21,21 +22,7 @@ constexpr int32_t kCapture = 2400000;
 
 int16_t tap(int t) { return t < 18 ? kHalf[t] : kHalf[35 - t]; }
 
-bool slotRuns(int slot)
-{
-    __builtin_cpu_init();
-    switch (slot) {
-    case 0: return true;
-    case 1: return __builtin_cpu_supports("sse2");
-    case 2: return __builtin_cpu_supports("ssse3");
-    case 3: return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("movbe");
-    case 4: return __builtin_cpu_supports("sse4.1");
-    case 5: return __builtin_cpu_supports("avx");
-    default:
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
-               __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-    }
-}
+using testing_slots::slotRuns;
 
 std::vector<cs16> noise(size_t n)
 {

@@ -1,6 +1,7 @@
 // Complex dot product, multiply and tone of every slot beside every VOLK kernel of the same
 // operation, in one run, lengths 256 to 1M. The closing table sets slot 6 against the fastest
 // VOLK kernel at each length (time ratio below 1: slot 6 faster).
+#include "slot_support.h"
 #include <benchmark/benchmark.h>
 #include <volk/volk.h>
 
@@ -19,21 +20,7 @@ const int kLengths[] = {256, 1024, 4096, 16384, 65536, 262144, 1048576};
 constexpr float kRelFreq = 0.0123f;
 constexpr double kTwoPi = 6.283185307179586;
 
-bool slotRuns(int slot)
-{
-    __builtin_cpu_init();
-    switch (slot) {
-    case 0: return true;
-    case 1: return __builtin_cpu_supports("sse2");
-    case 2: return __builtin_cpu_supports("ssse3");
-    case 3: return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("movbe");
-    case 4: return __builtin_cpu_supports("sse4.1");
-    case 5: return __builtin_cpu_supports("avx");
-    default:
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
-               __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
-    }
-}
+using testing_slots::slotRuns;
 
 // Three 64-byte-aligned vectors of the largest length, filled once with a noisy signal.
 struct Buffers {
