@@ -19,9 +19,13 @@ namespace sig::SIG_NS {
 
 namespace {
 
-// Taps widened to double once per call instead of once per output group when the whole table
-// fits (the conversions, not the arithmetic, bound this loop); 32 KB of stack.
+// Taps and samples are widened to double once per call instead of once per product (the
+// conversions, not the arithmetic, bound this loop). 32 KB of stack each.
 constexpr int32_t kTapDoubles = 4096;
+constexpr int32_t kSampleDoubles = 4096;
+// Taps per pass when the tap table or a group's window does not fit: four lane windows of that
+// many samples fill the sample buffer.
+constexpr int32_t kChunk = kSampleDoubles / 8;
 
 // Taps [from, to) of one lane-interleaved group, widened: (re, im) of lane l of tap i at
 // 8 * (i - from) + 2 * l.
@@ -34,19 +38,52 @@ void widenTaps(const cf32* group, int32_t from, int32_t to, double* out)
         }
 }
 
-// Taps [from, to) into the four lanes' sums. The lanes run side by side; each lane's sum still
-// adds its products one by one in tap order, rounded to single after every add.
-inline void accumulate(const double* taps, const cf32* const* x, int32_t from, int32_t to,
-                       double* re, double* im)
+// len samples from x, widened to (re, im) pairs.
+void widenSamples(const cf32* x, int64_t len, double* out)
 {
-    for (int32_t i = from; i < to; ++i) {
-        const double* t = taps + 8 * (i - from);
+    for (int64_t i = 0; i < len; ++i) {
+        out[2 * i] = x[i].re;
+        out[2 * i + 1] = x[i].im;
+    }
+}
+
+// len taps into the four lanes' sums; lane l reads its samples from x[l]. The lanes run side by
+// side; each lane's sum still adds its products one by one in tap order, rounded to single after
+// every add.
+inline void accumulate(const double* taps, const double* const* x, int32_t len, double* re,
+                       double* im)
+{
+    for (int32_t i = 0; i < len; ++i) {
+        const double* t = taps + 8 * i;
         for (int32_t l = 0; l < 4; ++l) {
-            const cf32 v = x[l][i];
-            re[l] = float(re[l] + (double(v.re) * t[2 * l] - double(v.im) * t[2 * l + 1]));
-            im[l] = float(im[l] + (double(v.re) * t[2 * l + 1] + double(v.im) * t[2 * l]));
+            const double vr = x[l][2 * i], vi = x[l][2 * i + 1];
+            re[l] = float(re[l] + (vr * t[2 * l] - vi * t[2 * l + 1]));
+            im[l] = float(im[l] + (vr * t[2 * l + 1] + vi * t[2 * l]));
         }
     }
+}
+
+// Samples of buf (indices from buf) held widened; consecutive groups' windows overlap, so one
+// widening serves many groups.
+struct SampleCache {
+    double data[kSampleDoubles];
+    int64_t from = 0, to = 0;
+};
+
+// One past the last sample any group of the call reads: the cache widens no further.
+int64_t readEnd(const int32_t* phaseTable, int32_t upFactor, int64_t base, int32_t n,
+                int32_t groups)
+{
+    int64_t end = 0;
+    for (int32_t g = 0, j = 0; g < groups; ++g) {
+        for (int32_t l = 0; l < 4; ++l)
+            end = end > base + phaseTable[4 * j + l] + n ? end : base + phaseTable[4 * j + l] + n;
+        if (++j == upFactor) {
+            j = 0;
+            base += phaseTable[4 * upFactor];
+        }
+    }
+    return end;
 }
 
 }  // namespace
@@ -56,26 +93,52 @@ int32_t sigkFirMrBlock_cf32(const cf32* tapTable, const cf32* buf, cf32* dst, in
                             int32_t tapStride)
 {
     double wide[kTapDoubles];
-    const int32_t chunk = kTapDoubles / 8;  // taps per widening when the table does not fit
     const bool whole = int64_t{8} * upFactor * n <= kTapDoubles;
     if (whole)
         for (int32_t j = 0; j < upFactor; ++j)
             widenTaps(tapTable + 4 * int64_t{j} * tapStride, 0, n, wide + 8 * int64_t{j} * n);
+    SampleCache cache;
+    const int64_t end = readEnd(phaseTable, upFactor, base, n, count / 4);
 
     int32_t j = 0;
     const cf32* group = tapTable;
     for (int32_t g = 0; g < count / 4; ++g) {
-        const cf32* x[4];
-        double re[4] = {0, 0, 0, 0}, im[4] = {0, 0, 0, 0};
+        int64_t start[4];
         for (int32_t l = 0; l < 4; ++l)
-            x[l] = buf + base + phaseTable[4 * j + l];
-        if (whole) {
-            accumulate(wide + 8 * int64_t{j} * n, x, 0, n, re, im);
+            start[l] = int64_t{base} + phaseTable[4 * j + l];
+        int64_t lo = start[0], hi = start[0];
+        for (int32_t l = 1; l < 4; ++l) {
+            lo = start[l] < lo ? start[l] : lo;
+            hi = start[l] > hi ? start[l] : hi;
+        }
+        hi += n;
+        double re[4] = {0, 0, 0, 0}, im[4] = {0, 0, 0, 0};
+        const double* x[4];
+        if (whole && 2 * (hi - lo) <= kSampleDoubles) {
+            if (lo < cache.from || hi > cache.to) {
+                cache.from = lo;
+                cache.to = end - lo < kSampleDoubles / 2 ? end : lo + kSampleDoubles / 2;
+                widenSamples(buf + lo, cache.to - lo, cache.data);
+            }
+            for (int32_t l = 0; l < 4; ++l)
+                x[l] = cache.data + 2 * (start[l] - cache.from);
+            accumulate(wide + 8 * int64_t{j} * n, x, n, re, im);
         } else {
-            for (int32_t from = 0; from < n; from += chunk) {
-                const int32_t to = n - from < chunk ? n : from + chunk;
-                widenTaps(group, from, to, wide);
-                accumulate(wide, x, from, to, re, im);
+            // Windows too far apart or taps too many: a chunk of taps at a time, each lane's
+            // samples for it widened apart.
+            cache.from = cache.to = 0;
+            for (int32_t from = 0; from < n; from += kChunk) {
+                const int32_t len = n - from < kChunk ? n - from : kChunk;
+                const double* taps = wide + 8 * (int64_t{j} * n + from);
+                if (!whole) {
+                    widenTaps(group, from, from + len, wide);
+                    taps = wide;
+                }
+                for (int32_t l = 0; l < 4; ++l) {
+                    widenSamples(buf + start[l] + from, len, cache.data + 2 * kChunk * l);
+                    x[l] = cache.data + 2 * kChunk * l;
+                }
+                accumulate(taps, x, len, re, im);
             }
         }
         for (int32_t l = 0; l < 4; ++l)

@@ -58,15 +58,16 @@ std::vector<cf32> spreadSignal(std::mt19937& rng, size_t count)
 
 struct Shape {
     int32_t U, n, tapStride, groups;
+    int32_t spread = 0;  // added to the room for window starts
 };
 
 void expectSameBits(std::mt19937& rng, const Shape& s)
 {
     SCOPED_TRACE(::testing::Message() << "U " << s.U << " n " << s.n << " stride " << s.tapStride
-                                      << " groups " << s.groups);
+                                      << " groups " << s.groups << " spread " << s.spread);
     const std::vector<cf32> taps = spreadSignal(rng, size_t(4) * s.U * s.tapStride);
     // Window starts within a cycle, then the cycle's advance.
-    std::uniform_int_distribution<int32_t> start(0, 3 * s.U + 5);
+    std::uniform_int_distribution<int32_t> start(0, 3 * s.U + 5 + s.spread);
     std::vector<int32_t> phases(4 * s.U + 1);
     for (int32_t k = 0; k < 4 * s.U; ++k)
         phases[k] = start(rng);
@@ -74,7 +75,7 @@ void expectSameBits(std::mt19937& rng, const Shape& s)
     const int32_t base = std::uniform_int_distribution<int32_t>(0, 9)(rng);
     const int32_t cycles = s.groups / s.U + 1;
     const std::vector<cf32> buf =
-        spreadSignal(rng, size_t(base) + size_t(cycles) * phases[4 * s.U] + 3 * s.U + 5 + s.n);
+        spreadSignal(rng, size_t(base) + size_t(cycles) * phases[4 * s.U] + 3 * s.U + 5 + s.spread + s.n);
 
     const int32_t count = 4 * s.groups;
     std::vector<cf32> got(count + 1, cf32{-7, -7}), want(count + 1, cf32{-7, -7});
@@ -110,6 +111,18 @@ TEST(FirMrBlockPlain, TapTablesTooLargeToWidenAtOnceMatchToo)
     for (const Shape& s : {Shape{1, 48, 48, 9}, Shape{1, 511, 511, 3}, Shape{1, 512, 512, 3},
                            Shape{1, 513, 515, 3}, Shape{1, 1100, 1100, 2}, Shape{3, 171, 172, 7},
                            Shape{5, 700, 701, 6}})
+        expectSameBits(rng, s);
+}
+
+TEST(FirMrBlockPlain, LongCallsAndWideWindowsMatchToo)
+{
+    // Many groups outrun the widened samples and refill them; windows wider than that room go
+    // through lane by lane in tap chunks, with taps widened at once or in chunks.
+    std::mt19937 rng(2718);
+    for (const Shape& s : {Shape{1, 48, 48, 900}, Shape{2, 48, 49, 700}, Shape{6, 30, 30, 500},
+                           Shape{1, 2030, 2030, 3}, Shape{1, 2048, 2048, 2},
+                           Shape{3, 2100, 2100, 4}, Shape{1, 40, 40, 30, 3000},
+                           Shape{2, 300, 301, 12, 1900}})
         expectSameBits(rng, s);
 }
 
