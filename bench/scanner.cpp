@@ -21,6 +21,7 @@
 #include "channeliser.h"
 #include "dec_worker.h"
 #include "gsmsiggen.h"
+#include "engine_receiver.h"
 #include "scan_engine.h"
 #include "scratch_pool.h"
 #include "sigprim_core.h"
@@ -208,20 +209,7 @@ struct Owner {
     AbstSdr* sdr;
     static void cb(void* user, int32_t code, void* arg)
     {
-        AbstSdr* s = static_cast<Owner*>(user)->sdr;
-        switch (code) {
-        case cbSetFreq: s->setFreq(*static_cast<float*>(arg)); break;
-        case cbSetGain:
-            s->setGain(*static_cast<float*>(arg));
-            *static_cast<float*>(arg) = s->gain();
-            break;
-        case cbRead: {
-            auto* req = static_cast<SmpReq*>(arg);
-            s->read(&req->iq->re, req->n);
-            break;
-        }
-        default: break;
-        }
+        serveEngineRequest(static_cast<Owner*>(user)->sdr, code, arg);
     }
 };
 

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "console_log.h"
+#include "engine_receiver.h"
 #include "main_win.h"
 #include "sdr_list.h"
 
@@ -75,32 +76,12 @@ void EngThrd::engCb(void* self, int32_t code, void* arg) { static_cast<EngThrd*>
 
 void EngThrd::onEngCb(int32_t code, void* arg)
 {
-    switch (code) {
-    case cbSetFreq:
-        if (curSdr_)
-            curSdr_->setFreq(*static_cast<float*>(arg));
-        break;
-    case cbSetGain:
-        if (curSdr_) {
-            curSdr_->setGain(*static_cast<float*>(arg));
-            *static_cast<float*>(arg) = curSdr_->gain();
-        }
-        break;
-    case cbRead: {
-        auto* req = static_cast<SmpReq*>(arg);
-        // Without a receiver (it could not be reopened) nothing arrives: measure silence
-        // rather than whatever the buffer held before.
-        if (!curSdr_ || curSdr_->read(&req->iq->re, req->n) != 1)
-            sigZero_cs16(req->iq, req->n);
-        break;
-    }
-    case cbResults:
+    if (serveEngineRequest(curSdr_.get(), code, arg))
+        return;
+    if (code == cbResults) {
         eng_->getLvlMnc(lvlMnc_);
         emit loadLvlMnc(lvlMnc_);
         emit updGraph();
-        break;
-    default:
-        break;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <chrono>
 
 #include "gsmsiggen.h"
+#include "engine_receiver.h"
 #include "scan_engine.h"
 #include "scanner_test_util.h"
 #include "scratch_pool.h"
@@ -19,20 +20,7 @@ struct Owner {
     AbstSdr* sdr;
     static void cb(void* user, int32_t code, void* arg)
     {
-        AbstSdr* s = static_cast<Owner*>(user)->sdr;
-        switch (code) {
-        case cbSetFreq: s->setFreq(*static_cast<float*>(arg)); break;
-        case cbSetGain:
-            s->setGain(*static_cast<float*>(arg));
-            *static_cast<float*>(arg) = s->gain();
-            break;
-        case cbRead: {
-            auto* req = static_cast<SmpReq*>(arg);
-            s->read(&req->iq->re, req->n);
-            break;
-        }
-        default: break;
-        }
+        serveEngineRequest(static_cast<Owner*>(user)->sdr, code, arg);
     }
 };
 
