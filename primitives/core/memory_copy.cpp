@@ -13,59 +13,10 @@
 
 namespace sig::SIG_NS {
 
-#if SIG_SLOT == 0
-
-namespace mem {
-// The plain level moves with the C runtime: its result equals an ascending byte loop for every
-// layout a copy may have, including a destination below an overlapping source.
-void copyRaw(uint8_t* dst, const uint8_t* src, size_t n) { memmove(dst, src, n); }
-void copyGuarded(uint8_t* dst, const uint8_t* src, size_t n) { memmove(dst, src, n); }
-void moveBytes(uint8_t* dst, const uint8_t* src, size_t n) { memmove(dst, src, n); }
-}  // namespace mem
-
-#else
+#if SIG_SLOT >= 1
 
 namespace mem {
 namespace {
-
-// Up to 2W bytes in any overlap: everything is loaded before anything is stored.
-inline void moveSmall(uint8_t* d, const uint8_t* s, size_t n)
-{
-    if (n >= W) {
-        Vec a = load(s), b = load(s + n - W);
-        store(d, a);
-        store(d + n - W, b);
-    } else if (W > 16 && n >= 16) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), a);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 16), b);
-    } else if (n >= 8) {
-        uint64_t a = get<uint64_t>(s), b = get<uint64_t>(s + n - 8);
-        put(d, a);
-        put(d + n - 8, b);
-    } else if (n >= 4) {
-        uint32_t a = get<uint32_t>(s), b = get<uint32_t>(s + n - 4);
-        put(d, a);
-        put(d + n - 4, b);
-    } else if (n >= 2) {
-        uint16_t a = get<uint16_t>(s), b = get<uint16_t>(s + n - 2);
-        put(d, a);
-        put(d + n - 2, b);
-    } else if (n == 1) {
-        *d = *s;
-    }
-}
-
-// 2W < n <= 4W in any overlap.
-inline void moveMedium(uint8_t* d, const uint8_t* s, size_t n)
-{
-    Vec a = load(s), b = load(s + W), c = load(s + n - 2 * W), e = load(s + n - W);
-    store(d, a);
-    store(d + W, b);
-    store(d + n - 2 * W, c);
-    store(d + n - W, e);
-}
 
 // n > 4W, ascending: right for separate buffers and for dst below an overlapping src. The loop
 // stores whole aligned steps of 4W bytes; the unaligned first vector and the last 4W bytes are
@@ -118,6 +69,26 @@ inline bool overlap(const uint8_t* d, const uint8_t* s, size_t n)
     return a < b + n && b < a + n;
 }
 
+// Separate buffers: the direction that keeps each load away from the addresses of recent
+// stores modulo 4096 bytes, which the processor would take for a dependence and wait on.
+// With diff = (src mod 4096) - (dst mod 4096), forward is clear when 0 < diff <= 160 or
+// diff < -3936; otherwise backward is.
+inline bool backwardClearsAliasing(const uint8_t* d, const uint8_t* s)
+{
+    long diff = static_cast<long>(reinterpret_cast<uintptr_t>(s) & 4095) -
+                static_cast<long>(reinterpret_cast<uintptr_t>(d) & 4095);
+    return !((diff > 0 && diff <= 160) || diff < -3936);
+}
+
+// n > 4W through the cache. A destination below an overlapping source must go forward (the
+// ascending result), above it backward.
+void cachedLong(uint8_t* d, const uint8_t* s, size_t n)
+{
+    if (overlap(d, s, n) ? d > s : backwardClearsAliasing(d, s))
+        return backward(d, s, n);
+    forward<Stores::Cached>(d, s, n);
+}
+
 #if SIG_SLOT <= 4
 // The 128-bit copies of levels 1, 3 and 4 differ in when they ask the cache probe, when they
 // stream (from half the cache), and whether each 256 KiB block of the source is touched first.
@@ -167,12 +138,8 @@ void streamCopy(uint8_t* d, const uint8_t* s, size_t n, size_t stride)
 template <const CopyLevel& level>
 void copyLevel(uint8_t* d, const uint8_t* s, size_t n)
 {
-    if (n <= 2 * W)
-        return moveSmall(d, s, n);
-    if (n <= 4 * W)
-        return moveMedium(d, s, n);
-    if (d > s && overlap(d, s, n))
-        return backward(d, s, n);
+    if (n <= kShortMove)
+        return moveShort(d, s, n);
     size_t count = n - toNextBoundary(d, W);
     if (count >= level.probeFrom && !overlap(d, s, n)) {
         int32_t cache = sigkCacheProbe(sigkCacheDescTable);
@@ -182,20 +149,16 @@ void copyLevel(uint8_t* d, const uint8_t* s, size_t n)
                 return streamCopy(d, s, n, level.touchStride);
         }
     }
-    forward<Stores::Cached>(d, s, n);
+    cachedLong(d, s, n);
 }
 #endif
 
 // The copy body of levels 5 and 6 (and every level's move): no cache probe.
 void copyBody(uint8_t* d, const uint8_t* s, size_t n)
 {
-    if (n <= 2 * W)
-        return moveSmall(d, s, n);
-    if (n <= 4 * W)
-        return moveMedium(d, s, n);
-    if (d > s && overlap(d, s, n))
-        return backward(d, s, n);
-    forward<Stores::Cached>(d, s, n);
+    if (n <= kShortMove)
+        return moveShort(d, s, n);
+    cachedLong(d, s, n);
 }
 
 #if SIG_SLOT >= 5
@@ -238,11 +201,14 @@ constexpr const CopyLevel& kRawLevel =
 constexpr const CopyLevel& kGuardedLevel =
     kSlot == 1 ? kCopyLevel1 : kSlot == 3 ? kCopyLevel3 : kCopyLevel4;
 
-void copyRaw(uint8_t* d, const uint8_t* s, size_t n) { copyLevel<kRawLevel>(d, s, n); }
-void copyGuarded(uint8_t* d, const uint8_t* s, size_t n) { copyLevel<kGuardedLevel>(d, s, n); }
+void copyRawLong(uint8_t* d, const uint8_t* s, size_t n) { copyLevel<kRawLevel>(d, s, n); }
+void copyGuardedLong(uint8_t* d, const uint8_t* s, size_t n)
+{
+    copyLevel<kGuardedLevel>(d, s, n);
+}
 #else
-void copyRaw(uint8_t* d, const uint8_t* s, size_t n) { copyBody(d, s, n); }
-void copyGuarded(uint8_t* d, const uint8_t* s, size_t n)
+void copyRawLong(uint8_t* d, const uint8_t* s, size_t n) { copyBody(d, s, n); }
+void copyGuardedLong(uint8_t* d, const uint8_t* s, size_t n)
 {
     // The string move runs forward: a destination above an overlapping source needs the move.
     if (n < kRepFrom || (d > s && overlap(d, s, n)))
@@ -251,10 +217,8 @@ void copyGuarded(uint8_t* d, const uint8_t* s, size_t n)
 }
 #endif
 
-void moveBytes(uint8_t* d, const uint8_t* s, size_t n)
+void moveLong(uint8_t* d, const uint8_t* s, size_t n)
 {
-    if (d == s)
-        return;
 #if SIG_SLOT >= 5
     // Large forward moves go to the string move, which is right for src >= dst.
     if (n >= kRepFrom && d < s)

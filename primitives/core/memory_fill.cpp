@@ -16,8 +16,6 @@ namespace mem {
 
 #if SIG_SLOT == 0
 
-void zeroBytes(uint8_t* d, size_t n) { memset(d, 0, n); }
-
 void fillWords(uint32_t value, uint8_t* d, size_t count)
 {
     uint32_t* w = reinterpret_cast<uint32_t*>(d);
@@ -37,36 +35,6 @@ void fillWords(uint32_t value, uint8_t* d, size_t count)
 #else
 
 namespace {
-
-// The pattern as seen from a store k bytes past dst.
-inline uint32_t phase(uint32_t v, size_t k)
-{
-    unsigned r = 8 * static_cast<unsigned>(k & 3);
-    return r == 0 ? v : (v >> r) | (v << (32 - r));
-}
-
-// Up to 2W bytes.
-inline void fillSmall(uint8_t* d, size_t n, uint32_t v)
-{
-    if (n >= W) {
-        store(d, splat(v));
-        store(d + n - W, splat(phase(v, n - W)));
-    } else if (W > 16 && n >= 16) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_set1_epi32(static_cast<int>(v)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 16),
-                         _mm_set1_epi32(static_cast<int>(phase(v, n - 16))));
-    } else if (n >= 8) {
-        uint32_t e = phase(v, n - 8);
-        put(d, v | static_cast<uint64_t>(v) << 32);
-        put(d + n - 8, e | static_cast<uint64_t>(e) << 32);
-    } else if (n >= 4) {
-        put(d, v);
-        put(d + n - 4, phase(v, n - 4));
-    } else {
-        for (size_t k = 0; k < n; ++k)
-            d[k] = static_cast<uint8_t>(v >> (8 * k));
-    }
-}
 
 // n > 2W: an unaligned first vector, aligned steps of 4W bytes (streamed, then fenced, on
 // request), aligned single vectors, and an unaligned last vector ending at dst + n.
@@ -91,8 +59,8 @@ void fillLarge(uint8_t* d, size_t n, uint32_t v)
 template <Stores kind>
 inline void fill(uint8_t* d, size_t n, uint32_t v)
 {
-    if (n <= 2 * W)
-        fillSmall(d, n, v);
+    if (n <= kShortFill)
+        fillShort(d, n, v);
     else
         fillLarge<kind>(d, n, v);
 }
@@ -126,31 +94,30 @@ bool cacheSaysStream(size_t n)
 
 }  // namespace
 
-void zeroBytes(uint8_t* d, size_t n)
+void zeroLong(uint8_t* d, size_t n)
 {
 #if SIG_SLOT <= 4
-    size_t afterHead = n > 2 * W ? n - toNextBoundary(d, W) : 0;
+    size_t afterHead = n - toNextBoundary(d, W);
     if (afterHead > kZeroProbeAbove && probeSaysStream(afterHead, true))
-        return fill<Stores::Streaming>(d, n, 0);
+        return fillLarge<Stores::Streaming>(d, n, 0);
 #else
     if (cacheSaysStream(n))
-        return fill<Stores::Streaming>(d, n, 0);
+        return fillLarge<Stores::Streaming>(d, n, 0);
 #endif
-    fill<Stores::Cached>(d, n, 0);
+    fillLarge<Stores::Cached>(d, n, 0);
 }
 
-void fillWords(uint32_t value, uint8_t* d, size_t count)
+void fillWordsLong(uint32_t value, uint8_t* d, size_t n)
 {
-    size_t n = 4 * count;
     uintptr_t a = reinterpret_cast<uintptr_t>(d);
 #if SIG_SLOT <= 4
     if ((a & 1) == 0 && n > kFillProbeAbove && probeSaysStream(n, false))
-        return fill<Stores::Streaming>(d, n, value);
+        return fillLarge<Stores::Streaming>(d, n, value);
 #else
     if ((a & 3) == 0 && cacheSaysStream(n))
-        return fill<Stores::Streaming>(d, n, value);
+        return fillLarge<Stores::Streaming>(d, n, value);
 #endif
-    fill<Stores::Cached>(d, n, value);
+    fillLarge<Stores::Cached>(d, n, value);
 }
 
 #endif  // SIG_SLOT

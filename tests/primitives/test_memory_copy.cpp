@@ -96,6 +96,30 @@ TEST_P(CopySlots, SizesAroundEveryBound)
         }
 }
 
+// Separate buffers go forward or backward by the distance between their offsets within a
+// 4096-byte page; each side of every edge of that choice gives memcpy's bytes.
+TEST_P(CopySlots, EveryPageOffsetDistance)
+{
+    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
+    constexpr size_t kMax = 5000;
+    Arena arena(2 * kMax + 3 * 4096 + 512);
+    arena.window(arena.size());
+    uint8_t* src = arena.at(64);
+    uint8_t* pageAfterSrc = arena.at(64 + kMax + 4096);
+    for (const CopyKernel& kernel : copyKernels(GetParam()))
+        for (size_t n : {264u, 1000u, 5000u})
+            for (long diff : {0L, 8L, 160L, 168L, 2048L, 3936L, -8L, -160L, -3936L, -3944L, -4088L}) {
+                // dst % 4096 == (src % 4096 - diff) % 4096, above the source's last byte.
+                size_t want = size_t((long(reinterpret_cast<uintptr_t>(src) & 4095) - diff) & 4095);
+                size_t have = reinterpret_cast<uintptr_t>(pageAfterSrc) & 4095;
+                uint8_t* dst = pageAfterSrc + ((want - have) & 4095);
+                arena.reset();
+                std::memcpy(arena.expect(dst), src, n);
+                kernel.run(src, dst, n);
+                ASSERT_TRUE(arena.matches(dst)) << kernel.name << ", n " << n << ", diff " << diff;
+            }
+}
+
 TEST_P(CopySlots, OntoItselfChangesNothing)
 {
     SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
