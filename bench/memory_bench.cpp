@@ -2,7 +2,8 @@
 //
 // Names: <op>/<variant>/<bytes>, variant "libc" or "s<k>"; "s<k>nt" runs slot k on a stand-in
 // Intel processor that reports an 8 MiB cache, so the copies and fills above it stream (this
-// machine's own cpuid never lets them). Bytes per second are reported per benchmark.
+// machine's own cpuid never lets them). Bytes per second are reported per benchmark;
+// tools/bench_memory_table.py turns the JSON output into glibc-over-slot ratios.
 #include "slot_support.h"
 #include <benchmark/benchmark.h>
 
@@ -111,7 +112,9 @@ void sizes(benchmark::internal::Benchmark* b)
 {
     for (int64_t n = 64; n <= int64_t(kMaxBytes); n *= 4)
         b->Arg(n);
-    b->MinTime(0.05);
+    // Medians of three short runs: one run of a few nanoseconds moves with whatever else the
+    // machine does.
+    b->MinTime(0.05)->Repetitions(3)->ReportAggregatesOnly(true);
 }
 
 int registerAll()
