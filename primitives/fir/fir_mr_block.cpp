@@ -9,9 +9,7 @@
 // 256-bit step, slot 6 with fused multiply-adds; slots 1-4 two per 128-bit step.
 #include "fir/fir_kernels.h"
 
-#if SIG_SLOT >= 1
 #include <immintrin.h>
-#endif
 
 namespace sig::SIG_NS {
 
@@ -23,18 +21,43 @@ namespace {
 // conversions, not the arithmetic, bound this loop). 32 KB of stack each.
 constexpr int32_t kTapDoubles = 4096;
 constexpr int32_t kSampleDoubles = 4096;
-// Taps per pass when the tap table or a group's window does not fit: four lane windows of that
-// many samples fill the sample buffer.
-constexpr int32_t kChunk = kSampleDoubles / 8;
+// Each tap of a lane is held as (re, im, -im, re): 16 doubles per tap of a four-lane group.
+constexpr int32_t kTapWidth = 16;
+// Taps per pass when the tap table or a group's window does not fit: the widened taps fill the
+// tap buffer, and four lane windows of that many samples half the sample buffer.
+constexpr int32_t kChunk = kTapDoubles / kTapWidth;
 
-// Taps [from, to) of one lane-interleaved group, widened: (re, im) of lane l of tap i at
-// 8 * (i - from) + 2 * l.
+// One (re, im) pair in a register. Plain x86-64 code already
+// does its double arithmetic in these registers; pairing re and im halves the instructions
+// without changing a single rounding.
+typedef double Pair __attribute__((vector_size(16)));
+
+// Both halves rounded to single and widened back, in two instructions (SSE2 is part of every
+// x86-64 processor).
+inline Pair roundToSingle(Pair v)
+{
+    return reinterpret_cast<Pair>(_mm_cvtps_pd(_mm_cvtpd_ps(reinterpret_cast<__m128d>(v))));
+}
+
+inline Pair loadPair(const double* p)
+{
+    Pair v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Taps [from, to) of one lane-interleaved group, widened: lane l of tap i at
+// kTapWidth * (i - from) + 4 * l.
 void widenTaps(const cf32* group, int32_t from, int32_t to, double* out)
 {
     for (int32_t i = from; i < to; ++i)
         for (int32_t l = 0; l < 4; ++l) {
-            out[8 * (i - from) + 2 * l] = group[4 * i + l].re;
-            out[8 * (i - from) + 2 * l + 1] = group[4 * i + l].im;
+            const cf32 h = group[4 * i + l];
+            double* t = out + kTapWidth * (i - from) + 4 * l;
+            t[0] = h.re;
+            t[1] = h.im;
+            t[2] = -double(h.im);
+            t[3] = h.re;
         }
 }
 
@@ -47,20 +70,30 @@ void widenSamples(const cf32* x, int64_t len, double* out)
     }
 }
 
-// len taps into the four lanes' sums; lane l reads its samples from x[l]. The lanes run side by
-// side; each lane's sum still adds its products one by one in tap order, rounded to single after
-// every add.
-inline void accumulate(const double* taps, const double* const* x, int32_t len, double* re,
-                       double* im)
+// len taps into the four lanes' sums; lane l reads its samples from x[l]. Each lane's product
+// (vr re - vi im, vr im + vi re) is formed as (vr, vr) (re, im) + (vi, vi) (-im, re): the same
+// operations in the same order as the serial form. Each lane's sum still adds its products one
+// by one in tap order, rounded to single after every add.
+inline void accumulate(const double* taps, const double* const* x, int32_t len, Pair* sum)
 {
+    Pair s0 = sum[0], s1 = sum[1], s2 = sum[2], s3 = sum[3];
+    auto step = [](Pair s, const double* t, const double* v) {
+        const Pair x = loadPair(v);
+        const Pair re = __builtin_shufflevector(x, x, 0, 0), im = __builtin_shufflevector(x, x, 1, 1);
+        const Pair p = re * loadPair(t) + im * loadPair(t + 2);
+        return roundToSingle(s + p);
+    };
     for (int32_t i = 0; i < len; ++i) {
-        const double* t = taps + 8 * i;
-        for (int32_t l = 0; l < 4; ++l) {
-            const double vr = x[l][2 * i], vi = x[l][2 * i + 1];
-            re[l] = float(re[l] + (vr * t[2 * l] - vi * t[2 * l + 1]));
-            im[l] = float(im[l] + (vr * t[2 * l + 1] + vi * t[2 * l]));
-        }
+        const double* t = taps + kTapWidth * i;
+        s0 = step(s0, t, x[0] + 2 * i);
+        s1 = step(s1, t + 4, x[1] + 2 * i);
+        s2 = step(s2, t + 8, x[2] + 2 * i);
+        s3 = step(s3, t + 12, x[3] + 2 * i);
     }
+    sum[0] = s0;
+    sum[1] = s1;
+    sum[2] = s2;
+    sum[3] = s3;
 }
 
 // Samples of buf (indices from buf) held widened; consecutive groups' windows overlap, so one
@@ -93,10 +126,11 @@ int32_t sigkFirMrBlock_cf32(const cf32* tapTable, const cf32* buf, cf32* dst, in
                             int32_t tapStride)
 {
     double wide[kTapDoubles];
-    const bool whole = int64_t{8} * upFactor * n <= kTapDoubles;
+    const bool whole = int64_t{kTapWidth} * upFactor * n <= kTapDoubles;
     if (whole)
         for (int32_t j = 0; j < upFactor; ++j)
-            widenTaps(tapTable + 4 * int64_t{j} * tapStride, 0, n, wide + 8 * int64_t{j} * n);
+            widenTaps(tapTable + 4 * int64_t{j} * tapStride, 0, n,
+                      wide + kTapWidth * int64_t{j} * n);
     SampleCache cache;
     const int64_t end = readEnd(phaseTable, upFactor, base, n, count / 4);
 
@@ -112,7 +146,7 @@ int32_t sigkFirMrBlock_cf32(const cf32* tapTable, const cf32* buf, cf32* dst, in
             hi = start[l] > hi ? start[l] : hi;
         }
         hi += n;
-        double re[4] = {0, 0, 0, 0}, im[4] = {0, 0, 0, 0};
+        Pair sum[4] = {};
         const double* x[4];
         if (whole && 2 * (hi - lo) <= kSampleDoubles) {
             if (lo < cache.from || hi > cache.to) {
@@ -122,14 +156,14 @@ int32_t sigkFirMrBlock_cf32(const cf32* tapTable, const cf32* buf, cf32* dst, in
             }
             for (int32_t l = 0; l < 4; ++l)
                 x[l] = cache.data + 2 * (start[l] - cache.from);
-            accumulate(wide + 8 * int64_t{j} * n, x, n, re, im);
+            accumulate(wide + kTapWidth * int64_t{j} * n, x, n, sum);
         } else {
             // Windows too far apart or taps too many: a chunk of taps at a time, each lane's
             // samples for it widened apart.
             cache.from = cache.to = 0;
             for (int32_t from = 0; from < n; from += kChunk) {
                 const int32_t len = n - from < kChunk ? n - from : kChunk;
-                const double* taps = wide + 8 * (int64_t{j} * n + from);
+                const double* taps = wide + kTapWidth * (int64_t{j} * n + from);
                 if (!whole) {
                     widenTaps(group, from, from + len, wide);
                     taps = wide;
@@ -138,11 +172,11 @@ int32_t sigkFirMrBlock_cf32(const cf32* tapTable, const cf32* buf, cf32* dst, in
                     widenSamples(buf + start[l] + from, len, cache.data + 2 * kChunk * l);
                     x[l] = cache.data + 2 * kChunk * l;
                 }
-                accumulate(taps, x, len, re, im);
+                accumulate(taps, x, len, sum);
             }
         }
         for (int32_t l = 0; l < 4; ++l)
-            dst[4 * g + l] = cf32{float(re[l]), float(im[l])};
+            dst[4 * g + l] = cf32{float(sum[l][0]), float(sum[l][1])};
         group += 4 * static_cast<int64_t>(tapStride);
         if (++j == upFactor) {
             j = 0;
