@@ -17,18 +17,18 @@ namespace {
 constexpr ptrdiff_t kBlock = 1024;
 
 // Radix passes over one leaf of at most 1024 values, and its share of the scaling.
-void leaf(const sigFftSpec_cf32* spec, cf32* data, int32_t n)
+void leaf(const sigFftSpec_cf32* spec, cf32* data, int32_t n, bool scale)
 {
     plainRadixFwd(data, n, fftTable<float>(spec, spec->twiddles));
-    if (spec->fwdScale != 0)
+    if (scale)
         plainScale(spec->factor, reinterpret_cast<float*>(data), 2 * n);
 }
 
 // 2048 or 4096 bit-reversed values: blocks of 1024, last to first, then the cross-block passes.
-void blocked(const sigFftSpec_cf32* spec, cf32* data, ptrdiff_t total)
+void blocked(const sigFftSpec_cf32* spec, cf32* data, ptrdiff_t total, bool scale)
 {
     for (ptrdiff_t b = total - kBlock; b >= 0; b -= kBlock)
-        leaf(spec, data + b, kBlock);
+        leaf(spec, data + b, kBlock, scale);
     plainCrossBlock(data, total, kBlock, fftTable<float>(spec, spec->cross));
 }
 
@@ -66,7 +66,7 @@ void plainCrossBlock(cf32* data, ptrdiff_t total, ptrdiff_t blockLen, const floa
 }
 
 void plainLargeSplit(const sigFftSpec_cf32* spec, cf32* data, int32_t order, int32_t depth,
-                     cf32* work)
+                     cf32* work, bool scale)
 {
     // The record has column tables for depths 0 to 2; the plain split table never goes below 1.
     if (depth > 2)
@@ -79,11 +79,11 @@ void plainLargeSplit(const sigFftSpec_cf32* spec, cf32* data, int32_t order, int
     for (ptrdiff_t r = 0; r < rows; ++r) {
         cf32* row = data + r * cols;
         if (s <= 10)
-            leaf(spec, row, static_cast<int32_t>(cols));
+            leaf(spec, row, static_cast<int32_t>(cols), scale);
         else if (kSplitT[0][s] != 0)
-            plainLargeSplit(spec, row, s, depth + 1, work);
+            plainLargeSplit(spec, row, s, depth + 1, work, scale);
         else
-            blocked(spec, row, cols);
+            blocked(spec, row, cols, scale);
     }
 
     const cf32* factor = fftTable<cf32>(spec, spec->colTwiddles[depth]);
@@ -105,6 +105,15 @@ void plainLargeSplit(const sigFftSpec_cf32* spec, cf32* data, int32_t order, int
     }
 }
 
+void plainLargePasses(const sigFftSpec_cf32* spec, cf32* data, int32_t order, cf32* work,
+                      bool scale)
+{
+    if (kSplitT[0][order] != 0)
+        plainLargeSplit(spec, data, order, 0, work, scale);
+    else
+        blocked(spec, data, ptrdiff_t{1} << order, scale);
+}
+
 void plainFwdLarge(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int32_t order,
                    cf32* work)
 {
@@ -114,10 +123,7 @@ void plainFwdLarge(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int3
         plainBitRevInPlace(dst, n, bitRev);
     else
         plainBitRevCopy(src, dst, n, bitRev);
-    if (kSplitT[0][order] != 0)
-        plainLargeSplit(spec, dst, order, 0, work);
-    else
-        blocked(spec, dst, n);
+    plainLargePasses(spec, dst, order, work, spec->fwdScale != 0);
 }
 
 #if SIG_SLOT == 0
@@ -131,7 +137,7 @@ void sigkFftFwdLarge_cf32(const sigFftSpec_cf32* spec, const cf32* src, cf32* ds
 void sigkFftLargeSplit_cf32(const sigFftSpec_cf32* spec, cf32* data, int32_t order, int32_t depth,
                             cf32* work)
 {
-    plainLargeSplit(spec, data, order, depth, work);
+    plainLargeSplit(spec, data, order, depth, work, spec->fwdScale != 0);
 }
 
 void sigkFftCrossBlock_cf32(cf32* data, ptrdiff_t total, ptrdiff_t blockLen, const float* twiddles)

@@ -40,8 +40,13 @@ sigStatus plainScale(float factor, float* data, int32_t count);
 void plainSmallFwd(int32_t order, const cf32* src, cf32* dst, const float* factor);
 void plainFwdLarge(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int32_t order,
                    cf32* work);
+// The forward passes of a large order after its bit reversal, split at the given depth or in
+// blocks (plainLargePasses chooses, at depth 0); scale says whether the leaves apply the spec's
+// factor, so that the inverse can run the same passes on conjugated data with its own switch.
 void plainLargeSplit(const sigFftSpec_cf32* spec, cf32* data, int32_t order, int32_t depth,
-                     cf32* work);
+                     cf32* work, bool scale);
+void plainLargePasses(const sigFftSpec_cf32* spec, cf32* data, int32_t order, cf32* work,
+                      bool scale);
 void plainCrossBlock(cf32* data, ptrdiff_t total, ptrdiff_t blockLen, const float* twiddles);
 // The checks of every transform entry (spec NULL -8, tag -17, src or dst NULL -8), and its work
 // buffer: the caller's from its first 64-byte boundary, or one of the spec's work size allocated
