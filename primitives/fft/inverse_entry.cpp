@@ -10,28 +10,17 @@ using fft::fftTable;
 
 sigStatus plainInv(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint8_t* workBuf)
 {
-    if (spec == nullptr)
-        return sigErrNull;
-    if (spec->tag != fft::kFftSpecTag)
-        return sigErrTag;
-    if (src == nullptr || dst == nullptr)
-        return sigErrNull;
+    if (const sigStatus st = fftCheckArgs(src, dst, spec); st != sigOk)
+        return st;
     const int32_t order = spec->order;
     if (order <= fft::kSmallLimit[0]) {
         plainSmallInv(order, src, dst, spec->invScale != 0 ? &spec->factor : nullptr);
         return sigOk;
     }
-    uint8_t* owned = nullptr;
-    cf32* work = nullptr;
-    if (spec->workBytes > 0) {
-        if (workBuf == nullptr) {
-            owned = SIG_NS::sigMalloc_u8(spec->workBytes);
-            if (owned == nullptr)
-                return sigErrMemory;
-            workBuf = owned;
-        }
-        work = reinterpret_cast<cf32*>(fft::fftAlign64(workBuf));
-    }
+    cf32* work;
+    uint8_t* owned;
+    if (!fftTakeWork(spec, workBuf, &work, &owned))
+        return sigErrMemory;
     if (order > 10) {
         plainInvLarge(spec, src, dst, order, work);
     } else {
