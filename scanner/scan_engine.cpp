@@ -216,25 +216,22 @@ void ScanEng::storeRes(const DecResBlock& block)
         const DecRes& d = block.res[i];
         if (!d.found)
             continue;
-        ChanRes& own = chanRes_[c];
-        own.type = 1;
-        own.mnc = d.mnc;
-        own.mcc = d.mcc;
-        own.lac = d.lac;
-        own.ci = d.ci;
+        auto mark = [&d](ChanRes& r, int32_t type) {
+            r.type = type;
+            r.mnc = d.mnc;
+            r.mcc = d.mcc;
+            r.lac = d.lac;
+            r.ci = d.ci;
+        };
+        mark(chanRes_[c], 1);
         for (int32_t j = 0; j < d.n && j < 8; ++j) {
             int32_t k = d.arfcn[j] - firstArfcn_;
             if (k < 0)
                 k += 1024;
             if (k == c || k < 0 || k >= chanCount_)
                 continue;
-            ChanRes& listed = chanRes_[k];
-            listed.type = 2;
-            listed.mnc = d.mnc;
-            listed.mcc = d.mcc;
-            listed.lac = d.lac;
-            listed.ci = d.ci;
-            listed.bcch = c;
+            mark(chanRes_[k], 2);
+            chanRes_[k].bcch = c;
         }
     }
     callback(cbResults, chanRes_);
