@@ -8,6 +8,7 @@
 // path of the slot's table layout.
 #include "fft/fft_kernels.h"
 #include "fft/fft_plain.h"
+#include "fft/plain_transform.h"
 
 #define SIG_LIST "core/core_list.h"
 #include "core/slot_decls.h"
@@ -45,35 +46,18 @@ bool fftTakeWork(const sigFftSpec_cf32* spec, uint8_t* workBuf, cf32** work, uin
     return true;
 }
 
-// The plain path: small kernels, bit reversal and radix passes up to order 10, large orders above.
+namespace {
+struct Forward {
+    static bool scaled(const sigFftSpec_cf32* spec) { return spec->fwdScale != 0; }
+    static constexpr auto small = plainSmallFwd;
+    static constexpr auto radix = plainRadixFwd;
+    static constexpr auto large = plainFwdLarge;
+};
+}  // namespace
+
 sigStatus plainFwd(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint8_t* workBuf)
 {
-    if (const sigStatus st = fftCheckArgs(src, dst, spec); st != sigOk)
-        return st;
-    const int32_t order = spec->order;
-    if (order <= fft::kSmallLimit[0]) {
-        plainSmallFwd(order, src, dst, spec->fwdScale != 0 ? &spec->factor : nullptr);
-        return sigOk;
-    }
-    cf32* work;
-    uint8_t* owned;
-    if (!fftTakeWork(spec, workBuf, &work, &owned))
-        return sigErrMemory;
-    if (order > 10) {
-        plainFwdLarge(spec, src, dst, order, work);
-    } else {
-        const int32_t n = 1 << order;
-        const int32_t* bitRev = fftTable<int32_t>(spec, spec->bitRev);
-        if (src == dst)
-            plainBitRevInPlace(dst, n, bitRev);
-        else
-            plainBitRevCopy(src, dst, n, bitRev);
-        plainRadixFwd(dst, n, fftTable<float>(spec, spec->twiddles));
-        if (spec->fwdScale != 0)
-            plainScale(spec->factor, reinterpret_cast<float*>(dst), 2 * n);
-    }
-    sigFree(owned);
-    return sigOk;
+    return plainTransform<Forward>(src, dst, spec, workBuf);
 }
 
 #if SIG_SLOT >= 1
