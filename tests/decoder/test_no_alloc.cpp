@@ -27,31 +27,11 @@ void count()
 }  // namespace
 
 extern "C" {
-void* malloc(size_t n)
-{
-    count();
-    return __libc_malloc(n);
-}
-void* calloc(size_t a, size_t b)
-{
-    count();
-    return __libc_calloc(a, b);
-}
-void* realloc(void* p, size_t n)
-{
-    count();
-    return __libc_realloc(p, n);
-}
-void* aligned_alloc(size_t align, size_t n)
-{
-    count();
-    return __libc_memalign(align, n);
-}
-void* memalign(size_t align, size_t n)
-{
-    count();
-    return __libc_memalign(align, n);
-}
+void* malloc(size_t n) { return count(), __libc_malloc(n); }
+void* calloc(size_t a, size_t b) { return count(), __libc_calloc(a, b); }
+void* realloc(void* p, size_t n) { return count(), __libc_realloc(p, n); }
+void* aligned_alloc(size_t align, size_t n) { return count(), __libc_memalign(align, n); }
+void* memalign(size_t align, size_t n) { return count(), __libc_memalign(align, n); }
 int posix_memalign(void** p, size_t align, size_t n)
 {
     count();

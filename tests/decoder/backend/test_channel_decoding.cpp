@@ -66,25 +66,11 @@ TEST(Collector, OtherKindsAndFramesStoreNothing)
     EXPECT_TRUE(std::equal(schSoft.begin(), schSoft.end(), coded));
 }
 
-TEST(Viterbi, EqualMetricsKeepThePredecessorWithOldestBitZero)
-{
-    TrellisStep from{}, to{};
-    const float branch[4] = {0, 0, 0, 0};
-    convTrellis(&from, branch, &to);
-    for (int s = 0; s < 16; ++s)
-        EXPECT_EQ(s >> 1, to.pred[s]) << "state " << s;
-    // A strictly better path through the upper predecessor wins.
-    for (int s = 8; s < 16; ++s)
-        from.metric[s] = 1e-3f;
-    convTrellis(&from, branch, &to);
-    for (int s = 0; s < 16; ++s)
-        EXPECT_EQ((s >> 1) + 8, to.pred[s]) << "state " << s;
-}
-
-TEST(Viterbi, StepFollowsTheBranchOutputTableOfTheCode)
+TEST(Viterbi, StepFollowsTheBranchOutputTableAndTiesKeepTheLowerPredecessor)
 {
     // Output index c0 + 2 c1 into state s from s >> 1 and from (s >> 1) + 8, as the code's
-    // generators give it (the decoder derives it from butterflies instead).
+    // generators give it (the decoder derives it from butterflies instead). The first trial
+    // has all metrics equal: a tie keeps the predecessor whose oldest bit is 0.
     const int table[16][2] = {{0, 3}, {3, 0}, {2, 1}, {1, 2}, {0, 3}, {3, 0}, {2, 1}, {1, 2},
                               {3, 0}, {0, 3}, {1, 2}, {2, 1}, {3, 0}, {0, 3}, {1, 2}, {2, 1}};
     std::mt19937 rng(7201);
@@ -92,8 +78,8 @@ TEST(Viterbi, StepFollowsTheBranchOutputTableOfTheCode)
     for (int trial = 0; trial < 200; ++trial) {
         TrellisStep from{}, to{};
         for (float& m : from.metric)
-            m = value(rng);
-        const float y0 = value(rng) / 2, y1 = value(rng) / 2;
+            m = trial ? value(rng) : 0.0f;
+        const float y0 = trial ? value(rng) / 2 : 0.0f, y1 = trial ? value(rng) / 2 : 0.0f;
         const float branch[4] = {-y0 - y1, y0 - y1, -y0 + y1, y0 + y1};
         convTrellis(&from, branch, &to);
         for (int s = 0; s < 16; ++s) {
@@ -135,52 +121,40 @@ TEST(Viterbi, SchDecodesThirtyNineBitsAndClearsTheRest)
                             [](uint8_t b) { return b == 0; }));
 }
 
-// An all-zero information word is sent with all-ones parity (the remainder inverted), and a
-// single wrong bit anywhere in the covered bits is always caught.
-void checkZeroWordAndSingleErrors(BurstHead ctx, int infoBits, int parityBits)
+TEST(Parity, ZeroWordSingleErrorsAndErrorBursts)
 {
-    std::vector<uint8_t> bits(kMaxDecodedBits, 0);
-    std::fill(bits.begin() + infoBits, bits.begin() + infoBits + parityBits, 1);
-    EXPECT_TRUE(checkParity(&ctx, bits.data()));
-    for (int i = 0; i < infoBits + parityBits; ++i) {
-        bits[i] ^= 1;
-        EXPECT_FALSE(checkParity(&ctx, bits.data())) << "bit " << i;
-        bits[i] ^= 1;
-    }
-    // The tail takes no part.
-    for (int i = infoBits + parityBits; i < infoBits + parityBits + 4; ++i)
-        bits[i] = 1;
-    EXPECT_TRUE(checkParity(&ctx, bits.data()));
-    // All-zero parity is not a code word.
-    std::fill(bits.begin() + infoBits, bits.begin() + infoBits + parityBits, 0);
-    EXPECT_FALSE(checkParity(&ctx, bits.data()));
-}
-
-TEST(Parity, SchCyclicCode)
-{
-    checkZeroWordAndSingleErrors({kindSch, 0, 1}, 25, 10);
-}
-
-TEST(Parity, BcchFireCode)
-{
-    checkZeroWordAndSingleErrors({kindBcch, 0, 5}, 184, 40);
-}
-
-TEST(Parity, FireCodeCatchesEveryErrorBurstUpToFortyBits)
-{
-    // Burst errors of length up to the parity length are always detected by a cyclic code.
-    std::vector<uint8_t> bits(kMaxDecodedBits, 0);
-    std::fill(bits.begin() + 184, bits.begin() + 224, 1);
-    BurstHead ctx{kindBcch, 0, 5};
-    for (int len = 2; len <= 40; len += 3)
-        for (int start = 0; start + len <= 224; start += 17) {
-            auto bad = bits;
-            bad[start] ^= 1;
-            bad[start + len - 1] ^= 1;
-            for (int i = start + 1; i < start + len - 1; i += 2)
-                bad[i] ^= 1;
-            EXPECT_FALSE(checkParity(&ctx, bad.data())) << start << "+" << len;
+    // An all-zero information word is sent with all-ones parity (the remainder inverted); every
+    // single wrong bit, and (fire code) every error burst up to the 40 parity bits, is caught.
+    const struct {
+        BurstHead ctx;
+        int infoBits, parityBits;
+    } codes[] = {{{kindSch, 0, 1}, 25, 10}, {{kindBcch, 0, 5}, 184, 40}};
+    for (const auto& c : codes) {
+        SCOPED_TRACE(c.infoBits);
+        const int covered = c.infoBits + c.parityBits;
+        std::vector<uint8_t> bits(kMaxDecodedBits, 0);
+        std::fill(bits.begin() + c.infoBits, bits.begin() + covered, 1);
+        EXPECT_TRUE(checkParity(&c.ctx, bits.data()));
+        for (int i = 0; i < covered; ++i) {
+            bits[i] ^= 1;
+            EXPECT_FALSE(checkParity(&c.ctx, bits.data())) << "bit " << i;
+            bits[i] ^= 1;
         }
+        for (int len = 2; len <= c.parityBits; len += 3)
+            for (int start = 0; start + len <= covered; start += 17) {
+                auto bad = bits;
+                bad[start] ^= 1;
+                bad[start + len - 1] ^= 1;
+                for (int i = start + 1; i < start + len - 1; i += 2)
+                    bad[i] ^= 1;
+                EXPECT_FALSE(checkParity(&c.ctx, bad.data())) << start << "+" << len;
+            }
+        // The tail takes no part; all-zero parity is no code word.
+        std::fill(bits.begin() + covered, bits.begin() + covered + 4, 1);
+        EXPECT_TRUE(checkParity(&c.ctx, bits.data()));
+        std::fill(bits.begin() + c.infoBits, bits.begin() + covered, 0);
+        EXPECT_FALSE(checkParity(&c.ctx, bits.data()));
+    }
 }
 
 TEST(Packing, LeastSignificantBitFirst)
