@@ -1,6 +1,7 @@
 // Runs a decoder over a generated broadcast carrier and reports when it produced what.
 #pragma once
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -49,6 +50,31 @@ inline Outcome run(const GsmVtab& gsm, CellDecoder* dec, const std::vector<gsmsi
             break;
     }
     return o;
+}
+
+inline gsmsig::Cell cell(int mcc, int mnc, int mncDigits, uint16_t lac, uint16_t ci, uint8_t bsic,
+                         std::vector<int> channels)
+{
+    gsmsig::Cell c;
+    c.mcc = mcc;
+    c.mnc = mnc;
+    c.mncDigits = mncDigits;
+    c.lac = lac;
+    c.ci = ci;
+    c.bsic = bsic;
+    c.channels = std::move(channels);
+    return c;
+}
+
+inline gsmsig::Impairments impairments(double timingOffsetSamples, double carrierOffsetHz = 0.0,
+                                       double snrDb = INFINITY, uint64_t seed = 1)
+{
+    gsmsig::Impairments imp;
+    imp.timingOffsetSamples = timingOffsetSamples;
+    imp.carrierOffsetHz = carrierOffsetHz;
+    imp.snrDb = snrDb;
+    imp.seed = seed;
+    return imp;
 }
 
 // BCD as the decoder reports it; a two-digit MNC has the filler F as its third digit.

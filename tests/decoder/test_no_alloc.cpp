@@ -45,18 +45,8 @@ namespace {
 
 TEST(NoAlloc, PushFrameAllocatesNothingInAnyState)
 {
-    gsmsig::Cell c;
-    c.mcc = 234;
-    c.mnc = 15;
-    c.lac = 99;
-    c.ci = 12345;
-    c.bsic = 12;
-    c.channels = {5, 6, 7};
-    gsmsig::Impairments imp;
-    imp.timingOffsetSamples = 1717.3;
-    imp.carrierOffsetHz = 4000.0;
-    imp.snrDb = 20.0;
-    auto x = gsmsig::generateFrames(c, 10 * 51, 0, imp);
+    const gsmsig::Cell c = cell_run::cell(234, 15, 2, 99, 12345, 12, {5, 6, 7});
+    auto x = gsmsig::generateFrames(c, 10 * 51, 0, cell_run::impairments(1717.3, 4000.0, 20.0));
 
     CellDecoder* dec = kCoreVtab.GSM_create(nullptr);
     kCoreVtab.GSM_reset(dec);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -24,40 +25,38 @@ std::vector<float> encodeToSoft(const std::vector<uint8_t>& u)
     return c;
 }
 
-TEST(Collector, BcchBlockCompletesOnlyWithItsFourthBurstAndLeavesTheAreaClear)
+bool areaClear(const DeintArea& area)
+{
+    for (auto& slot : area.slot)
+        if (!std::all_of(slot, slot + kBcchBurstBits, [](float v) { return v == 0.0f; }))
+            return false;
+    return true;
+}
+
+TEST(Collector, BcchBlockCompletesOnlyWithItsFourthBurstAndOtherSlotsStoreNothing)
 {
     DeintArea area{};
-    BurstHead ctx{kindBcch, 0, 0};
-    float coded[kBcchCodedBits];
+    float coded[kBcchCodedBits] = {};
     std::vector<float> first(kBcchBurstBits, 1.0f), second(kBcchBurstBits, 2.0f);
-    // Block A loses its T3 = 5 burst: nothing completes.
+    // Not a BCCH burst, or a frame outside the block's T3 = 2..5.
+    for (BurstHead other : {BurstHead{kindFcch, 0, 2}, BurstHead{kindBcch, 0, 6}, BurstHead{kindBcch, 0, 1}})
+        EXPECT_FALSE(collectBits(first.data(), &area, &other, coded));
+    EXPECT_TRUE(areaClear(area));
+    EXPECT_TRUE(std::all_of(coded, coded + kBcchCodedBits, [](float v) { return v == 0.0f; }));
+    // Block A loses its T3 = 5 burst; block B overwrites A's bursts as they come and completes
+    // with its own fourth, leaving the area clear.
+    BurstHead ctx{kindBcch, 0, 0};
     for (int t3 = 2; t3 <= 4; ++t3) {
         ctx.frameNo = static_cast<uint16_t>(t3);
         EXPECT_FALSE(collectBits(first.data(), &area, &ctx, coded));
     }
-    // Block B overwrites A's bursts as they come and completes with its own four.
     for (int t3 = 2; t3 <= 5; ++t3) {
         ctx.frameNo = static_cast<uint16_t>(t3);
         EXPECT_EQ(t3 == 5, collectBits(second.data(), &area, &ctx, coded));
     }
     EXPECT_TRUE(std::all_of(coded, coded + kBcchCodedBits, [](float v) { return v == 2.0f; }));
-    for (auto& slot : area.slot)
-        EXPECT_TRUE(std::all_of(slot, slot + kBcchBurstBits, [](float v) { return v == 0.0f; }));
-}
-
-TEST(Collector, OtherKindsAndFramesStoreNothing)
-{
-    DeintArea area{};
-    std::vector<float> soft(kBcchBurstBits, 3.0f);
-    float coded[kBcchCodedBits] = {};
-    BurstHead fcch{kindFcch, 0, 2}, late{kindBcch, 0, 6}, early{kindBcch, 0, 1};
-    EXPECT_FALSE(collectBits(soft.data(), &area, &fcch, coded));
-    EXPECT_FALSE(collectBits(soft.data(), &area, &late, coded));
-    EXPECT_FALSE(collectBits(soft.data(), &area, &early, coded));
-    for (auto& slot : area.slot)
-        EXPECT_TRUE(std::all_of(slot, slot + kBcchBurstBits, [](float v) { return v == 0.0f; }));
-    EXPECT_TRUE(std::all_of(coded, coded + kBcchCodedBits, [](float v) { return v == 0.0f; }));
-
+    EXPECT_TRUE(areaClear(area));
+    // An SCH burst is a whole code word.
     BurstHead sch{kindSch, 0, 1};
     std::vector<float> schSoft(kSchCodedBits);
     for (int i = 0; i < kSchCodedBits; ++i)
@@ -157,23 +156,18 @@ TEST(Parity, ZeroWordSingleErrorsAndErrorBursts)
     }
 }
 
-TEST(Packing, LeastSignificantBitFirst)
+TEST(Packing, LeastSignificantBitFirstAndTwentyThreeOctetsOnly)
 {
     uint8_t bits[kMaxDecodedBits] = {};
-    bits[0] = 1;                    // octet 0, value 1
-    bits[7] = 1;                    // octet 0, value 0x80
-    bits[8 + 1] = 1;                // octet 1, value 2
-    bits[8 * 22 + 4] = 1;           // last octet, value 0x10
-    bits[kBcchDecodedBits - 1] = 1; // beyond the 23 octets: ignored
-    uint8_t octets[kBlockOctets + 1];
+    for (int k : {0, 7, 8 + 1, 8 * 22 + 4, kBcchDecodedBits - 1})   // the last bit is ignored
+        bits[k] = 1;
+    uint8_t octets[kBlockOctets + 1] = {};
     octets[kBlockOctets] = 0x5A;
     packOctets(bits, octets);
-    EXPECT_EQ(0x81, octets[0]);
-    EXPECT_EQ(0x02, octets[1]);
-    EXPECT_EQ(0x10, octets[22]);
-    EXPECT_EQ(0x5A, octets[kBlockOctets]);
-    for (int o = 2; o < 22; ++o)
-        EXPECT_EQ(0, octets[o]);
+    uint8_t want[kBlockOctets + 1] = {0x81, 0x02};
+    want[22] = 0x10;
+    want[kBlockOctets] = 0x5A;   // beyond the 23 octets: untouched
+    EXPECT_EQ(0, std::memcmp(want, octets, sizeof want));
 }
 
-} // namespace
+}  // namespace

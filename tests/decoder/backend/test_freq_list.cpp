@@ -199,20 +199,6 @@ TEST(FreqListExamples, HandPackedDescriptions)
     EXPECT_EQ(std::set<int>({0, 3, 70, 600, 700}), mapToSet(map));
 }
 
-TEST(FreqListExamples, RangeTreeMatchesTheClosedForms)
-{
-    // Range 1024: F(2) = ((W1 + W2 + 510) mod 1023) + 1, F(3) = ((W1 + W3 + 1022) mod 1023) + 1.
-    std::mt19937 rng(7101);
-    for (int t = 0; t < 200; ++t) {
-        uint16_t w[4] = {0, static_cast<uint16_t>(1 + rng() % 1023),
-                         static_cast<uint16_t>(1 + rng() % 511),
-                         static_cast<uint16_t>(1 + rng() % 511)};
-        EXPECT_EQ((w[1] + w[2] + 510) % 1023 + 1, decodeRangeTree(2, w, 1024));
-        EXPECT_EQ((w[1] + w[3] + 1022) % 1023 + 1, decodeRangeTree(3, w, 1024));
-        EXPECT_EQ(w[1], decodeRangeTree(1, w, 1024));
-    }
-}
-
 struct FormatCase {
     Format format;
     int maxCount;   // channels the 16 octets can carry

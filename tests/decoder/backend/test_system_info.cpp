@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "backend/freq_list.h"
@@ -21,27 +20,21 @@ struct Lai {
     int lac;
 };
 
-// TS 24.008 10.5.1.3: MCC2|MCC1, MNC3|MCC3, MNC2|MNC1, LAC high, LAC low; a two-digit MNC has
-// the filler F as its third digit.
-std::array<uint8_t, 5> encodeLai(const Lai& l)
-{
-    int m1 = l.mcc / 100, m2 = l.mcc / 10 % 10, m3 = l.mcc % 10;
-    int n1, n2, n3;
-    if (l.mnc3) {
-        n1 = l.mnc / 100, n2 = l.mnc / 10 % 10, n3 = l.mnc % 10;
-    } else {
-        n1 = l.mnc / 10, n2 = l.mnc % 10, n3 = 0xF;
-    }
-    return {static_cast<uint8_t>(m2 << 4 | m1), static_cast<uint8_t>(n3 << 4 | m3),
-            static_cast<uint8_t>(n2 << 4 | n1), static_cast<uint8_t>(l.lac >> 8),
-            static_cast<uint8_t>(l.lac & 0xFF)};
-}
-
+// Digits as the decoder reports them: BCD, a two-digit MNC with the filler F as third digit.
 uint16_t mccBcd(const Lai& l) { return static_cast<uint16_t>(l.mcc / 100 << 8 | l.mcc / 10 % 10 << 4 | l.mcc % 10); }
 uint16_t mncBcd(const Lai& l)
 {
     return static_cast<uint16_t>(l.mnc3 ? l.mnc / 100 << 8 | l.mnc / 10 % 10 << 4 | l.mnc % 10
                                         : l.mnc / 10 << 8 | l.mnc % 10 << 4 | 0xF);
+}
+
+// On the air: MCC2|MCC1, MNC3|MCC3, MNC2|MNC1, LAC high, LAC low.
+std::array<uint8_t, 5> encodeLai(const Lai& l)
+{
+    const int m = mccBcd(l), n = mncBcd(l);
+    return {static_cast<uint8_t>((m & 0xF0) | m >> 8), static_cast<uint8_t>((n & 0xF) << 4 | (m & 0xF)),
+            static_cast<uint8_t>((n & 0xF0) | n >> 8), static_cast<uint8_t>(l.lac >> 8),
+            static_cast<uint8_t>(l.lac & 0xFF)};
 }
 
 // A BCCH block: L2 pseudo length, protocol discriminator octet, message type, body, then the
@@ -57,27 +50,22 @@ Block message(uint8_t type, const std::vector<uint8_t>& body, uint8_t pd = 0x06)
     return b;
 }
 
-// SI3 (9.1.35): cell identity, LAI, control channel description, cell options, cell
-// selection and RACH control parameters, rest octets.
+// SI3: cell identity, LAI, control channel description, cell options, cell selection and
+// RACH control parameters, rest octets. SI4: LAI, cell selection and RACH control parameters,
+// rest octets. SI1: cell channel description, RACH control parameters, one rest octet.
 Block si3(int ci, const Lai& l)
 {
-    std::vector<uint8_t> body = {static_cast<uint8_t>(ci >> 8), static_cast<uint8_t>(ci)};
-    auto lai = encodeLai(l);
-    body.insert(body.end(), lai.begin(), lai.end());
-    body.insert(body.end(), {0x49, 0x03, 0x00, 0x28, 0x0F, 0x48, 0xB8, 0x00, 0x00});
-    return message(0x1B, body);
+    auto a = encodeLai(l);
+    return message(0x1B, {static_cast<uint8_t>(ci >> 8), static_cast<uint8_t>(ci), a[0], a[1], a[2],
+                          a[3], a[4], 0x49, 0x03, 0x00, 0x28, 0x0F, 0x48, 0xB8, 0x00, 0x00});
 }
 
-// SI4 (9.1.36): LAI, cell selection parameters, RACH control parameters, rest octets.
 Block si4(const Lai& l)
 {
-    auto lai = encodeLai(l);
-    std::vector<uint8_t> body(lai.begin(), lai.end());
-    body.insert(body.end(), {0x0F, 0x48, 0xB8, 0x00, 0x00});
-    return message(0x1C, body);
+    auto a = encodeLai(l);
+    return message(0x1C, {a[0], a[1], a[2], a[3], a[4], 0x0F, 0x48, 0xB8, 0x00, 0x00});
 }
 
-// SI1 (9.1.31): cell channel description, RACH control parameters, one rest octet.
 Block si1(const std::array<uint8_t, 16>& desc, uint8_t rest)
 {
     std::vector<uint8_t> body(desc.begin(), desc.end());
