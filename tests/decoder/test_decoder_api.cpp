@@ -162,6 +162,14 @@ TEST(DecoderApi, CreationReleasesEverythingWhenABlockCannotBeMade)
     sigMemFuncs = saved;
 }
 
+// Synchronised on a cell with training sequence 0, as after its SCH.
+void synchronise(CellDecoder* dec)
+{
+    dec->state = dsSync;
+    setupBurstCtx(&dec->schCtx, kindSch, &kSchLayout, kSchTrainingBits, 0.4f, 0.0f);
+    setupBurstCtx(&dec->bcchCtx, kindBcch, &kNormalLayout, tscBits(0), 0.27f, 0.0f);
+}
+
 TEST(DecoderApi, CounterWrapAndBurstChoice)
 {
     CoreDecoder d;
@@ -169,32 +177,29 @@ TEST(DecoderApi, CounterWrapAndBurstChoice)
     dec->t1 = 2047;
     dec->t2 = 25;
     dec->t3 = 50;
-    // Synchronised with a read position that the check accepts; silent frames decode nothing.
-    dec->state = dsSync;
-    setupBurstCtx(&dec->schCtx, kindSch, &kSchLayout, kSchTrainingBits, 0.4f, 0.0f);
-    setupBurstCtx(&dec->bcchCtx, kindBcch, &kNormalLayout, tscBits(0), 0.27f, 0.0f);
+    // A read position that the check accepts; silent frames decode nothing.
+    synchronise(dec);
     std::vector<cf32> frame(2500, cf32{0.0f, 0.0f});
-    GSM_pushFrame(dec, frame.data());   // fills the block, no step yet
-    GSM_pushFrame(dec, frame.data());
+    auto push = [&](int frames) {
+        for (int i = 0; i < frames; ++i)
+            GSM_pushFrame(dec, frame.data());
+    };
+    push(2);   // the first fills the block, no step yet
     EXPECT_EQ(dec->t3, 0);
     EXPECT_EQ(dec->t2, 0);
     EXPECT_EQ(dec->t1, 0);
-    EXPECT_EQ(dec->failCount, 0);       // t3 = 0 is an FCCH frame: no timing search
-    GSM_pushFrame(dec, frame.data());   // t3 = 1: the SCH's search fails on silence
+    EXPECT_EQ(dec->failCount, 0);   // t3 = 0 is an FCCH frame: no timing search
+    push(1);                        // t3 = 1: the SCH's search fails on silence
     EXPECT_EQ(dec->t3, 1);
     EXPECT_EQ(dec->failCount, 1);
-    for (int i = 0; i < 4; ++i)
-        GSM_pushFrame(dec, frame.data());   // t3 = 2..5: BCCH
+    push(4);   // t3 = 2..5: BCCH
     EXPECT_EQ(dec->failCount, 5);
-    for (int i = 0; i < 4; ++i)
-        GSM_pushFrame(dec, frame.data());   // t3 = 6..9: nothing
+    push(4);   // t3 = 6..9: nothing
     EXPECT_EQ(dec->failCount, 5);
-    for (int i = 0; i < 5; ++i)
-        GSM_pushFrame(dec, frame.data());   // t3 = 10 FCCH, 11 SCH, 12..14 nothing
+    push(5);   // t3 = 10 FCCH, 11 SCH, 12..14 nothing
     EXPECT_EQ(dec->failCount, 6);
     EXPECT_EQ(dec->state, dsSync);
-    for (int i = 0; i < 30; ++i)
-        GSM_pushFrame(dec, frame.data());   // 20, 21, 30, 31: the ninth failure restarts
+    push(30);   // 20, 21, 30, 31: the ninth failure restarts
     EXPECT_EQ(dec->state, dsFcch);
     EXPECT_LE(dec->failCount, 8);
 }
@@ -203,17 +208,14 @@ TEST(DecoderApi, ReadPositionOutsideTheBlockRestartsTheSearch)
 {
     for (int pos : {6, 1492, -400, 5000}) {
         CoreDecoder d;
-        CellDecoder* dec = d.dec;
-        dec->state = dsSync;
-        setupBurstCtx(&dec->schCtx, kindSch, &kSchLayout, kSchTrainingBits, 0.4f, 0.0f);
-        setupBurstCtx(&dec->bcchCtx, kindBcch, &kNormalLayout, tscBits(0), 0.27f, 0.0f);
-        dec->t3 = 0;   // next frame: the SCH, whose search would read around the position
+        synchronise(d.dec);
+        d.dec->t3 = 0;   // next frame: the SCH, whose search would read around the position
         std::vector<cf32> frame(2500, cf32{1.0f, 0.0f});
-        GSM_pushFrame(dec, frame.data());
-        dec->front.readPos = pos;
-        GSM_pushFrame(dec, frame.data());
-        EXPECT_EQ(dec->state, dsFcch) << pos;
-        EXPECT_EQ(dec->front.readPos, 120);
+        GSM_pushFrame(d.dec, frame.data());
+        d.dec->front.readPos = pos;
+        GSM_pushFrame(d.dec, frame.data());
+        EXPECT_EQ(d.dec->state, dsFcch) << pos;
+        EXPECT_EQ(d.dec->front.readPos, 120);
     }
 }
 
