@@ -11,10 +11,6 @@
 
 namespace cell_run {
 
-// Es/N0 of the GMSK signal from the generator's SNR at two samples per symbol (noise over
-// twice the symbol rate).
-inline double snrForEsN0(double esn0Db) { return esn0Db - 10.0 * std::log10(2.0); }
-
 // What a run of frames gave: frames pushed until the first result and until the channel map,
 // and the last result (copied; the decoder's record changes with every call).
 struct Outcome {
@@ -23,13 +19,15 @@ struct Outcome {
     BcchInfo info{};
 };
 
-inline bool hasMap(const BcchInfo& r)
+inline int mapCount(const BcchInfo& r)
 {
+    int n = 0;
     for (uint8_t b : r.arfcnMap)
-        if (b)
-            return true;
-    return false;
+        n += __builtin_popcount(b);
+    return n;
 }
+
+inline bool hasMap(const BcchInfo& r) { return mapCount(r) > 0; }
 
 // Pushes the frames of x (a whole number of 2500-sample frames) through the table's entries.
 // Stops at the channel map when stopAtMap, else at the identity.
@@ -46,36 +44,44 @@ inline Outcome run(const GsmVtab& gsm, CellDecoder* dec, const std::vector<gsmsi
         o.info = *r;
         if (o.framesToIdentity < 0)
             o.framesToIdentity = f + 1;
-        if (hasMap(*r)) {
+        if (hasMap(*r) && o.framesToMap < 0)
             o.framesToMap = f + 1;
-            if (stopAtMap)
-                break;
-        }
-        if (!stopAtMap)
+        if (!stopAtMap || hasMap(*r))
             break;
     }
     return o;
 }
 
-// BCD as the decoder reports it.
+inline gsmsig::Cell cell(int mcc, int mnc, int mncDigits, uint16_t lac, uint16_t ci, uint8_t bsic,
+                         std::vector<int> channels)
+{
+    gsmsig::Cell c;
+    c.mcc = mcc;
+    c.mnc = mnc;
+    c.mncDigits = mncDigits;
+    c.lac = lac;
+    c.ci = ci;
+    c.bsic = bsic;
+    c.channels = std::move(channels);
+    return c;
+}
+
+inline gsmsig::Impairments impairments(double timingOffsetSamples, double carrierOffsetHz = 0.0,
+                                       double snrDb = INFINITY, uint64_t seed = 1)
+{
+    gsmsig::Impairments imp;
+    imp.timingOffsetSamples = timingOffsetSamples;
+    imp.carrierOffsetHz = carrierOffsetHz;
+    imp.snrDb = snrDb;
+    imp.seed = seed;
+    return imp;
+}
+
+// BCD as the decoder reports it; a two-digit MNC has the filler F as its third digit.
 inline uint16_t bcd3(int v) { return static_cast<uint16_t>(((v / 100) << 8) | ((v / 10 % 10) << 4) | (v % 10)); }
 inline uint16_t mncBcd(int mnc, int digits)
 {
     return digits == 3 ? bcd3(mnc) : static_cast<uint16_t>(((mnc / 10) << 8) | ((mnc % 10) << 4) | 0xF);
-}
-
-inline bool mapHas(const BcchInfo& r, int arfcn)
-{
-    int bit = (arfcn + 1023) % 1024;
-    return (r.arfcnMap[bit / 8] >> (bit % 8)) & 1;
-}
-
-inline int mapCount(const BcchInfo& r)
-{
-    int n = 0;
-    for (uint8_t b : r.arfcnMap)
-        n += __builtin_popcount(b);
-    return n;
 }
 
 inline bool identityMatches(const BcchInfo& r, const gsmsig::Cell& c)
@@ -84,11 +90,14 @@ inline bool identityMatches(const BcchInfo& r, const gsmsig::Cell& c)
            r.ci == c.ci;
 }
 
+// Exactly the cell's channels, ARFCN n at bit (n - 1) mod 1024.
 inline bool mapMatches(const BcchInfo& r, const gsmsig::Cell& c)
 {
-    for (int a : c.channels)
-        if (!mapHas(r, a))
+    for (int a : c.channels) {
+        const int bit = (a + 1023) % 1024;
+        if (!((r.arfcnMap[bit / 8] >> (bit % 8)) & 1))
             return false;
+    }
     return mapCount(r) == static_cast<int>(c.channels.size());
 }
 

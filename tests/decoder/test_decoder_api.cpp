@@ -27,7 +27,6 @@ static_assert(offsetof(BcchInfo, bandFlag) == 148);
 
 namespace {
 
-
 // Identity as the System Information parsers would leave it.
 void pretendDecoded(CellDecoder* dec, bool withSi1)
 {
@@ -53,30 +52,23 @@ float levelOffsetOf(CellDecoder* dec)
     return dec->result.burstLevelDb;
 }
 
-TEST(DecoderApi, LevelOffsetAtCreation)
+TEST(DecoderApi, LevelOffsetsOutsideTheRangeAreRefused)
 {
-    const float zero = 0.0f, low = -120.0f, high = 50.0f, above = 50.5f, below = -121.0f;
-    const float nan = std::nanf("");
-    EXPECT_EQ(levelOffsetOf(CoreDecoder().dec), 0.0f);
-    EXPECT_EQ(levelOffsetOf(CoreDecoder(&zero).dec), 0.0f);
-    EXPECT_NEAR(levelOffsetOf(CoreDecoder(&low).dec), -120.0f, 1e-4);
-    EXPECT_NEAR(levelOffsetOf(CoreDecoder(&high).dec), 50.0f, 1e-4);
-    EXPECT_EQ(levelOffsetOf(CoreDecoder(&above).dec), 0.0f);
-    EXPECT_EQ(levelOffsetOf(CoreDecoder(&below).dec), 0.0f);
-    EXPECT_EQ(levelOffsetOf(CoreDecoder(&nan).dec), 0.0f);
-}
-
-TEST(DecoderApi, SetLevelOffsetAcceptsTheRangeAndNullOnly)
-{
-    CoreDecoder d;
-    const float ten = 10.0f, sixty = 60.0f, nan = std::nanf("");
-    EXPECT_EQ(GSM_setLevelOffset(d.dec, &ten), 1);
-    EXPECT_NEAR(levelOffsetOf(d.dec), 10.0f, 1e-4);
-    EXPECT_EQ(GSM_setLevelOffset(d.dec, &sixty), 0);
-    EXPECT_EQ(GSM_setLevelOffset(d.dec, &nan), 0);
-    EXPECT_NEAR(levelOffsetOf(d.dec), 10.0f, 1e-4);
-    EXPECT_EQ(GSM_setLevelOffset(d.dec, nullptr), 1);
-    EXPECT_EQ(levelOffsetOf(d.dec), 0.0f);
+    // At creation a refused offset gives 0; set later, it keeps the one before. NULL means 0.
+    const float values[] = {0.0f, -120.0f, 50.0f, 50.5f, -121.0f, std::nanf("")};
+    const float* offsets[] = {nullptr, &values[0], &values[1], &values[2],
+                              &values[3], &values[4], &values[5]};
+    for (const float* offset : offsets) {
+        const bool ok = !offset || (*offset >= -120.0f && *offset <= 50.0f);
+        const float want = ok && offset ? *offset : 0.0f;
+        SCOPED_TRACE(offset ? *offset : 999.0f);
+        EXPECT_NEAR(levelOffsetOf(CoreDecoder(offset).dec), want, 1e-4);
+        CoreDecoder d;
+        const float ten = 10.0f;
+        ASSERT_EQ(GSM_setLevelOffset(d.dec, &ten), 1);
+        EXPECT_EQ(GSM_setLevelOffset(d.dec, offset), ok ? 1 : 0);
+        EXPECT_NEAR(levelOffsetOf(d.dec), ok ? want : 10.0f, 1e-4);
+    }
 }
 
 TEST(DecoderApi, ResultNeedsIdentityAndLevelsNeverAccumulate)
@@ -113,7 +105,7 @@ TEST(DecoderApi, ResultNeedsIdentityAndLevelsNeverAccumulate)
     EXPECT_EQ(b->bandFlag, 1);
 }
 
-TEST(DecoderApi, ResetClearsTheIdentityButKeepsTheRecord)
+TEST(DecoderApi, ResetClearsTheIdentityAndRestartsTheFrameAccounting)
 {
     CoreDecoder d;
     pretendDecoded(d.dec, true);
@@ -125,28 +117,11 @@ TEST(DecoderApi, ResetClearsTheIdentityButKeepsTheRecord)
     EXPECT_EQ(d.dec->result.ci, 0xBEEF);   // still there, just not offered
     EXPECT_EQ(d.dec->state, dsFcch);
     EXPECT_EQ(d.dec->front.readPos, 120);
-    EXPECT_EQ(d.dec->front.held, 47);
     EXPECT_EQ(d.dec->front.relFreq, 0.0f);
+    // 47 held zeros, then every frame leaves 2547 after its block.
     std::vector<cf32> frame(2500, cf32{0.0f, 0.0f});
-    EXPECT_EQ(GSM_pushFrame(d.dec, frame.data()), nullptr);
-}
-
-TEST(DecoderApi, BlockLenIsOneConstantAddress)
-{
-    const int* a = GSM_getBlockLen();
-    const int* b = GSM_getBlockLen();
-    EXPECT_EQ(a, b);
-    EXPECT_EQ(*a, 1920);
-}
-
-TEST(DecoderApi, FrameAccountingAfterCreateAndReset)
-{
-    CoreDecoder d;
-    std::vector<cf32> frame(2500, cf32{0.0f, 0.0f});
-    GSM_pushFrame(d.dec, frame.data());
-    EXPECT_EQ(d.dec->front.held, 2547);
-    for (int i = 0; i < 3; ++i) {
-        GSM_pushFrame(d.dec, frame.data());
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(GSM_pushFrame(d.dec, frame.data()), nullptr);
         EXPECT_EQ(d.dec->front.held, 2547);
     }
     // A negative held count skips that many samples of the next frames.
@@ -187,6 +162,14 @@ TEST(DecoderApi, CreationReleasesEverythingWhenABlockCannotBeMade)
     sigMemFuncs = saved;
 }
 
+// Synchronised on a cell with training sequence 0, as after its SCH.
+void synchronise(CellDecoder* dec)
+{
+    dec->state = dsSync;
+    setupBurstCtx(&dec->schCtx, kindSch, &kSchLayout, kSchTrainingBits, 0.4f, 0.0f);
+    setupBurstCtx(&dec->bcchCtx, kindBcch, &kNormalLayout, tscBits(0), 0.27f, 0.0f);
+}
+
 TEST(DecoderApi, CounterWrapAndBurstChoice)
 {
     CoreDecoder d;
@@ -194,32 +177,29 @@ TEST(DecoderApi, CounterWrapAndBurstChoice)
     dec->t1 = 2047;
     dec->t2 = 25;
     dec->t3 = 50;
-    // Synchronised with a read position that the check accepts; silent frames decode nothing.
-    dec->state = dsSync;
-    setupBurstCtx(&dec->schCtx, kindSch, &kSchLayout, kSchTrainingBits, 0.4f, 0.0f);
-    setupBurstCtx(&dec->bcchCtx, kindBcch, &kNormalLayout, tscBits(0), 0.27f, 0.0f);
+    // A read position that the check accepts; silent frames decode nothing.
+    synchronise(dec);
     std::vector<cf32> frame(2500, cf32{0.0f, 0.0f});
-    GSM_pushFrame(dec, frame.data());   // fills the block, no step yet
-    GSM_pushFrame(dec, frame.data());
+    auto push = [&](int frames) {
+        for (int i = 0; i < frames; ++i)
+            GSM_pushFrame(dec, frame.data());
+    };
+    push(2);   // the first fills the block, no step yet
     EXPECT_EQ(dec->t3, 0);
     EXPECT_EQ(dec->t2, 0);
     EXPECT_EQ(dec->t1, 0);
-    EXPECT_EQ(dec->failCount, 0);       // t3 = 0 is an FCCH frame: no timing search
-    GSM_pushFrame(dec, frame.data());   // t3 = 1: the SCH's search fails on silence
+    EXPECT_EQ(dec->failCount, 0);   // t3 = 0 is an FCCH frame: no timing search
+    push(1);                        // t3 = 1: the SCH's search fails on silence
     EXPECT_EQ(dec->t3, 1);
     EXPECT_EQ(dec->failCount, 1);
-    for (int i = 0; i < 4; ++i)
-        GSM_pushFrame(dec, frame.data());   // t3 = 2..5: BCCH
+    push(4);   // t3 = 2..5: BCCH
     EXPECT_EQ(dec->failCount, 5);
-    for (int i = 0; i < 4; ++i)
-        GSM_pushFrame(dec, frame.data());   // t3 = 6..9: nothing
+    push(4);   // t3 = 6..9: nothing
     EXPECT_EQ(dec->failCount, 5);
-    for (int i = 0; i < 5; ++i)
-        GSM_pushFrame(dec, frame.data());   // t3 = 10 FCCH, 11 SCH, 12..14 nothing
+    push(5);   // t3 = 10 FCCH, 11 SCH, 12..14 nothing
     EXPECT_EQ(dec->failCount, 6);
     EXPECT_EQ(dec->state, dsSync);
-    for (int i = 0; i < 30; ++i)
-        GSM_pushFrame(dec, frame.data());   // 20, 21, 30, 31: the ninth failure restarts
+    push(30);   // 20, 21, 30, 31: the ninth failure restarts
     EXPECT_EQ(dec->state, dsFcch);
     EXPECT_LE(dec->failCount, 8);
 }
@@ -228,17 +208,14 @@ TEST(DecoderApi, ReadPositionOutsideTheBlockRestartsTheSearch)
 {
     for (int pos : {6, 1492, -400, 5000}) {
         CoreDecoder d;
-        CellDecoder* dec = d.dec;
-        dec->state = dsSync;
-        setupBurstCtx(&dec->schCtx, kindSch, &kSchLayout, kSchTrainingBits, 0.4f, 0.0f);
-        setupBurstCtx(&dec->bcchCtx, kindBcch, &kNormalLayout, tscBits(0), 0.27f, 0.0f);
-        dec->t3 = 0;   // next frame: the SCH, whose search would read around the position
+        synchronise(d.dec);
+        d.dec->t3 = 0;   // next frame: the SCH, whose search would read around the position
         std::vector<cf32> frame(2500, cf32{1.0f, 0.0f});
-        GSM_pushFrame(dec, frame.data());
-        dec->front.readPos = pos;
-        GSM_pushFrame(dec, frame.data());
-        EXPECT_EQ(dec->state, dsFcch) << pos;
-        EXPECT_EQ(dec->front.readPos, 120);
+        GSM_pushFrame(d.dec, frame.data());
+        d.dec->front.readPos = pos;
+        GSM_pushFrame(d.dec, frame.data());
+        EXPECT_EQ(d.dec->state, dsFcch) << pos;
+        EXPECT_EQ(d.dec->front.readPos, 120);
     }
 }
 

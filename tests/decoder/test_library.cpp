@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,52 +13,29 @@
 
 namespace {
 
-struct Library {
-    Library() : handle(dlopen(CORVANE_SO, RTLD_NOW | RTLD_LOCAL)) {}
-    ~Library()
-    {
-        if (handle)
-            dlclose(handle);
-    }
-    const GsmVtab* vtab() const { return static_cast<const GsmVtab*>(dlsym(handle, "GSM_vtab")); }
-    void* handle;
-};
-
-std::string run(const std::string& cmd)
-{
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[256];
-    while (fgets(buf, sizeof buf, p))
-        out += buf;
-    pclose(p);
-    return out;
-}
-
 TEST(Library, ExportsGsmVtabAlone)
 {
-    std::string syms = run(std::string("nm -D --defined-only ") + CORVANE_SO);
     std::vector<std::string> names;
-    size_t pos = 0;
-    while (pos < syms.size()) {
-        size_t end = syms.find('\n', pos);
-        std::string line = syms.substr(pos, end - pos);
-        pos = end == std::string::npos ? syms.size() : end + 1;
-        if (line.empty())
-            continue;
-        names.push_back(line.substr(line.rfind(' ') + 1));
+    if (FILE* p = popen((std::string("nm -D --defined-only ") + CORVANE_SO).c_str(), "r")) {
+        char line[256];
+        while (fgets(line, sizeof line, p)) {
+            std::istringstream fields(line);
+            std::string name;
+            while (fields >> name) {}
+            if (!name.empty())
+                names.push_back(name);
+        }
+        pclose(p);
     }
-    ASSERT_EQ(names.size(), 1u) << syms;
+    ASSERT_EQ(names.size(), 1u) << ::testing::PrintToString(names);
     EXPECT_EQ(names[0], "GSM_vtab");
 }
 
 TEST(Library, EntryTableDrivesADecoder)
 {
-    Library lib;
-    ASSERT_NE(lib.handle, nullptr) << dlerror();
-    const GsmVtab* gsm = lib.vtab();
+    void* lib = dlopen(CORVANE_SO, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << dlerror();
+    const auto* gsm = static_cast<const GsmVtab*>(dlsym(lib, "GSM_vtab"));
     ASSERT_NE(gsm, nullptr);
     for (auto fn : {(void*)gsm->GSM_create, (void*)gsm->GSM_setLevelOffset, (void*)gsm->GSM_reset,
                     (void*)gsm->GSM_pushFrame, (void*)gsm->GSM_getResult, (void*)gsm->GSM_destroy,
@@ -81,6 +59,7 @@ TEST(Library, EntryTableDrivesADecoder)
     EXPECT_EQ(gsm->GSM_getResult(dec), nullptr);
     gsm->GSM_destroy(dec);
     sigCpuSlot = saved;
+    dlclose(lib);
 }
 
 }  // namespace

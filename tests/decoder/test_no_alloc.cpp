@@ -27,31 +27,11 @@ void count()
 }  // namespace
 
 extern "C" {
-void* malloc(size_t n)
-{
-    count();
-    return __libc_malloc(n);
-}
-void* calloc(size_t a, size_t b)
-{
-    count();
-    return __libc_calloc(a, b);
-}
-void* realloc(void* p, size_t n)
-{
-    count();
-    return __libc_realloc(p, n);
-}
-void* aligned_alloc(size_t align, size_t n)
-{
-    count();
-    return __libc_memalign(align, n);
-}
-void* memalign(size_t align, size_t n)
-{
-    count();
-    return __libc_memalign(align, n);
-}
+void* malloc(size_t n) { return count(), __libc_malloc(n); }
+void* calloc(size_t a, size_t b) { return count(), __libc_calloc(a, b); }
+void* realloc(void* p, size_t n) { return count(), __libc_realloc(p, n); }
+void* aligned_alloc(size_t align, size_t n) { return count(), __libc_memalign(align, n); }
+void* memalign(size_t align, size_t n) { return count(), __libc_memalign(align, n); }
 int posix_memalign(void** p, size_t align, size_t n)
 {
     count();
@@ -65,18 +45,8 @@ namespace {
 
 TEST(NoAlloc, PushFrameAllocatesNothingInAnyState)
 {
-    gsmsig::Cell c;
-    c.mcc = 234;
-    c.mnc = 15;
-    c.lac = 99;
-    c.ci = 12345;
-    c.bsic = 12;
-    c.channels = {5, 6, 7};
-    gsmsig::Impairments imp;
-    imp.timingOffsetSamples = 1717.3;
-    imp.carrierOffsetHz = 4000.0;
-    imp.snrDb = 20.0;
-    auto x = gsmsig::generateFrames(c, 10 * 51, 0, imp);
+    const gsmsig::Cell c = cell_run::cell(234, 15, 2, 99, 12345, 12, {5, 6, 7});
+    auto x = gsmsig::generateFrames(c, 10 * 51, 0, cell_run::impairments(1717.3, 4000.0, 20.0));
 
     CellDecoder* dec = kCoreVtab.GSM_create(nullptr);
     kCoreVtab.GSM_reset(dec);

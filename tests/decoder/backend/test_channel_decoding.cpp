@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -24,40 +25,38 @@ std::vector<float> encodeToSoft(const std::vector<uint8_t>& u)
     return c;
 }
 
-TEST(Collector, BcchBlockCompletesOnlyWithItsFourthBurstAndLeavesTheAreaClear)
+bool areaClear(const DeintArea& area)
+{
+    for (auto& slot : area.slot)
+        if (!std::all_of(slot, slot + kBcchBurstBits, [](float v) { return v == 0.0f; }))
+            return false;
+    return true;
+}
+
+TEST(Collector, BcchBlockCompletesOnlyWithItsFourthBurstAndOtherSlotsStoreNothing)
 {
     DeintArea area{};
-    BurstHead ctx{kindBcch, 0, 0};
-    float coded[kBcchCodedBits];
+    float coded[kBcchCodedBits] = {};
     std::vector<float> first(kBcchBurstBits, 1.0f), second(kBcchBurstBits, 2.0f);
-    // Block A loses its T3 = 5 burst: nothing completes.
+    // Not a BCCH burst, or a frame outside the block's T3 = 2..5.
+    for (BurstHead other : {BurstHead{kindFcch, 0, 2}, BurstHead{kindBcch, 0, 6}, BurstHead{kindBcch, 0, 1}})
+        EXPECT_FALSE(collectBits(first.data(), &area, &other, coded));
+    EXPECT_TRUE(areaClear(area));
+    EXPECT_TRUE(std::all_of(coded, coded + kBcchCodedBits, [](float v) { return v == 0.0f; }));
+    // Block A loses its T3 = 5 burst; block B overwrites A's bursts as they come and completes
+    // with its own fourth, leaving the area clear.
+    BurstHead ctx{kindBcch, 0, 0};
     for (int t3 = 2; t3 <= 4; ++t3) {
         ctx.frameNo = static_cast<uint16_t>(t3);
         EXPECT_FALSE(collectBits(first.data(), &area, &ctx, coded));
     }
-    // Block B overwrites A's bursts as they come and completes with its own four.
     for (int t3 = 2; t3 <= 5; ++t3) {
         ctx.frameNo = static_cast<uint16_t>(t3);
         EXPECT_EQ(t3 == 5, collectBits(second.data(), &area, &ctx, coded));
     }
     EXPECT_TRUE(std::all_of(coded, coded + kBcchCodedBits, [](float v) { return v == 2.0f; }));
-    for (auto& slot : area.slot)
-        EXPECT_TRUE(std::all_of(slot, slot + kBcchBurstBits, [](float v) { return v == 0.0f; }));
-}
-
-TEST(Collector, OtherKindsAndFramesStoreNothing)
-{
-    DeintArea area{};
-    std::vector<float> soft(kBcchBurstBits, 3.0f);
-    float coded[kBcchCodedBits] = {};
-    BurstHead fcch{kindFcch, 0, 2}, late{kindBcch, 0, 6}, early{kindBcch, 0, 1};
-    EXPECT_FALSE(collectBits(soft.data(), &area, &fcch, coded));
-    EXPECT_FALSE(collectBits(soft.data(), &area, &late, coded));
-    EXPECT_FALSE(collectBits(soft.data(), &area, &early, coded));
-    for (auto& slot : area.slot)
-        EXPECT_TRUE(std::all_of(slot, slot + kBcchBurstBits, [](float v) { return v == 0.0f; }));
-    EXPECT_TRUE(std::all_of(coded, coded + kBcchCodedBits, [](float v) { return v == 0.0f; }));
-
+    EXPECT_TRUE(areaClear(area));
+    // An SCH burst is a whole code word.
     BurstHead sch{kindSch, 0, 1};
     std::vector<float> schSoft(kSchCodedBits);
     for (int i = 0; i < kSchCodedBits; ++i)
@@ -66,25 +65,11 @@ TEST(Collector, OtherKindsAndFramesStoreNothing)
     EXPECT_TRUE(std::equal(schSoft.begin(), schSoft.end(), coded));
 }
 
-TEST(Viterbi, EqualMetricsKeepThePredecessorWithOldestBitZero)
-{
-    TrellisStep from{}, to{};
-    const float branch[4] = {0, 0, 0, 0};
-    convTrellis(&from, branch, &to);
-    for (int s = 0; s < 16; ++s)
-        EXPECT_EQ(s >> 1, to.pred[s]) << "state " << s;
-    // A strictly better path through the upper predecessor wins.
-    for (int s = 8; s < 16; ++s)
-        from.metric[s] = 1e-3f;
-    convTrellis(&from, branch, &to);
-    for (int s = 0; s < 16; ++s)
-        EXPECT_EQ((s >> 1) + 8, to.pred[s]) << "state " << s;
-}
-
-TEST(Viterbi, StepFollowsTheBranchOutputTableOfTheCode)
+TEST(Viterbi, StepFollowsTheBranchOutputTableAndTiesKeepTheLowerPredecessor)
 {
     // Output index c0 + 2 c1 into state s from s >> 1 and from (s >> 1) + 8, as the code's
-    // generators give it (the decoder derives it from butterflies instead).
+    // generators give it (the decoder derives it from butterflies instead). The first trial
+    // has all metrics equal: a tie keeps the predecessor whose oldest bit is 0.
     const int table[16][2] = {{0, 3}, {3, 0}, {2, 1}, {1, 2}, {0, 3}, {3, 0}, {2, 1}, {1, 2},
                               {3, 0}, {0, 3}, {1, 2}, {2, 1}, {3, 0}, {0, 3}, {1, 2}, {2, 1}};
     std::mt19937 rng(7201);
@@ -92,8 +77,8 @@ TEST(Viterbi, StepFollowsTheBranchOutputTableOfTheCode)
     for (int trial = 0; trial < 200; ++trial) {
         TrellisStep from{}, to{};
         for (float& m : from.metric)
-            m = value(rng);
-        const float y0 = value(rng) / 2, y1 = value(rng) / 2;
+            m = trial ? value(rng) : 0.0f;
+        const float y0 = trial ? value(rng) / 2 : 0.0f, y1 = trial ? value(rng) / 2 : 0.0f;
         const float branch[4] = {-y0 - y1, y0 - y1, -y0 + y1, y0 + y1};
         convTrellis(&from, branch, &to);
         for (int s = 0; s < 16; ++s) {
@@ -135,71 +120,54 @@ TEST(Viterbi, SchDecodesThirtyNineBitsAndClearsTheRest)
                             [](uint8_t b) { return b == 0; }));
 }
 
-// An all-zero information word is sent with all-ones parity (the remainder inverted), and a
-// single wrong bit anywhere in the covered bits is always caught.
-void checkZeroWordAndSingleErrors(BurstHead ctx, int infoBits, int parityBits)
+TEST(Parity, ZeroWordSingleErrorsAndErrorBursts)
 {
-    std::vector<uint8_t> bits(kMaxDecodedBits, 0);
-    std::fill(bits.begin() + infoBits, bits.begin() + infoBits + parityBits, 1);
-    EXPECT_TRUE(checkParity(&ctx, bits.data()));
-    for (int i = 0; i < infoBits + parityBits; ++i) {
-        bits[i] ^= 1;
-        EXPECT_FALSE(checkParity(&ctx, bits.data())) << "bit " << i;
-        bits[i] ^= 1;
-    }
-    // The tail takes no part.
-    for (int i = infoBits + parityBits; i < infoBits + parityBits + 4; ++i)
-        bits[i] = 1;
-    EXPECT_TRUE(checkParity(&ctx, bits.data()));
-    // All-zero parity is not a code word.
-    std::fill(bits.begin() + infoBits, bits.begin() + infoBits + parityBits, 0);
-    EXPECT_FALSE(checkParity(&ctx, bits.data()));
-}
-
-TEST(Parity, SchCyclicCode)
-{
-    checkZeroWordAndSingleErrors({kindSch, 0, 1}, 25, 10);
-}
-
-TEST(Parity, BcchFireCode)
-{
-    checkZeroWordAndSingleErrors({kindBcch, 0, 5}, 184, 40);
-}
-
-TEST(Parity, FireCodeCatchesEveryErrorBurstUpToFortyBits)
-{
-    // Burst errors of length up to the parity length are always detected by a cyclic code.
-    std::vector<uint8_t> bits(kMaxDecodedBits, 0);
-    std::fill(bits.begin() + 184, bits.begin() + 224, 1);
-    BurstHead ctx{kindBcch, 0, 5};
-    for (int len = 2; len <= 40; len += 3)
-        for (int start = 0; start + len <= 224; start += 17) {
-            auto bad = bits;
-            bad[start] ^= 1;
-            bad[start + len - 1] ^= 1;
-            for (int i = start + 1; i < start + len - 1; i += 2)
-                bad[i] ^= 1;
-            EXPECT_FALSE(checkParity(&ctx, bad.data())) << start << "+" << len;
+    // An all-zero information word is sent with all-ones parity (the remainder inverted); every
+    // single wrong bit, and (fire code) every error burst up to the 40 parity bits, is caught.
+    const struct {
+        BurstHead ctx;
+        int infoBits, parityBits;
+    } codes[] = {{{kindSch, 0, 1}, 25, 10}, {{kindBcch, 0, 5}, 184, 40}};
+    for (const auto& c : codes) {
+        SCOPED_TRACE(c.infoBits);
+        const int covered = c.infoBits + c.parityBits;
+        std::vector<uint8_t> bits(kMaxDecodedBits, 0);
+        std::fill(bits.begin() + c.infoBits, bits.begin() + covered, 1);
+        EXPECT_TRUE(checkParity(&c.ctx, bits.data()));
+        for (int i = 0; i < covered; ++i) {
+            bits[i] ^= 1;
+            EXPECT_FALSE(checkParity(&c.ctx, bits.data())) << "bit " << i;
+            bits[i] ^= 1;
         }
+        for (int len = 2; len <= c.parityBits; len += 3)
+            for (int start = 0; start + len <= covered; start += 17) {
+                auto bad = bits;
+                bad[start] ^= 1;
+                bad[start + len - 1] ^= 1;
+                for (int i = start + 1; i < start + len - 1; i += 2)
+                    bad[i] ^= 1;
+                EXPECT_FALSE(checkParity(&c.ctx, bad.data())) << start << "+" << len;
+            }
+        // The tail takes no part; all-zero parity is no code word.
+        std::fill(bits.begin() + covered, bits.begin() + covered + 4, 1);
+        EXPECT_TRUE(checkParity(&c.ctx, bits.data()));
+        std::fill(bits.begin() + c.infoBits, bits.begin() + covered, 0);
+        EXPECT_FALSE(checkParity(&c.ctx, bits.data()));
+    }
 }
 
-TEST(Packing, LeastSignificantBitFirst)
+TEST(Packing, LeastSignificantBitFirstAndTwentyThreeOctetsOnly)
 {
     uint8_t bits[kMaxDecodedBits] = {};
-    bits[0] = 1;                    // octet 0, value 1
-    bits[7] = 1;                    // octet 0, value 0x80
-    bits[8 + 1] = 1;                // octet 1, value 2
-    bits[8 * 22 + 4] = 1;           // last octet, value 0x10
-    bits[kBcchDecodedBits - 1] = 1; // beyond the 23 octets: ignored
-    uint8_t octets[kBlockOctets + 1];
+    for (int k : {0, 7, 8 + 1, 8 * 22 + 4, kBcchDecodedBits - 1})   // the last bit is ignored
+        bits[k] = 1;
+    uint8_t octets[kBlockOctets + 1] = {};
     octets[kBlockOctets] = 0x5A;
     packOctets(bits, octets);
-    EXPECT_EQ(0x81, octets[0]);
-    EXPECT_EQ(0x02, octets[1]);
-    EXPECT_EQ(0x10, octets[22]);
-    EXPECT_EQ(0x5A, octets[kBlockOctets]);
-    for (int o = 2; o < 22; ++o)
-        EXPECT_EQ(0, octets[o]);
+    uint8_t want[kBlockOctets + 1] = {0x81, 0x02};
+    want[22] = 0x10;
+    want[kBlockOctets] = 0x5A;   // beyond the 23 octets: untouched
+    EXPECT_EQ(0, std::memcmp(want, octets, sizeof want));
 }
 
-} // namespace
+}  // namespace
