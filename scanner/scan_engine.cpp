@@ -89,13 +89,7 @@ void ScanEng::setBand(int32_t band)
     firstArfcn_ = row.firstArfcn;
     pwrScale_ = 0.05f;
     capturesPerSweep_ = perCapture_ > 0 ? (chanCount_ + perCapture_ - 1) / perCapture_ : 0;
-    for (DecWrk& w : workers_)
-        w.waitIdle();
-    for (int32_t k = 0; k < chanCount_; ++k) {
-        chanRes_[k].type = 0;
-        chanRes_[k].pwr = 0.0f;
-        chanRes_[k].lvl = kNeverMeasured;
-    }
+    clrRes();
     levelIdx_ = decodeIdx_ = -1;
     state_ = 0;
     levelCentre_ = decodeCentre_ = firstCentre_ - captureStep_;

@@ -118,11 +118,7 @@ void plainFwdLarge(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int3
                    cf32* work)
 {
     const ptrdiff_t n = ptrdiff_t{1} << order;
-    const int32_t* bitRev = fftTable<int32_t>(spec, spec->bitRev);
-    if (src == dst)
-        plainBitRevInPlace(dst, n, bitRev);
-    else
-        plainBitRevCopy(src, dst, n, bitRev);
+    plainBitRev(spec, src, dst, n);
     plainLargePasses(spec, dst, order, work, spec->fwdScale != 0);
 }
 

@@ -31,6 +31,16 @@ void fftVectorColumnTable(int32_t layout, int32_t m, const float* sine, int32_t 
 // Plain kernels (swap-list bit reversal, radix-4 passes, small orders, scaling, large orders).
 void plainBitRevCopy(const cf32* src, cf32* dst, ptrdiff_t n, const int32_t* table);
 void plainBitRevInPlace(cf32* data, ptrdiff_t n, const int32_t* table);
+// The first step of every plain transform: src in the plan's bit-reversed order into dst, in
+// place when they are the same buffer.
+inline void plainBitRev(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, ptrdiff_t n)
+{
+    const int32_t* table = fft::fftTable<int32_t>(spec, spec->bitRev);
+    if (src == dst)
+        plainBitRevInPlace(dst, n, table);
+    else
+        plainBitRevCopy(src, dst, n, table);
+}
 void plainRadixFwd(cf32* data, int32_t n, const float* twiddles);
 // The scaling contract: data NULL -8, count <= 0 -6, factor 1 no change, factor 0 zero-fill,
 // otherwise multiply(factor, data, count).

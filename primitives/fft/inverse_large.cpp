@@ -8,17 +8,11 @@
 
 namespace sig::SIG_NS {
 
-using fft::fftTable;
-
 void plainInvLarge(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int32_t order,
                    cf32* work)
 {
     const ptrdiff_t n = ptrdiff_t{1} << order;
-    const int32_t* bitRev = fftTable<int32_t>(spec, spec->bitRev);
-    if (src == dst)
-        plainBitRevInPlace(dst, n, bitRev);
-    else
-        plainBitRevCopy(src, dst, n, bitRev);
+    plainBitRev(spec, src, dst, n);
     fftConjugate(dst, dst, n);
     plainLargePasses(spec, dst, order, work, spec->invScale != 0);
     fftConjugate(dst, dst, n);

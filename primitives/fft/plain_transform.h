@@ -29,11 +29,7 @@ sigStatus plainTransform(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec
         Dir::large(spec, src, dst, order, work);
     } else {
         const int32_t n = 1 << order;
-        const int32_t* bitRev = fft::fftTable<int32_t>(spec, spec->bitRev);
-        if (src == dst)
-            plainBitRevInPlace(dst, n, bitRev);
-        else
-            plainBitRevCopy(src, dst, n, bitRev);
+        plainBitRev(spec, src, dst, n);
         Dir::radix(dst, n, fft::fftTable<float>(spec, spec->twiddles));
         if (scale)
             plainScale(spec->factor, reinterpret_cast<float*>(dst), 2 * n);

@@ -3,6 +3,7 @@
 // Slot 0 lays the tap table out as the plain kernel reads it (four lanes interleaved per tap)
 // with start indices in the phase table; slots 1-6 keep one row per output, in two halves
 // (Re h, -Im h) and (Im h, Re h), and byte steps in the phase table.
+#include "core/filter_args.h"
 #include "core/memory_kernels.h"
 #include "fir/fir_kernels.h"
 
@@ -127,10 +128,8 @@ sigStatus sigFirMrGetSize_cf32(int32_t tapsLen, int32_t upFactor, int32_t downFa
 {
     if (bufSize == nullptr)
         return sigErrNull;
-    if (tapsLen <= 0)
-        return sigErrTapsLen;
-    if (upFactor <= 0 || downFactor <= 0)
-        return sigErrFactor;
+    if (sigStatus st = filterShapeStatus(tapsLen, upFactor, downFactor))
+        return st;
     FirMrLayout lay;
     if (sigStatus st = firMrLayout(tapsLen, upFactor, downFactor, kVectorLayout, &lay))
         return st;
@@ -211,12 +210,10 @@ sigStatus sigFirMrInit_cf32(sigFirMrState_cf32** state, const cf32* taps, int32_
 {
     if (state == nullptr || taps == nullptr || buf == nullptr)
         return sigErrNull;
-    if (tapsLen <= 0)
-        return sigErrTapsLen;
-    if (upFactor <= 0 || downFactor <= 0)
-        return sigErrFactor;
-    if (upPhase < 0 || upPhase >= upFactor || downPhase < 0 || downPhase >= downFactor)
-        return sigErrPhase;
+    if (sigStatus st = filterShapeStatus(tapsLen, upFactor, downFactor))
+        return st;
+    if (sigStatus st = filterPhaseStatus(upFactor, upPhase, downFactor, downPhase))
+        return st;
     return sigkFirMrInit_cf32(state, taps, tapsLen, upFactor, upPhase, downFactor, downPhase, dly,
                               buf, kFirTagMultiRate);
 }

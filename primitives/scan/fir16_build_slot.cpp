@@ -1,6 +1,7 @@
 // Size query, builder and delay-line loader of the complex 16-bit FIR.
 #include <cstring>
 
+#include "core/filter_args.h"
 #include "core/memory_kernels.h"
 #include "scan/fir16_state.h"
 
@@ -75,10 +76,8 @@ sigStatus sigFirMrGetSize_cs16(int32_t tapsLen, int32_t upFactor, int32_t downFa
 {
     if (bufSize == nullptr)
         return sigErrNull;
-    if (tapsLen <= 0)
-        return sigErrTapsLen;
-    if (upFactor <= 0 || downFactor <= 0)
-        return sigErrFactor;
+    if (sigStatus st = filterShapeStatus(tapsLen, upFactor, downFactor))
+        return st;
     FirLayout L;
     if (!firLayout(tapsLen, upFactor, downFactor, &L))
         return sigErrMemory;
@@ -92,12 +91,10 @@ sigStatus sigFirMrInit_cs16(sigFirState_cs16** state, const cs32* taps, int32_t 
 {
     if (state == nullptr || taps == nullptr || buf == nullptr)
         return sigErrNull;
-    if (tapsLen <= 0)
-        return sigErrTapsLen;
-    if (upFactor <= 0 || downFactor <= 0)
-        return sigErrFactor;
-    if (upPhase < 0 || upPhase >= upFactor || downPhase < 0 || downPhase >= downFactor)
-        return sigErrPhase;
+    if (sigStatus st = filterShapeStatus(tapsLen, upFactor, downFactor))
+        return st;
+    if (sigStatus st = filterPhaseStatus(upFactor, upPhase, downFactor, downPhase))
+        return st;
     // Every size and cycle position must fit 32 bits; checked before anything is written, so a
     // failed build leaves nothing that looks like a state.
     FirLayout L;

@@ -1,6 +1,7 @@
 // Complex 16-bit and 32-bit allocation, copy and zero, on the memory kernels of the slot.
 #include <cstddef>
 
+#include "core/alloc_elements.h"
 #include "core/memory_kernels.h"
 #include "scan/scan_kernels.h"
 #include "sigprim.h"
@@ -9,20 +10,6 @@
 #include "core/slot_decls.h"
 
 namespace sig::SIG_NS {
-
-namespace {
-// The byte size must stay within the signed 32-bit range the allocator takes; larger counts
-// are refused rather than shortened.
-void* allocElements(int32_t count, int32_t elementSize)
-{
-    if (count <= 0)
-        return nullptr;
-    const int64_t bytes = static_cast<int64_t>(count) * elementSize;
-    if (bytes > INT32_MAX)
-        return nullptr;
-    return sigAlignedAlloc(static_cast<int32_t>(bytes));
-}
-}  // namespace
 
 cs16* sigMalloc_cs16(int32_t count) { return static_cast<cs16*>(allocElements(count, 4)); }
 
