@@ -1,50 +1,32 @@
 // The tone generator: argument checks in their order with nothing written on failure, the
-// double path against a long-double tone, the blocked float path against slot 0 within the
-// error of its lag-4 recurrence, block boundaries, the end phase and continuity across calls.
+// double path bit-exact to each slot's recurrence and near the long-double tone, the blocked
+// float path within the error of its lag-4 recurrence, the end phase and continuity across calls.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "slots.h"
 #include "vector_test_util.h"
 
 namespace {
 
-using testing_slots::SlotScope;
+using ToneSlots = vtest::EverySlot;
 
 constexpr double kTwoPi = 6.283185307179586;
 
-sigStatus tone(int slot, cf32* dst, int32_t len, float mag, float freq, float* phase, int32_t hint)
-{
-    SlotScope scope(slot);
-    return sigTone_cf32(dst, len, mag, freq, phase, hint);
-}
-
-// The exact tone sample n, from the float phase and frequency as given.
-cf32 exact(float mag, float freq, double phase, long double n)
-{
-    long double w = (long double)freq * kTwoPi;
-    long double a = phase + n * w;
-    return cf32{float(mag * cosl(a)), float(mag * sinl(a))};
-}
-
+// Largest distance of samples from..from+len-1 to the exact tone of the float phase and
+// frequency as given.
 double maxError(const cf32* got, int32_t len, float mag, float freq, float phase, int32_t from = 0)
 {
     double worst = 0;
     for (int32_t n = 0; n < len; ++n) {
         long double w = (long double)freq * kTwoPi, a = phase + (long double)(from + n) * w;
-        worst = std::max(worst, double(std::fabs(got[n].re - mag * cosl(a))));
-        worst = std::max(worst, double(std::fabs(got[n].im - mag * sinl(a))));
+        worst = std::max({worst, double(fabsl(got[n].re - mag * cosl(a))), double(fabsl(got[n].im - mag * sinl(a)))});
     }
     return worst;
 }
 
-class ToneSlots : public ::testing::TestWithParam<int> {};
-
 TEST_P(ToneSlots, ChecksInTheirOrderAndWritesNothingOnFailure)
 {
-    const int slot = GetParam();
-    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
     const float nan = std::nanf("");
     const float twoPiF = float(kTwoPi);   // 6.2831855, above 2pi
     struct Case {
@@ -71,7 +53,7 @@ TEST_P(ToneSlots, ChecksInTheirOrderAndWritesNothingOnFailure)
         for (int32_t hint : {0, 1}) {
             cf32 dst[4] = {{7, 7}, {7, 7}, {7, 7}, {7, 7}};
             float ph = c.phase;
-            sigStatus st = tone(slot, c.nullDst ? nullptr : dst, c.len, c.mag, c.freq, c.nullPhase ? nullptr : &ph, hint);
+            sigStatus st = sigTone_cf32(c.nullDst ? nullptr : dst, c.len, c.mag, c.freq, c.nullPhase ? nullptr : &ph, hint);
             EXPECT_EQ(st, c.code) << "phase " << c.phase << " mag " << c.mag << " freq " << c.freq << " len " << c.len;
             EXPECT_TRUE(vtest::sameBits(ph, c.phase));
             for (const cf32& v : dst)
@@ -80,79 +62,41 @@ TEST_P(ToneSlots, ChecksInTheirOrderAndWritesNothingOnFailure)
     }
 }
 
-TEST_P(ToneSlots, DoublePathFollowsTheExactTone)
+// Without hint 1 every slot takes the double path: two direct samples, then
+// x[n] = b x[n-1] - x[n-2] in double (fused on slot 6), each rounded to float. A low frequency
+// over a long run lets the double rounding differences grow until they reach the float outputs.
+TEST_P(ToneSlots, DoublePathRoundsAsItsSlotSaysAndFollowsTheExactTone)
 {
-    const int slot = GetParam();
-    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
-    const float freqs[] = {0.0123f, 0.25f, 0.4999f, 0.77f, 0.003f};
-    for (float freq : freqs) {
-        constexpr int32_t kLen = 5000;
-        std::vector<cf32> out(kLen);
-        float ph = 1.25f;
-        ASSERT_EQ(tone(slot, out.data(), kLen, 2.5f, freq, &ph, 0), sigOk);
-        // Float rounding of the output plus a double recurrence error growing with n / sin w.
-        double bound = 2.5 * (0x1p-23 + kLen * 1e-15 / std::fabs(std::sin(freq * kTwoPi)));
-        EXPECT_LE(maxError(out.data(), kLen, 2.5f, freq, 1.25f), bound) << "freq " << freq;
-    }
-}
-
-TEST(ToneDoublePath, VectorSlotsWithoutHintMatchSlotZero)
-{
-    std::vector<cf32> base(3000), got(3000);
-    float p0 = 0.5f;
-    ASSERT_EQ(tone(0, base.data(), 3000, 1.0f, 0.137f, &p0, 0), sigOk);
-    for (int slot = 1; slot < vtest::kSlots; ++slot) {
-        if (!testing_slots::slotRuns(slot))
-            continue;
+    const float mag = 2.5f, start = 1.25f;
+    const std::pair<float, int32_t> runs[] = {{0.0001f, 200000}, {0.0123f, 5000}, {0.25f, 5000},
+                                              {0.4999f, 5000}, {0.77f, 5000}, {0.003f, 5000}};
+    for (auto [freq, len] : runs) {
+        const double w = double(freq) * kTwoPi, b = 2 * std::cos(w);
+        std::vector<cf32> out(len);
         for (int32_t hint : {0, 2, -1}) {
-            float p = 0.5f;
-            ASSERT_EQ(tone(slot, got.data(), 3000, 1.0f, 0.137f, &p, hint), sigOk);
-            for (int i = 0; i < 3000; ++i) {
-                if (slot < 6) {
-                    ASSERT_TRUE(vtest::sameBits(got[i], base[i])) << "slot " << slot << " i " << i;
-                } else {   // fused recurrence: the last bit of a double may differ
-                    ASSERT_NEAR(got[i].re, base[i].re, 1e-6) << i;
-                    ASSERT_NEAR(got[i].im, base[i].im, 1e-6) << i;
+            float ph = start;
+            ASSERT_EQ(sigTone_cf32(out.data(), len, mag, freq, &ph, hint), sigOk);
+            double r0 = mag * std::cos(double(start)), i0 = mag * std::sin(double(start));
+            double r1 = mag * std::cos(start + w), i1 = mag * std::sin(start + w);
+            for (int n = 0; n < len; ++n) {
+                if (n >= 2) {
+                    double r2 = slot() == 6 ? std::fma(b, r1, -r0) : b * r1 - r0;
+                    double i2 = slot() == 6 ? std::fma(b, i1, -i0) : b * i1 - i0;
+                    r0 = r1, i0 = i1, r1 = r2, i1 = i2;
                 }
-            }
-            if (slot < 6) {
-                EXPECT_TRUE(vtest::sameBits(p, p0));
+                cf32 expect = n == 0 ? cf32{float(r0), float(i0)} : cf32{float(r1), float(i1)};
+                ASSERT_TRUE(vtest::sameBits(out[n], expect)) << "freq " << freq << " hint " << hint << " n " << n;
             }
         }
+        // Float rounding of the output plus a double recurrence error growing with n / sin w.
+        double bound = mag * (0x1p-23 + len * 1e-15 / std::fabs(std::sin(w)));
+        EXPECT_LE(maxError(out.data(), len, mag, freq, start), bound) << "freq " << freq;
     }
 }
 
-// The double path sample by sample: two direct samples, then x[n] = b x[n-1] - x[n-2] in double,
-// fused on slot 6, each rounded to float for output. A low frequency over a long run lets the
-// double rounding differences grow until they reach the float outputs.
-TEST_P(ToneSlots, DoublePathRoundsAsItsSlotSays)
+TEST_P(ToneSlots, BlockedPathStaysWithinItsRecurrenceErrorAndRestartsEachBlock)
 {
-    const int slot = GetParam();
-    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
-    const float mag = 0.8f, freq = 0.0001f, start = 4.0f;
-    const int32_t len = 200000;
-    const double w = double(freq) * kTwoPi, b = 2 * std::cos(w);
-    std::vector<cf32> out(len);
-    float ph = start;
-    ASSERT_EQ(tone(slot, out.data(), len, mag, freq, &ph, 0), sigOk);
-    double r0 = mag * std::cos(double(start)), i0 = mag * std::sin(double(start));
-    double r1 = mag * std::cos(start + w), i1 = mag * std::sin(start + w);
-    for (int n = 0; n < len; ++n) {
-        if (n >= 2) {
-            double r2 = slot == 6 ? std::fma(b, r1, -r0) : b * r1 - r0;
-            double i2 = slot == 6 ? std::fma(b, i1, -i0) : b * i1 - i0;
-            r0 = r1, i0 = i1, r1 = r2, i1 = i2;
-        }
-        cf32 expect = n == 0 ? cf32{float(r0), float(i0)} : cf32{float(r1), float(i1)};
-        ASSERT_TRUE(vtest::sameBits(out[n], expect)) << "n " << n;
-    }
-}
-
-TEST_P(ToneSlots, BlockedPathStaysWithinItsRecurrenceError)
-{
-    const int slot = GetParam();
-    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
-    if (slot == 0)
+    if (slot() == 0)
         GTEST_SKIP() << "slot 0 has no blocked path";
     const float freqs[] = {0.0123f, 0.11f, 0.2f, 0.3711f, 0.6f, 0.93f};
     for (float freq : freqs) {
@@ -160,33 +104,22 @@ TEST_P(ToneSlots, BlockedPathStaysWithinItsRecurrenceError)
         for (int32_t len : {1646, 4100, 70000}) {
             std::vector<cf32> out(len);
             float ph = 3.0f;
-            ASSERT_EQ(tone(slot, out.data(), len, 1.0f, freq, &ph, 1), sigOk);
+            ASSERT_EQ(sigTone_cf32(out.data(), len, 1.0f, freq, &ph, 1), sigOk);
             double s4 = std::fabs(std::sin(4.0 * freq * kTwoPi));
             for (int32_t n = 0; n < len; ++n) {
                 // Grows with the distance from the block start, reset at every block.
-                int32_t d = n % 1024;
-                double bound = 0x1p-22 + (d / 4 + 1) * 0x1p-23 / s4;
-                cf32 e = exact(1.0f, freq, 3.0f, n);
-                ASSERT_NEAR(out[n].re, e.re, bound) << "freq " << freq << " n " << n;
-                ASSERT_NEAR(out[n].im, e.im, bound) << "freq " << freq << " n " << n;
+                const double bound = 0x1p-22 + (n % 1024 / 4 + 1) * 0x1p-23 / s4;
+                ASSERT_LE(maxError(&out[n], 1, 1.0f, freq, 3.0f, n), bound) << "freq " << freq << " n " << n;
             }
         }
     }
-}
-
-TEST_P(ToneSlots, BlockBoundariesUseDirectSamples)
-{
-    const int slot = GetParam();
-    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
-    if (slot == 0)
-        GTEST_SKIP() << "slot 0 has no blocked path";
+    // Block boundaries: the first eight samples of a block are the double path's.
     const float mag = 1.5f, freq = 0.0731f, start = 0.9f;
     const double w = double(freq) * kTwoPi;
     std::vector<cf32> blocked(1025), plain(9);
     float p1 = start, p2 = start;
-    ASSERT_EQ(tone(slot, blocked.data(), 1025, mag, freq, &p1, 1), sigOk);
-    ASSERT_EQ(tone(slot, plain.data(), 9, mag, freq, &p2, 0), sigOk);
-    // The first eight samples of a block are the double path's.
+    ASSERT_EQ(sigTone_cf32(blocked.data(), 1025, mag, freq, &p1, 1), sigOk);
+    ASSERT_EQ(sigTone_cf32(plain.data(), 9, mag, freq, &p2, 0), sigOk);
     for (int i = 0; i < 8; ++i)
         EXPECT_TRUE(vtest::sameBits(blocked[i], plain[i])) << i;
     // The ninth comes from the float kernel with c = 2cos(4w) rounded to float.
@@ -195,18 +128,16 @@ TEST_P(ToneSlots, BlockBoundariesUseDirectSamples)
     EXPECT_TRUE(vtest::sameBits(blocked[8].re, c * blocked[4].re - blocked[0].re));
     EXPECT_TRUE(vtest::sameBits(blocked[8].im, c * blocked[4].im - blocked[0].im));
     // Sample 1024 starts the next block from cos and sin of the absolute angle.
-    double angle = slot == 6 ? std::fma(1024.0, w, double(start)) : double(start) + 1024.0 * w;
+    double angle = slot() == 6 ? std::fma(1024.0, w, double(start)) : double(start) + 1024.0 * w;
     EXPECT_TRUE(vtest::sameBits(blocked[1024], cf32{float(mag * std::cos(angle)), float(mag * std::sin(angle))}));
 }
 
 TEST_P(ToneSlots, ZeroFrequencyRepeatsTheFirstSampleAndKeepsThePhase)
 {
-    const int slot = GetParam();
-    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
     for (int32_t hint : {0, 1}) {
         std::vector<cf32> out(2100);
         float ph = 2.0f;
-        ASSERT_EQ(tone(slot, out.data(), 2100, 0.75f, 0.0f, &ph, hint), sigOk);
+        ASSERT_EQ(sigTone_cf32(out.data(), 2100, 0.75f, 0.0f, &ph, hint), sigOk);
         EXPECT_EQ(ph, 2.0f);
         cf32 first{float(0.75 * std::cos(2.0)), float(0.75 * std::sin(2.0))};
         for (const cf32& v : out)
@@ -216,17 +147,15 @@ TEST_P(ToneSlots, ZeroFrequencyRepeatsTheFirstSampleAndKeepsThePhase)
 
 TEST_P(ToneSlots, EndPhaseIsReducedAndNeverStoredAsTwoPi)
 {
-    const int slot = GetParam();
-    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
     cf32 out[4];
     // Just below 2pi by less than half a float step: rounds to 6.2831855, which is stored as 0.
     float ph = 6.28318500518798828125f;
-    ASSERT_EQ(tone(slot, out, 1, 1.0f, 4e-8f, &ph, 1), sigOk);
+    ASSERT_EQ(sigTone_cf32(out, 1, 1.0f, 4e-8f, &ph, 1), sigOk);
     EXPECT_EQ(ph, 0.0f);
     EXPECT_FALSE(std::signbit(ph));
     // len 1 still advances the phase by w.
     ph = 1.0f;
-    ASSERT_EQ(tone(slot, out, 1, 1.0f, 0.125f, &ph, 0), sigOk);
+    ASSERT_EQ(sigTone_cf32(out, 1, 1.0f, 0.125f, &ph, 0), sigOk);
     EXPECT_EQ(ph, float(1.0 + 0.125 * kTwoPi));
     // Random calls: every stored phase lies in [0, 2pi) and the next call accepts it.
     std::mt19937 rng(17);
@@ -237,7 +166,7 @@ TEST_P(ToneSlots, EndPhaseIsReducedAndNeverStoredAsTwoPi)
         float freq = uf(rng);
         int32_t len = 1 + int32_t(rng() % 3000);
         float before = ph;
-        ASSERT_EQ(tone(slot, buf.data(), len, 1.0f, freq, &ph, int32_t(rng() % 2)), sigOk) << "phase " << before;
+        ASSERT_EQ(sigTone_cf32(buf.data(), len, 1.0f, freq, &ph, int32_t(rng() % 2)), sigOk) << "phase " << before;
         ASSERT_GE(ph, 0.0f);
         ASSERT_LT(double(ph), kTwoPi);
         double expect = std::fmod(double(before) + len * (double(freq) * kTwoPi), kTwoPi);
@@ -248,16 +177,14 @@ TEST_P(ToneSlots, EndPhaseIsReducedAndNeverStoredAsTwoPi)
 
 TEST_P(ToneSlots, SuccessiveCallsContinueTheTone)
 {
-    const int slot = GetParam();
-    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
     const float freq = 0.0421f, start = 5.5f;
     for (int32_t hint : {0, 1}) {
         std::vector<cf32> a(1646), b(1646);
         float ph = start;
-        ASSERT_EQ(tone(slot, a.data(), 1646, 1.0f, freq, &ph, hint), sigOk);
-        ASSERT_EQ(tone(slot, b.data(), 1646, 1.0f, freq, &ph, hint), sigOk);
+        ASSERT_EQ(sigTone_cf32(a.data(), 1646, 1.0f, freq, &ph, hint), sigOk);
+        ASSERT_EQ(sigTone_cf32(b.data(), 1646, 1.0f, freq, &ph, hint), sigOk);
         double s4 = std::fabs(std::sin(4.0 * freq * kTwoPi));
-        double own = hint == 1 && slot > 0 ? 0x1p-22 + 257 * 0x1p-23 / s4 : 1e-6;
+        double own = hint == 1 && slot() > 0 ? 0x1p-22 + 257 * 0x1p-23 / s4 : 1e-6;
         // The second call starts from the stored float phase: at most half a float step off.
         EXPECT_LE(maxError(b.data(), 1646, 1.0f, freq, start, 1646), own + 2.4e-7) << "hint " << hint;
         // The seam itself: the step from the last sample to the first of the next call.
@@ -270,8 +197,6 @@ TEST_P(ToneSlots, SuccessiveCallsContinueTheTone)
 
 TEST_P(ToneSlots, RecurrenceKernelMatchesTheScalarModelAtEveryAlignment)
 {
-    const int slot = GetParam();
-    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
     const float c = 1.3f;
     for (unsigned off : {0u, 4u, 8u, 12u}) {
         for (int32_t n : {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 2032}) {
@@ -282,7 +207,7 @@ TEST_P(ToneSlots, RecurrenceKernelMatchesTheScalarModelAtEveryAlignment)
                 y[k] = model[k] = std::sin(0.3f * k) + 0.01f * k;
             for (int32_t k = 16; k < 16 + n; ++k)
                 model[k] = c * model[k - 8] - model[k - 16];
-            vtest::kToneRecur[slot](y + 16, n, c);
+            vtest::kToneRecur[slot()](y + 16, n, c);
             for (int32_t k = 0; k < 16 + n; ++k)
                 ASSERT_TRUE(vtest::sameBits(y[k], model[k])) << "n " << n << " k " << k << " offset " << off;
             ASSERT_TRUE(arena.guardIntact()) << "n " << n << " offset " << off;

@@ -1,14 +1,18 @@
-// Helpers of the complex vector tests: signal shapes, buffers at chosen misalignments with a
-// guard zone behind them, and the per-slot internal kernels reached directly.
+// Helpers of the vector and scanner primitive tests: a fixture run once per dispatch slot, signal
+// shapes, buffers at chosen misalignments with a guard zone behind them, and the per-slot
+// internal kernels reached directly.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <vector>
 
 #include "sigprim.h"
+#include "slots.h"
 
 #define SIG_VECTOR_TEST_DECLS(ns)                                                  \
     namespace sig::ns {                                                            \
@@ -40,11 +44,33 @@ inline constexpr ToneRecurFn kToneRecur[kSlots] = {
     sig::s3::sigkToneRecur_cf32, sig::s4::sigkToneRecur_cf32, sig::s5::sigkToneRecur_cf32,
     sig::s6::sigkToneRecur_cf32};
 
+// A test run once per slot with that slot dispatched; a slot this processor lacks is skipped.
+class EverySlot : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override
+    {
+        SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
+        scope_.emplace(GetParam());
+    }
+    int slot() const { return GetParam(); }
+
+private:
+    std::optional<testing_slots::SlotScope> scope_;
+};
+
+// Runs f with 'slot' dispatched, e.g. slot 0 as the reference inside another slot's test.
+template <class F>
+auto onSlot(int slot, F&& f)
+{
+    testing_slots::SlotScope scope(slot);
+    return f();
+}
+
 // A block of memory whose usable part starts 'offset' bytes past a 64-byte boundary and is
 // followed by a guard zone filled with a marker, to catch writes past the end.
 class Arena {
 public:
-    Arena(size_t bytes, unsigned offset) : raw_(bytes + offset + 64 + kGuard, kMarker), offset_(offset), bytes_(bytes)
+    Arena(size_t bytes, unsigned offset) : raw_(bytes + offset + 64 + kGuard, kMarker), bytes_(bytes)
     {
         uintptr_t p = reinterpret_cast<uintptr_t>(raw_.data());
         start_ = static_cast<size_t>(((p + 63) & ~uintptr_t{63}) - p) + offset;
@@ -63,7 +89,6 @@ private:
     static constexpr size_t kGuard = 64;
     static constexpr unsigned char kMarker = 0xA5;
     std::vector<unsigned char> raw_;
-    unsigned offset_;
     size_t bytes_;
     size_t start_ = 0;
 };
@@ -82,7 +107,18 @@ inline void fillSignal(cf32* dst, int32_t len, uint32_t seed)
     }
 }
 
+// Random 16-bit samples in [-amplitude, min(amplitude, 32767)].
+inline std::vector<cs16> randomSamples(std::mt19937& rng, size_t n, int amplitude)
+{
+    std::uniform_int_distribution<int> v(-amplitude, std::min(amplitude, 32767));
+    std::vector<cs16> x(n);
+    for (cs16& s : x)
+        s = cs16{int16_t(v(rng)), int16_t(v(rng))};
+    return x;
+}
+
 inline bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 inline bool sameBits(cf32 a, cf32 b) { return sameBits(a.re, b.re) && sameBits(a.im, b.im); }
+inline bool sameBits(cs16 a, cs16 b) { return a.re == b.re && a.im == b.im; }
 
 }  // namespace vtest
