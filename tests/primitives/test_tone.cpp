@@ -1,8 +1,10 @@
-// The tone generator: argument checks in their order with nothing written on failure, the
-// double path bit-exact to each slot's recurrence and near the long-double tone, the blocked
-// float path within the error of its lag-4 recurrence, the end phase and continuity across calls.
+// The tone generators, complex float and the scanner's complex 16-bit: argument checks in their
+// order with nothing written on failure, the double path bit-exact to each slot's recurrence and
+// near the long-double tone, the blocked float path within the error of its lag-4 recurrence,
+// the end phase folded into [0, 2pi) and continuity across calls.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "vector_test_util.h"
@@ -14,13 +16,16 @@ using ToneSlots = vtest::EverySlot;
 constexpr double kTwoPi = 6.283185307179586;
 
 // Largest distance of samples from..from+len-1 to the exact tone of the float phase and
-// frequency as given.
-double maxError(const cf32* got, int32_t len, float mag, float freq, float phase, int32_t from = 0)
+// frequency as given, clipped to the 16-bit range for the 16-bit tone.
+template <class Sample>
+double maxError(const Sample* got, int64_t len, double mag, float freq, float phase, int64_t from = 0)
 {
     double worst = 0;
-    for (int32_t n = 0; n < len; ++n) {
-        long double w = (long double)freq * kTwoPi, a = phase + (long double)(from + n) * w;
-        worst = std::max({worst, double(fabsl(got[n].re - mag * cosl(a))), double(fabsl(got[n].im - mag * sinl(a)))});
+    for (int64_t n = 0; n < len; ++n) {
+        const long double w = (long double)freq * kTwoPi, a = phase + (long double)(from + n) * w;
+        const long double re = std::clamp<long double>(mag * cosl(a), -32768, 32767);
+        const long double im = std::clamp<long double>(mag * sinl(a), -32768, 32767);
+        worst = std::max({worst, double(fabsl(got[n].re - re)), double(fabsl(got[n].im - im))});
     }
     return worst;
 }
@@ -60,6 +65,25 @@ TEST_P(ToneSlots, ChecksInTheirOrderAndWritesNothingOnFailure)
                 EXPECT_TRUE(vtest::sameBits(v, cf32{7, 7}));
         }
     }
+    // The 16-bit tone checks in the same order; its magnitude counts by the low 16 bits only.
+    cs16 y[4] = {{7, 7}, {7, 7}, {7, 7}, {7, 7}};
+    float phase = 1.0f;
+    EXPECT_EQ(sigTone_cs16(y, 4, 0, 2.0f, nullptr, 1), sigErrNull);
+    EXPECT_EQ(sigTone_cs16(y, 4, 0, 2.0f, &phase, 1), sigErrToneMag);
+    EXPECT_EQ(sigTone_cs16(y, 4, 65536, 0.1f, &phase, 1), sigErrToneMag);
+    EXPECT_EQ(sigTone_cs16(y, 4, 0x18000, 0.1f, &phase, 1), sigErrToneMag) << "-32768";
+    EXPECT_EQ(sigTone_cs16(nullptr, 0, 100, 1.0f, &phase, 1), sigErrToneFreq);
+    EXPECT_EQ(sigTone_cs16(y, 4, 100, -0.1f, &phase, 1), sigErrToneFreq);
+    EXPECT_EQ(sigTone_cs16(y, 4, 100, nan, &phase, 1), sigErrToneFreq);
+    for (float bad : {twoPiF, -0.5f, nan, float(INFINITY)}) {
+        phase = bad;
+        EXPECT_EQ(sigTone_cs16(nullptr, 0, 100, 0.1f, &phase, 1), sigErrTonePhase) << bad;
+    }
+    phase = 1.0f;
+    EXPECT_EQ(sigTone_cs16(nullptr, 4, 100, 0.1f, &phase, 1), sigErrNull);
+    EXPECT_EQ(sigTone_cs16(y, 0, 100, 0.1f, &phase, 1), sigErrLength);
+    EXPECT_EQ(phase, 1.0f);
+    EXPECT_TRUE(vtest::sameBits(y[0], cs16{7, 7}));
 }
 
 // Without hint 1 every slot takes the double path: two direct samples, then
@@ -132,6 +156,59 @@ TEST_P(ToneSlots, BlockedPathStaysWithinItsRecurrenceErrorAndRestartsEachBlock)
     EXPECT_TRUE(vtest::sameBits(blocked[1024], cf32{float(mag * std::cos(angle)), float(mag * std::sin(angle))}));
 }
 
+TEST_P(ToneSlots, RecurrenceKernelMatchesTheScalarModelAtEveryAlignment)
+{
+    const float c = 1.3f;
+    for (unsigned off : {0u, 4u, 8u, 12u}) {
+        for (int32_t n : {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 2032}) {
+            vtest::Arena arena((16 + n) * sizeof(float), off);
+            float* y = arena.as<float>();
+            std::vector<float> model(16 + n);
+            for (int k = 0; k < 16; ++k)
+                y[k] = model[k] = std::sin(0.3f * k) + 0.01f * k;
+            for (int32_t k = 16; k < 16 + n; ++k)
+                model[k] = c * model[k - 8] - model[k - 16];
+            vtest::kToneRecur[slot()](y + 16, n, c);
+            for (int32_t k = 0; k < 16 + n; ++k)
+                ASSERT_TRUE(vtest::sameBits(y[k], model[k])) << "n " << n << " k " << k << " offset " << off;
+            ASSERT_TRUE(arena.guardIntact()) << "n " << n << " offset " << off;
+        }
+    }
+}
+
+// Error bounds of the 16-bit tone in 16-bit units, 0.5 being the rounding itself. The double
+// recurrence stays within one unit. The blocks of the vector slots run y[n] = k4 y[n-4] - y[n-8]
+// in single precision, whose error grows like 1 / |sin 4w| (k4 = 2 cos 4w as a float): measured
+// worst 9.4e-6 * mag / |sin 4w| over 1024-sample blocks, and at most 3.2e-3 * mag near the
+// frequencies where sin 4w vanishes (0, 1/8, 1/4, ...).
+double bound16(int32_t mag, float relFreq, int32_t hint)
+{
+    if (sigCpuSlot == 0 || hint != 1)
+        return 1.0;
+    const double s = std::fabs(std::sin(4 * kTwoPi * relFreq));
+    return 0.5 + mag * std::min(1.5e-5 / std::max(s, 1e-9), 4e-3);
+}
+
+// Full scale included: rounding must saturate, never wrap.
+TEST_P(ToneSlots, Tone16FollowsTheExactToneWithinTheStatedBound)
+{
+    std::mt19937 rng(5 + slot());
+    std::uniform_real_distribution<float> freq(0.0f, 1.0f), ph(0.0f, 6.2831f);
+    for (int trial = 0; trial < 80; ++trial) {
+        const int32_t mag = trial % 3 == 0 ? 32767 : 3276;
+        const int32_t hint = trial % 4 == 0 ? 0 : 1;
+        const float f = trial % 7 == 0 ? 1e-4f : trial % 11 == 0 ? 0.2495f : freq(rng);
+        const float phase0 = ph(rng);
+        const int32_t len = std::uniform_int_distribution<int32_t>(1, 5000)(rng);
+        std::vector<cs16> y(len);
+        float phase = phase0;
+        ASSERT_EQ(sigTone_cs16(y.data(), len, mag, f, &phase, hint), sigOk);
+        EXPECT_LE(maxError(y.data(), len, mag, f, phase0), bound16(mag, f, hint))
+            << "mag " << mag << " f " << f << " len " << len << " hint " << hint;
+        EXPECT_NEAR(double(phase), double(fmodl(phase0 + (long double)kTwoPi * f * len, kTwoPi)), 1e-5);
+    }
+}
+
 TEST_P(ToneSlots, ZeroFrequencyRepeatsTheFirstSampleAndKeepsThePhase)
 {
     for (int32_t hint : {0, 1}) {
@@ -139,10 +216,15 @@ TEST_P(ToneSlots, ZeroFrequencyRepeatsTheFirstSampleAndKeepsThePhase)
         float ph = 2.0f;
         ASSERT_EQ(sigTone_cf32(out.data(), 2100, 0.75f, 0.0f, &ph, hint), sigOk);
         EXPECT_EQ(ph, 2.0f);
-        cf32 first{float(0.75 * std::cos(2.0)), float(0.75 * std::sin(2.0))};
         for (const cf32& v : out)
-            ASSERT_TRUE(vtest::sameBits(v, first));
+            ASSERT_TRUE(vtest::sameBits(v, cf32{float(0.75 * std::cos(2.0)), float(0.75 * std::sin(2.0))}));
     }
+    std::vector<cs16> c(50);
+    float phase = 2.0f;
+    ASSERT_EQ(sigTone_cs16(c.data(), 50, 1000, 0.0f, &phase, 1), sigOk);
+    EXPECT_EQ(phase, 2.0f);
+    for (const cs16& v : c)
+        EXPECT_TRUE(vtest::sameBits(v, cs16{int16_t(std::lrint(1000 * std::cos(2.0))), int16_t(std::lrint(1000 * std::sin(2.0)))}));
 }
 
 TEST_P(ToneSlots, EndPhaseIsReducedAndNeverStoredAsTwoPi)
@@ -153,10 +235,18 @@ TEST_P(ToneSlots, EndPhaseIsReducedAndNeverStoredAsTwoPi)
     ASSERT_EQ(sigTone_cf32(out, 1, 1.0f, 4e-8f, &ph, 1), sigOk);
     EXPECT_EQ(ph, 0.0f);
     EXPECT_FALSE(std::signbit(ph));
-    // len 1 still advances the phase by w.
+    cs16 one[2] = {{0, 0}, {9, 9}};
+    ph = 6.2831850f;
+    ASSERT_EQ(sigTone_cs16(one, 1, 100, 4.3e-8f, &ph, 1), sigOk);
+    EXPECT_EQ(ph, 0.0f);
+    // len 1 writes one sample and still advances the phase by w.
     ph = 1.0f;
     ASSERT_EQ(sigTone_cf32(out, 1, 1.0f, 0.125f, &ph, 0), sigOk);
     EXPECT_EQ(ph, float(1.0 + 0.125 * kTwoPi));
+    ph = 0.0f;
+    ASSERT_EQ(sigTone_cs16(one, 1, 100, 0.25f, &ph, 1), sigOk);
+    EXPECT_TRUE(one[0].re == 100 && one[1].re == 9);
+    EXPECT_FLOAT_EQ(ph, float(kTwoPi / 4));
     // Random calls: every stored phase lies in [0, 2pi) and the next call accepts it.
     std::mt19937 rng(17);
     std::uniform_real_distribution<float> uf(0.0f, 1.0f);
@@ -193,25 +283,18 @@ TEST_P(ToneSlots, SuccessiveCallsContinueTheTone)
         EXPECT_NEAR(b[0].re, step.re, own + 2.4e-7);
         EXPECT_NEAR(b[0].im, step.im, own + 2.4e-7);
     }
-}
-
-TEST_P(ToneSlots, RecurrenceKernelMatchesTheScalarModelAtEveryAlignment)
-{
-    const float c = 1.3f;
-    for (unsigned off : {0u, 4u, 8u, 12u}) {
-        for (int32_t n : {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 2032}) {
-            vtest::Arena arena((16 + n) * sizeof(float), off);
-            float* y = arena.as<float>();
-            std::vector<float> model(16 + n);
-            for (int k = 0; k < 16; ++k)
-                y[k] = model[k] = std::sin(0.3f * k) + 0.01f * k;
-            for (int32_t k = 16; k < 16 + n; ++k)
-                model[k] = c * model[k - 8] - model[k - 16];
-            vtest::kToneRecur[slot()](y + 16, n, c);
-            for (int32_t k = 0; k < 16 + n; ++k)
-                ASSERT_TRUE(vtest::sameBits(y[k], model[k])) << "n " << n << " k " << k << " offset " << off;
-            ASSERT_TRUE(arena.guardIntact()) << "n " << n << " offset " << off;
+    // The 16-bit tone over calls across its block boundaries, each writing no further than len.
+    for (float f : {0.0123f, 0.3f}) {
+        float phase = 1.0f;
+        std::vector<cs16> all;
+        for (int32_t len : {1, 7, 1024, 1030, 2048, 9, 8, 3000}) {
+            std::vector<cs16> y(len + 1, cs16{555, 555});
+            ASSERT_EQ(sigTone_cs16(y.data(), len, 3276, f, &phase, 1), sigOk);
+            EXPECT_EQ(y[len].re, 555) << "nothing beyond len " << len;
+            all.insert(all.end(), y.begin(), y.end() - 1);
         }
+        // The handed-back phase is a float: a few 1e-7 rad of drift per call, far below a unit.
+        EXPECT_LE(maxError(all.data(), int64_t(all.size()), 3276, f, 1.0f), bound16(3276, f, 1)) << f;
     }
 }
 
