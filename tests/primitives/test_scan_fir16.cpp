@@ -19,6 +19,8 @@ namespace {
 
 using Fir16Slots = vtest::EverySlot;
 using vtest::randomSamples;
+using vtest::sat16;
+using vtest::roundHalfEven;
 
 struct FirCase {
     int32_t T, U, D, upPhase, downPhase, tapsFactor;
@@ -32,27 +34,17 @@ bool same(const std::vector<cs16>& a, const std::vector<cs16>& b)
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(cs16)) == 0;
 }
 
-int16_t sat16(int64_t x) { return int16_t(std::clamp<int64_t>(x, -32768, 32767)); }
-
 // The scaling rule on a 32-bit sum a, modelled in 64 bits: exact rounding half to even for a
 // right shift, including the one deviation the 32-bit rounding add brings (it wraps when a is
 // within 2^(s-1) of the top); the lost high bits of a left shift.
 int64_t modelScale(int32_t a, int64_t m)
 {
     m = std::clamp<int64_t>(m, -31, 31);
-    if (m > 0)
+    if (m >= 0)
         return int32_t(uint32_t(a) << m);
-    if (m == 0)
-        return a;
-    const int64_t s = -m, unit = int64_t(1) << s;
-    int64_t q = a >= 0 ? a / unit : -((-int64_t(a) + unit - 1) / unit);  // floor
-    const int64_t rem = a - q * unit;
-    if (2 * rem > unit || (2 * rem == unit && (q & 1)))
-        ++q;
-    const int64_t odd = (int64_t(a) >> s) & 1;
-    if (int64_t(a) + unit / 2 - 1 + odd > INT32_MAX)
-        q -= int64_t(1) << (32 - s);
-    return q;
+    const int s = int(-m);
+    const bool wraps = int64_t(a) + (int64_t(1) << (s - 1)) - 1 + ((int64_t(a) >> s) & 1) > INT32_MAX;
+    return roundHalfEven(a, s) - (wraps ? int64_t(1) << (32 - s) : 0);
 }
 
 // Outputs first .. first+count-1 of the stream x (x[i] for i >= 0, the initial delay line for

@@ -57,13 +57,8 @@ int16_t exactScaled(int64_t x, int32_t sf)
     if (sf > 31)
         return 0;
     if (sf <= 0)  // saturated first far beyond 16 bits, so the shift stays inside 64 bits
-        return int16_t(std::clamp<int64_t>(std::clamp<int64_t>(x, -(1 << 20), 1 << 20) << std::min(-sf, 40), -32768, 32767));
-    const int64_t unit = int64_t(1) << sf;
-    int64_t q = x >= 0 ? x / unit : -((-x + unit - 1) / unit);
-    const int64_t rem = x - q * unit;
-    if (2 * rem > unit || (2 * rem == unit && (q & 1)))
-        ++q;
-    return int16_t(std::clamp<int64_t>(q, -32768, 32767));
+        return vtest::sat16(std::clamp<int64_t>(x, -(1 << 20), 1 << 20) << std::min(-sf, 40));
+    return vtest::sat16(vtest::roundHalfEven(x, sf));
 }
 
 cs16 exactProduct(cs16 a, cs16 b, int32_t sf)

@@ -1,6 +1,5 @@
 // Helpers of the vector and scanner primitive tests: a fixture run once per dispatch slot, signal
-// shapes, buffers at chosen misalignments with a guard zone behind them, and the per-slot
-// internal kernels reached directly.
+// shapes, buffers at chosen misalignments with a guard zone behind them.
 #pragma once
 
 #include <algorithm>
@@ -14,35 +13,23 @@
 #include "sigprim.h"
 #include "slots.h"
 
-#define SIG_VECTOR_TEST_DECLS(ns)                                                  \
-    namespace sig::ns {                                                            \
-    void sigkMulInPlaceRaw_cf32(const cf32* src, cf32* srcDst, int32_t len);       \
-    void sigkToneRecur_cf32(float* out, int32_t n, float c);                       \
+// The per-slot internal kernels, reached directly.
+#define SIG_VECTOR_TEST_DECLS(ns)                                              \
+    namespace sig::ns {                                                        \
+    void sigkMulInPlaceRaw_cf32(const cf32* src, cf32* srcDst, int32_t len);   \
+    void sigkToneRecur_cf32(float* out, int32_t n, float c);                   \
     }
-SIG_VECTOR_TEST_DECLS(s0)
-SIG_VECTOR_TEST_DECLS(s1)
-SIG_VECTOR_TEST_DECLS(s2)
-SIG_VECTOR_TEST_DECLS(s3)
-SIG_VECTOR_TEST_DECLS(s4)
-SIG_VECTOR_TEST_DECLS(s5)
-SIG_VECTOR_TEST_DECLS(s6)
+SIG_VECTOR_TEST_DECLS(s0) SIG_VECTOR_TEST_DECLS(s1) SIG_VECTOR_TEST_DECLS(s2) SIG_VECTOR_TEST_DECLS(s3)
+SIG_VECTOR_TEST_DECLS(s4) SIG_VECTOR_TEST_DECLS(s5) SIG_VECTOR_TEST_DECLS(s6)
 #undef SIG_VECTOR_TEST_DECLS
+#define SIG_EVERY_SLOT(f) {sig::s0::f, sig::s1::f, sig::s2::f, sig::s3::f, sig::s4::f, sig::s5::f, sig::s6::f}
 
 namespace vtest {
 
 inline constexpr int kSlots = 7;
-
-using MulRawFn = void (*)(const cf32*, cf32*, int32_t);
-inline constexpr MulRawFn kMulRaw[kSlots] = {
-    sig::s0::sigkMulInPlaceRaw_cf32, sig::s1::sigkMulInPlaceRaw_cf32, sig::s2::sigkMulInPlaceRaw_cf32,
-    sig::s3::sigkMulInPlaceRaw_cf32, sig::s4::sigkMulInPlaceRaw_cf32, sig::s5::sigkMulInPlaceRaw_cf32,
-    sig::s6::sigkMulInPlaceRaw_cf32};
-
-using ToneRecurFn = void (*)(float*, int32_t, float);
-inline constexpr ToneRecurFn kToneRecur[kSlots] = {
-    sig::s0::sigkToneRecur_cf32, sig::s1::sigkToneRecur_cf32, sig::s2::sigkToneRecur_cf32,
-    sig::s3::sigkToneRecur_cf32, sig::s4::sigkToneRecur_cf32, sig::s5::sigkToneRecur_cf32,
-    sig::s6::sigkToneRecur_cf32};
+inline constexpr void (*kMulRaw[kSlots])(const cf32*, cf32*, int32_t) = SIG_EVERY_SLOT(sigkMulInPlaceRaw_cf32);
+inline constexpr void (*kToneRecur[kSlots])(float*, int32_t, float) = SIG_EVERY_SLOT(sigkToneRecur_cf32);
+#undef SIG_EVERY_SLOT
 
 // A test run once per slot with that slot dispatched; a slot this processor lacks is skipped.
 class EverySlot : public ::testing::TestWithParam<int> {
@@ -60,11 +47,7 @@ private:
 
 // Runs f with 'slot' dispatched, e.g. slot 0 as the reference inside another slot's test.
 template <class F>
-auto onSlot(int slot, F&& f)
-{
-    testing_slots::SlotScope scope(slot);
-    return f();
-}
+auto onSlot(int slot, F&& f) { testing_slots::SlotScope scope(slot); return f(); }
 
 // A block of memory whose usable part starts 'offset' bytes past a 64-byte boundary and is
 // followed by a guard zone filled with a marker, to catch writes past the end.
@@ -79,10 +62,8 @@ public:
     T* as() { return reinterpret_cast<T*>(raw_.data() + start_); }
     bool guardIntact() const
     {
-        for (size_t i = 0; i < kGuard; ++i)
-            if (raw_[start_ + bytes_ + i] != kMarker)
-                return false;
-        return true;
+        const auto guard = raw_.begin() + ptrdiff_t(start_ + bytes_);
+        return std::all_of(guard, guard + kGuard, [](unsigned char c) { return c == kMarker; });
     }
 
 private:
@@ -92,6 +73,15 @@ private:
     size_t bytes_;
     size_t start_ = 0;
 };
+
+// Every length from 1 to n, where the vector loops' heads and tails fall, then a few long ones.
+inline std::vector<int32_t> lengthsUpTo(int32_t n, std::initializer_list<int32_t> more)
+{
+    std::vector<int32_t> lengths(more);
+    for (int32_t len = 1; len <= n; ++len)
+        lengths.push_back(len);
+    return lengths;
+}
 
 // A burst-like test signal: two tones of different strength over noise, random amplitude.
 inline void fillSignal(cf32* dst, int32_t len, uint32_t seed)
@@ -116,6 +106,15 @@ inline std::vector<cs16> randomSamples(std::mt19937& rng, size_t n, int amplitud
         s = cs16{int16_t(v(rng)), int16_t(v(rng))};
     return x;
 }
+
+// x / 2^s (s >= 1) rounded to nearest, ties to even, exactly.
+inline int64_t roundHalfEven(int64_t x, int s)
+{
+    const int64_t q = x >> s, rem = x & ((int64_t(1) << s) - 1), half = int64_t(1) << (s - 1);
+    return q + (rem > half || (rem == half && (q & 1)));
+}
+
+inline int16_t sat16(int64_t x) { return int16_t(std::clamp<int64_t>(x, -32768, 32767)); }
 
 inline bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 inline bool sameBits(cf32 a, cf32 b) { return sameBits(a.re, b.re) && sameBits(a.im, b.im); }
