@@ -1,14 +1,11 @@
-// Dispatch slot selection on injected processors and on this one, and the complex 16-bit
-// memory primitives of every slot.
+// Dispatch slot selection on injected processors and on this one.
 #include <gtest/gtest.h>
 
 #include <cpuid.h>
 
 #include <cstdint>
-#include <array>
-#include <cstring>
 #include <map>
-#include <vector>
+#include <utility>
 
 #include "fake_cpu.h"
 #include "scan/cpu_select.h"
@@ -27,10 +24,7 @@ struct Processor {
 
     Processor()
     {
-        leaves[0] = {7, 0, 0, 0};
-        leaves[0x80000000u] = {0x80000008u, 0, 0, 0};
-        leaves[1] = {0x00a20f10, 0, 0, 0};
-        leaves[7] = {0, 0, 0, 0};
+        leaves = {{0, {7, 0, 0, 0}}, {1, {0x00a20f10, 0, 0, 0}}, {7, {}}, {0x80000000u, {0x80000008u, 0, 0, 0}}};
         sigCpuFeatureWordReset();
     }
     ~Processor() { sigCpuFeatureWordReset(); }
@@ -41,16 +35,9 @@ struct Processor {
         if (!hasCpuid)
             fake.noCpuid();
         fake.osState(osSavesAvx ? 7 : 1);
-        for (auto& [leaf, r] : leaves) {
-            sigCpuidRecord rec = r;
-            if (leaf == 0) {
-                const char* name = intel ? "GenuineIntel" : "AuthenticAMD";
-                std::memcpy(&rec.ebx, name, 4);
-                std::memcpy(&rec.edx, name + 4, 4);
-                std::memcpy(&rec.ecx, name + 8, 4);
-            }
-            fake.leaf(leaf, 0, rec);
-        }
+        for (auto& [leaf, r] : leaves)
+            fake.leaf(leaf, 0, r);
+        fake.vendor(intel ? "GenuineIntel" : "AuthenticAMD", leaves[0].eax);
     }
     void ecx1(int bit) { leaves[1].ecx |= 1u << bit; }
     void edx1(int bit) { leaves[1].edx |= 1u << bit; }
@@ -66,15 +53,13 @@ struct Selected {
     uint32_t mask;
 };
 
+// Runs the selection, puts the previous slot back, and reports what was chosen.
 Selected select()
 {
     testing_slots::SlotScope keep(sigCpuSlot);
-    Selected s;
-    s.result = sigInitDispatch();
-    s.slot = sigCpuSlot;
-    s.mask = sigEnabledFeatures[0];
+    const int result = sigInitDispatch();
     EXPECT_EQ(sigEnabledFeatures[1], 0u);
-    return s;
+    return {result, sigCpuSlot, sigEnabledFeatures[0]};
 }
 
 uint32_t featureWord()
@@ -113,23 +98,16 @@ TEST(SlotSelection, TruthTableOfInjectedProcessors)
     };
     const Case cases[] = {
         {"another vendor with AVX2, FMA, BMI1, BMI2",
-         [](Processor& c) { c.sse2(), c.ecx1(9), c.ecx1(22), c.ecx1(19), c.avxWithOs(), c.avx2FmaBmi(); },
-         6, sigWarnCpuSlot},
+         [](Processor& c) { c.sse2(), c.ecx1(9), c.ecx1(22), c.ecx1(19), c.avxWithOs(), c.avx2FmaBmi(); }, 6, sigWarnCpuSlot},
         {"Intel with AVX2, FMA, BMI1, BMI2",
-         [](Processor& c) { c.intel = true, c.sse2(), c.ecx1(19), c.avxWithOs(), c.avx2FmaBmi(); },
-         6, sigOk},
+         [](Processor& c) { c.intel = true, c.sse2(), c.ecx1(19), c.avxWithOs(), c.avx2FmaBmi(); }, 6, sigOk},
         {"AVX2 without BMI2",
-         [](Processor& c) { c.intel = true, c.sse2(), c.avxWithOs(), c.avx2FmaBmi(), c.leaves[7].ebx &= ~(1u << 8); },
-         5, sigOk},
+         [](Processor& c) { c.intel = true, c.sse2(), c.avxWithOs(), c.avx2FmaBmi(), c.leaves[7].ebx &= ~(1u << 8); }, 5, sigOk},
         {"AVX2 bits but leaf 7 beyond the highest leaf",
-         [](Processor& c) { c.sse2(), c.avxWithOs(), c.avx2FmaBmi(), c.leaves[0].eax = 6; },
-         5, sigWarnCpuSlot},
+         [](Processor& c) { c.sse2(), c.avxWithOs(), c.avx2FmaBmi(), c.leaves[0].eax = 6; }, 5, sigWarnCpuSlot},
         {"AVX that the system does not save, with SSE4.1",
-         [](Processor& c) { c.sse2(), c.ecx1(19), c.ecx1(27), c.ecx1(28), c.avx2FmaBmi(); },
-         4, sigWarnCpuSlot},
-        {"AVX without OSXSAVE (xgetbv never asked)",
-         [](Processor& c) { c.sse2(), c.ecx1(28), c.osSavesAvx = true; },
-         1, sigWarnCpuSlot},
+         [](Processor& c) { c.sse2(), c.ecx1(19), c.ecx1(27), c.ecx1(28), c.avx2FmaBmi(); }, 4, sigWarnCpuSlot},
+        {"AVX without OSXSAVE (xgetbv never asked)", [](Processor& c) { c.sse2(), c.ecx1(28), c.osSavesAvx = true; }, 1, sigWarnCpuSlot},
         {"SSSE3 with MOVBE", [](Processor& c) { c.sse2(), c.ecx1(9), c.ecx1(22); }, 3, sigWarnCpuSlot},
         {"SSSE3 alone", [](Processor& c) { c.sse2(), c.ecx1(9); }, 2, sigWarnCpuSlot},
         {"MOVBE without SSSE3", [](Processor& c) { c.sse2(), c.ecx1(22); }, 1, sigWarnCpuSlot},
@@ -150,7 +128,7 @@ TEST(SlotSelection, TruthTableOfInjectedProcessors)
     }
 }
 
-TEST(SlotSelection, EnabledMaskKeepsOnlyTheSlotsFeatures)
+TEST(SlotSelection, FeatureWordBitsAndTheEnabledMask)
 {
     Processor cpu;
     cpu.sse2(), cpu.ecx1(0), cpu.ecx1(9), cpu.ecx1(22), cpu.ecx1(19), cpu.ecx1(20), cpu.ecx1(25),
@@ -162,17 +140,14 @@ TEST(SlotSelection, EnabledMaskKeepsOnlyTheSlotsFeatures)
     EXPECT_EQ(word, 0x76cffu) << "every bit but AVX (8, 9), bit 12 and the AVX2 group (15)";
     const Selected s = select();
     EXPECT_EQ(s.slot, 4);
-    EXPECT_EQ(s.mask, word & 0xcdf);
-}
+    EXPECT_EQ(s.mask, word & 0xcdf) << "only the slot's features";
 
-TEST(SlotSelection, FamilyBBitsAndExtendedLeafLimit)
-{
-    Processor cpu;
-    cpu.leaves[1].eax = 0xb10;
-    cpu.leaves[0x20000001u] = {0, 0, 0, 2};
-    cpu.leaves[0x80000001u] = {0, 0, 1u << 8, 0};
-    cpu.leaves[0x80000000u].eax = 0x80000000u;  // 0x80000001 beyond the highest extended leaf
-    cpu.install();
+    Processor familyB;
+    familyB.leaves[1].eax = 0xb10;
+    familyB.leaves[0x20000001u] = {0, 0, 0, 2};
+    familyB.leaves[0x80000001u] = {0, 0, 1u << 8, 0};
+    familyB.leaves[0x80000000u].eax = 0x80000000u;  // 0x80000001 beyond the highest extended leaf
+    familyB.install();
     EXPECT_EQ(featureWord(), (1u << 12) | (1u << 31));
 }
 
@@ -200,74 +175,18 @@ TEST(SlotSelection, ThisProcessor)
     ASSERT_TRUE(__get_cpuid(1, &a, &b, &c, &d));
     uint32_t w[2], rec[4];
     ASSERT_EQ(sigGetCpuFeatures(w, rec), sigOk);
-    EXPECT_EQ(rec[0], a);
-    EXPECT_EQ(rec[2], c);
-    EXPECT_EQ(rec[3], d);
-    __builtin_cpu_init();
-    EXPECT_EQ((w[0] >> 2) & 1, uint32_t(__builtin_cpu_supports("sse2") != 0));
-    EXPECT_EQ((w[0] >> 4) & 1, uint32_t(__builtin_cpu_supports("ssse3") != 0));
-    EXPECT_EQ((w[0] >> 6) & 1, uint32_t(__builtin_cpu_supports("sse4.1") != 0));
-    EXPECT_EQ((w[0] >> 8) & 1, uint32_t(__builtin_cpu_supports("avx") != 0));
-    EXPECT_EQ((w[0] >> 15) & 1, uint32_t(testing_slots::slotRuns(6)));
+    EXPECT_TRUE(rec[0] == a && rec[2] == c && rec[3] == d);
+    // SSE2, SSSE3, SSE4.1, AVX and the AVX2 group: what slots 1, 2, 4, 5 and 6 need.
+    for (auto [bit, slot] : {std::pair{2, 1}, {4, 2}, {6, 4}, {8, 5}, {15, 6}})
+        EXPECT_EQ((w[0] >> bit) & 1, uint32_t(testing_slots::slotRuns(slot))) << "bit " << bit;
 
-    unsigned v[4] = {};
-    __get_cpuid(0, &v[0], &v[1], &v[2], &v[3]);
-    const bool intel = v[1] == 0x756e6547u && v[3] == 0x49656e69u && v[2] == 0x6c65746eu;
     const Selected s = select();
-    EXPECT_EQ(s.result, intel ? sigOk : sigWarnCpuSlot);
+    EXPECT_EQ(s.result, __builtin_cpu_is("intel") ? sigOk : sigWarnCpuSlot);
     int32_t best = 0;
     for (int k = 0; k <= 6; ++k)
         if (testing_slots::slotRuns(k))
             best = k;
     EXPECT_EQ(s.slot, best) << "the highest slot this processor runs";
 }
-
-class Memory16Slots : public ::testing::TestWithParam<int> {};
-
-TEST_P(Memory16Slots, AllocatorsCopyAndZero)
-{
-    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
-    testing_slots::SlotScope slot(GetParam());
-    EXPECT_EQ(sigMalloc_cs16(0), nullptr);
-    EXPECT_EQ(sigMalloc_cs32(-1), nullptr);
-    EXPECT_EQ(sigMalloc_cs16(0x20000000), nullptr) << "2^31 bytes do not fit the signed size";
-    EXPECT_EQ(sigMalloc_cs32(0x10000000), nullptr);
-
-    for (int32_t len : {1, 3, 17, 1000}) {
-        cs16* a = sigMalloc_cs16(len);
-        cs16* b = sigMalloc_cs16(len);
-        ASSERT_NE(a, nullptr);
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 64, 0u);
-        for (int32_t i = 0; i < len; ++i)
-            a[i] = cs16{int16_t(i * 7 - 300), int16_t(-i)};
-        EXPECT_EQ(sigCopy_cs16(a, b, len), sigOk);
-        EXPECT_EQ(std::memcmp(a, b, size_t(len) * 4), 0);
-        EXPECT_EQ(sigZero_cs16(b, len), sigOk);
-        for (int32_t i = 0; i < len; ++i)
-            EXPECT_TRUE(b[i].re == 0 && b[i].im == 0);
-        auto* f = reinterpret_cast<float*>(a);
-        EXPECT_EQ(sigZero_f32(f, len), sigOk);
-        for (int32_t i = 0; i < len; ++i)
-            EXPECT_EQ(f[i], 0.0f);
-        sigFree(a);
-        sigFree(b);
-    }
-    cs32* t = sigMalloc_cs32(5);
-    ASSERT_NE(t, nullptr);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(t) % 64, 0u);
-    sigFree(t);
-
-    cs16 x[2] = {{1, 2}, {3, 4}}, y[2] = {{9, 9}, {9, 9}};
-    EXPECT_EQ(sigCopy_cs16(nullptr, y, 0), sigErrNull) << "pointer test before length test";
-    EXPECT_EQ(sigCopy_cs16(x, nullptr, 2), sigErrNull);
-    EXPECT_EQ(sigCopy_cs16(x, y, 0), sigErrLength);
-    EXPECT_EQ(sigZero_cs16(nullptr, 0), sigErrNull);
-    EXPECT_EQ(sigZero_cs16(y, -1), sigErrLength);
-    EXPECT_EQ(sigZero_f32(nullptr, 1), sigErrNull);
-    EXPECT_EQ(sigZero_f32(reinterpret_cast<float*>(y), 0), sigErrLength);
-    EXPECT_EQ(y[0].re, 9) << "failed calls write nothing";
-}
-
-INSTANTIATE_TEST_SUITE_P(EverySlot, Memory16Slots, ::testing::Range(0, 7));
 
 }  // namespace

@@ -1,50 +1,59 @@
-// Helpers of the complex vector tests: signal shapes, buffers at chosen misalignments with a
-// guard zone behind them, and the per-slot internal kernels reached directly.
+// Helpers of the vector and scanner primitive tests: a fixture run once per dispatch slot, signal
+// shapes, buffers at chosen misalignments with a guard zone behind them.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <vector>
 
 #include "sigprim.h"
+#include "slots.h"
 
-#define SIG_VECTOR_TEST_DECLS(ns)                                                  \
-    namespace sig::ns {                                                            \
-    void sigkMulInPlaceRaw_cf32(const cf32* src, cf32* srcDst, int32_t len);       \
-    void sigkToneRecur_cf32(float* out, int32_t n, float c);                       \
+// The per-slot internal kernels, reached directly.
+#define SIG_VECTOR_TEST_DECLS(ns)                                              \
+    namespace sig::ns {                                                        \
+    void sigkMulInPlaceRaw_cf32(const cf32* src, cf32* srcDst, int32_t len);   \
+    void sigkToneRecur_cf32(float* out, int32_t n, float c);                   \
     }
-SIG_VECTOR_TEST_DECLS(s0)
-SIG_VECTOR_TEST_DECLS(s1)
-SIG_VECTOR_TEST_DECLS(s2)
-SIG_VECTOR_TEST_DECLS(s3)
-SIG_VECTOR_TEST_DECLS(s4)
-SIG_VECTOR_TEST_DECLS(s5)
-SIG_VECTOR_TEST_DECLS(s6)
+SIG_VECTOR_TEST_DECLS(s0) SIG_VECTOR_TEST_DECLS(s1) SIG_VECTOR_TEST_DECLS(s2) SIG_VECTOR_TEST_DECLS(s3)
+SIG_VECTOR_TEST_DECLS(s4) SIG_VECTOR_TEST_DECLS(s5) SIG_VECTOR_TEST_DECLS(s6)
 #undef SIG_VECTOR_TEST_DECLS
+#define SIG_EVERY_SLOT(f) {sig::s0::f, sig::s1::f, sig::s2::f, sig::s3::f, sig::s4::f, sig::s5::f, sig::s6::f}
 
 namespace vtest {
 
 inline constexpr int kSlots = 7;
+inline constexpr void (*kMulRaw[kSlots])(const cf32*, cf32*, int32_t) = SIG_EVERY_SLOT(sigkMulInPlaceRaw_cf32);
+inline constexpr void (*kToneRecur[kSlots])(float*, int32_t, float) = SIG_EVERY_SLOT(sigkToneRecur_cf32);
+#undef SIG_EVERY_SLOT
 
-using MulRawFn = void (*)(const cf32*, cf32*, int32_t);
-inline constexpr MulRawFn kMulRaw[kSlots] = {
-    sig::s0::sigkMulInPlaceRaw_cf32, sig::s1::sigkMulInPlaceRaw_cf32, sig::s2::sigkMulInPlaceRaw_cf32,
-    sig::s3::sigkMulInPlaceRaw_cf32, sig::s4::sigkMulInPlaceRaw_cf32, sig::s5::sigkMulInPlaceRaw_cf32,
-    sig::s6::sigkMulInPlaceRaw_cf32};
+// A test run once per slot with that slot dispatched; a slot this processor lacks is skipped.
+class EverySlot : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override
+    {
+        SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
+        scope_.emplace(GetParam());
+    }
+    int slot() const { return GetParam(); }
 
-using ToneRecurFn = void (*)(float*, int32_t, float);
-inline constexpr ToneRecurFn kToneRecur[kSlots] = {
-    sig::s0::sigkToneRecur_cf32, sig::s1::sigkToneRecur_cf32, sig::s2::sigkToneRecur_cf32,
-    sig::s3::sigkToneRecur_cf32, sig::s4::sigkToneRecur_cf32, sig::s5::sigkToneRecur_cf32,
-    sig::s6::sigkToneRecur_cf32};
+private:
+    std::optional<testing_slots::SlotScope> scope_;
+};
+
+// Runs f with 'slot' dispatched, e.g. slot 0 as the reference inside another slot's test.
+template <class F>
+auto onSlot(int slot, F&& f) { testing_slots::SlotScope scope(slot); return f(); }
 
 // A block of memory whose usable part starts 'offset' bytes past a 64-byte boundary and is
 // followed by a guard zone filled with a marker, to catch writes past the end.
 class Arena {
 public:
-    Arena(size_t bytes, unsigned offset) : raw_(bytes + offset + 64 + kGuard, kMarker), offset_(offset), bytes_(bytes)
+    Arena(size_t bytes, unsigned offset) : raw_(bytes + offset + 64 + kGuard, kMarker), bytes_(bytes)
     {
         uintptr_t p = reinterpret_cast<uintptr_t>(raw_.data());
         start_ = static_cast<size_t>(((p + 63) & ~uintptr_t{63}) - p) + offset;
@@ -53,20 +62,26 @@ public:
     T* as() { return reinterpret_cast<T*>(raw_.data() + start_); }
     bool guardIntact() const
     {
-        for (size_t i = 0; i < kGuard; ++i)
-            if (raw_[start_ + bytes_ + i] != kMarker)
-                return false;
-        return true;
+        const auto guard = raw_.begin() + ptrdiff_t(start_ + bytes_);
+        return std::all_of(guard, guard + kGuard, [](unsigned char c) { return c == kMarker; });
     }
 
 private:
     static constexpr size_t kGuard = 64;
     static constexpr unsigned char kMarker = 0xA5;
     std::vector<unsigned char> raw_;
-    unsigned offset_;
     size_t bytes_;
     size_t start_ = 0;
 };
+
+// Every length from 1 to n, where the vector loops' heads and tails fall, then a few long ones.
+inline std::vector<int32_t> lengthsUpTo(int32_t n, std::initializer_list<int32_t> more)
+{
+    std::vector<int32_t> lengths(more);
+    for (int32_t len = 1; len <= n; ++len)
+        lengths.push_back(len);
+    return lengths;
+}
 
 // A burst-like test signal: two tones of different strength over noise, random amplitude.
 inline void fillSignal(cf32* dst, int32_t len, uint32_t seed)
@@ -82,7 +97,27 @@ inline void fillSignal(cf32* dst, int32_t len, uint32_t seed)
     }
 }
 
+// Random 16-bit samples in [-amplitude, min(amplitude, 32767)].
+inline std::vector<cs16> randomSamples(std::mt19937& rng, size_t n, int amplitude)
+{
+    std::uniform_int_distribution<int> v(-amplitude, std::min(amplitude, 32767));
+    std::vector<cs16> x(n);
+    for (cs16& s : x)
+        s = cs16{int16_t(v(rng)), int16_t(v(rng))};
+    return x;
+}
+
+// x / 2^s (s >= 1) rounded to nearest, ties to even, exactly.
+inline int64_t roundHalfEven(int64_t x, int s)
+{
+    const int64_t q = x >> s, rem = x & ((int64_t(1) << s) - 1), half = int64_t(1) << (s - 1);
+    return q + (rem > half || (rem == half && (q & 1)));
+}
+
+inline int16_t sat16(int64_t x) { return int16_t(std::clamp<int64_t>(x, -32768, 32767)); }
+
 inline bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 inline bool sameBits(cf32 a, cf32 b) { return sameBits(a.re, b.re) && sameBits(a.im, b.im); }
+inline bool sameBits(cs16 a, cs16 b) { return a.re == b.re && a.im == b.im; }
 
 }  // namespace vtest
