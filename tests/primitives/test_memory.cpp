@@ -23,11 +23,15 @@ constexpr int32_t kValue = 0x11a2c3f4;  // four distinct bytes: a fill out of ph
 // held samples down with sigCopy_cf32 and needs the ascending result). Move: any overlap.
 enum class Kind { Copy, Move, Zero, Fill };
 
+using Src = const uint8_t*;
+using Dst = uint8_t*;
+
 struct Kernel {
     std::string name;
     Kind kind;
-    size_t unit;  // byte counts are multiples of this
-    std::function<void(const uint8_t*, uint8_t*, size_t)> run;
+    size_t unit;   // the bytes of one counted element
+    bool guarded;  // checks its arguments; the raw kernels report sigOk
+    std::function<sigStatus(Src, Dst, int32_t)> run;
 
     bool moves() const { return kind == Kind::Copy || kind == Kind::Move; }
     // Element kernels start on 4-byte boundaries; the 32-bit fills also at odd and 2-mod-4 ones.
@@ -40,57 +44,45 @@ T* as(uint8_t* p) { return reinterpret_cast<T*>(p); }
 template <class T>
 const T* as(const uint8_t* p) { return reinterpret_cast<const T*>(p); }
 
-using Src = const uint8_t*;
-using Dst = uint8_t*;
-
 std::vector<Kernel> kernels(int slot)
 {
     const MemKernels& k = memKernels(slot);
     std::vector<Kernel> list = {
-        {"sigkMemCopy_u8", Kind::Copy, 1, [&k](Src s, Dst d, size_t n) { k.memCopy(s, d, int32_t(n)); }},
-        {"sigkCopy_u8", Kind::Copy, 1,
-         [&k](Src s, Dst d, size_t n) { ASSERT_EQ(k.copyU8(s, d, int32_t(n)), sigOk); }},
-        {"sigCopy_cf32", Kind::Copy, 8,
-         [slot](Src s, Dst d, size_t n) {
-             SlotScope in(slot);
-             ASSERT_EQ(sigCopy_cf32(as<cf32>(s), as<cf32>(d), int32_t(n / 8)), sigOk);
-         }},
-        {"sigkMemMove_u8", Kind::Move, 1, [&k](Src s, Dst d, size_t n) { k.memMove(s, d, int32_t(n)); }},
-        {"sigkMove_cf32", Kind::Move, 8,
-         [&k](Src s, Dst d, size_t n) { ASSERT_EQ(k.moveCf32(as<cf32>(s), as<cf32>(d), int32_t(n / 8)), sigOk); }},
-        {"sigkMemZero_u8", Kind::Zero, 1, [&k](Src, Dst d, size_t n) { k.memZero(d, int32_t(n)); }},
-        {"sigkZero_u8", Kind::Zero, 1, [&k](Src, Dst d, size_t n) { ASSERT_EQ(k.zeroU8(d, int32_t(n)), sigOk); }},
-        {"sigkZero_f32", Kind::Zero, 4,
-         [&k](Src, Dst d, size_t n) { ASSERT_EQ(k.zeroF32(as<float>(d), int32_t(n / 4)), sigOk); }},
-        {"sigZero_cf32", Kind::Zero, 8,
-         [slot](Src, Dst d, size_t n) {
-             SlotScope in(slot);
-             ASSERT_EQ(sigZero_cf32(as<cf32>(d), int32_t(n / 8)), sigOk);
-         }},
-        {"sigkMemSet_s32", Kind::Fill, 4,
-         [&k](Src, Dst d, size_t n) { k.memSet(kValue, as<int32_t>(d), int32_t(n / 4)); }},
-        {"sigkSet_s32", Kind::Fill, 4,
-         [&k](Src, Dst d, size_t n) { ASSERT_EQ(k.setS32(kValue, as<int32_t>(d), int32_t(n / 4)), sigOk); }},
+        {"sigkMemCopy_u8", Kind::Copy, 1, false, [&k](Src s, Dst d, int32_t n) { k.memCopy(s, d, n); return sigOk; }},
+        {"sigkCopy_u8", Kind::Copy, 1, true, [&k](Src s, Dst d, int32_t n) { return k.copyU8(s, d, n); }},
+        {"sigCopy_cf32", Kind::Copy, 8, true,
+         [slot](Src s, Dst d, int32_t n) { SlotScope in(slot); return sigCopy_cf32(as<cf32>(s), as<cf32>(d), n); }},
+        {"sigkMemMove_u8", Kind::Move, 1, false, [&k](Src s, Dst d, int32_t n) { k.memMove(s, d, n); return sigOk; }},
+        {"sigkMove_cf32", Kind::Move, 8, true,
+         [&k](Src s, Dst d, int32_t n) { return k.moveCf32(as<cf32>(s), as<cf32>(d), n); }},
+        {"sigkMemZero_u8", Kind::Zero, 1, false, [&k](Src, Dst d, int32_t n) { k.memZero(d, n); return sigOk; }},
+        {"sigkZero_u8", Kind::Zero, 1, true, [&k](Src, Dst d, int32_t n) { return k.zeroU8(d, n); }},
+        {"sigkZero_f32", Kind::Zero, 4, true, [&k](Src, Dst d, int32_t n) { return k.zeroF32(as<float>(d), n); }},
+        {"sigZero_cf32", Kind::Zero, 8, true,
+         [slot](Src, Dst d, int32_t n) { SlotScope in(slot); return sigZero_cf32(as<cf32>(d), n); }},
+        {"sigkMemSet_s32", Kind::Fill, 4, false,
+         [&k](Src, Dst d, int32_t n) { k.memSet(kValue, as<int32_t>(d), n); return sigOk; }},
+        {"sigkSet_s32", Kind::Fill, 4, true, [&k](Src, Dst d, int32_t n) { return k.setS32(kValue, as<int32_t>(d), n); }},
     };
-    if (k.memCopyRep) {
-        list.push_back({"sigkMemCopyRep_u8", Kind::Copy, 1,
-                        [&k](Src s, Dst d, size_t n) { k.memCopyRep(s, d, int32_t(n)); }});
-        list.push_back({"sigkMemZeroNt_u8", Kind::Zero, 1,
-                        [&k](Src, Dst d, size_t n) { k.memZeroNt(d, int32_t(n)); }});
-        list.push_back({"sigkMemSetNt_s32", Kind::Fill, 4,
-                        [&k](Src, Dst d, size_t n) { k.memSetNt(kValue, as<int32_t>(d), int32_t(n / 4)); }});
-    }
+    if (k.memCopyRep)
+        list.insert(list.end(), {
+            {"sigkMemCopyRep_u8", Kind::Copy, 1, false,
+             [&k](Src s, Dst d, int32_t n) { k.memCopyRep(s, d, n); return sigOk; }},
+            {"sigkMemZeroNt_u8", Kind::Zero, 1, false, [&k](Src, Dst d, int32_t n) { k.memZeroNt(d, n); return sigOk; }},
+            {"sigkMemSetNt_s32", Kind::Fill, 4, false,
+             [&k](Src, Dst d, int32_t n) { k.memSetNt(kValue, as<int32_t>(d), n); return sigOk; }},
+        });
     return list;
 }
 
-// A 64-aligned buffer of random bytes. check() runs a kernel and compares everything from 64
+// A page-aligned buffer of random bytes. check() runs a kernel and compares everything from 64
 // bytes below the lower of source and destination to 64 bytes past the higher one's end with
 // what the C runtime leaves there: every byte the kernel may not write is a canary.
 class Arena {
 public:
-    explicit Arena(size_t size, uint32_t seed = 1) : raw_(size + 64), pristine_(size), expected_(size)
+    explicit Arena(size_t size, uint32_t seed = 1) : raw_(size + 4096), pristine_(size), expected_(size)
     {
-        base_ = raw_.data() + (-reinterpret_cast<uintptr_t>(raw_.data()) & 63);
+        base_ = raw_.data() + (-reinterpret_cast<uintptr_t>(raw_.data()) & 4095);
         uint64_t x = 0x9e3779b97f4a7c15ull ^ seed;
         for (uint8_t& b : pristine_) {
             x ^= x << 13, x ^= x >> 7, x ^= x << 17;
@@ -116,7 +108,8 @@ public:
                 std::memcpy(want + i, &kValue, 4);
         else
             std::memmove(want, expected_.data() + (src - base_), n);
-        k.run(src, dst, n);
+        if (const sigStatus status = k.run(src, dst, int32_t(n / k.unit)); status != sigOk)
+            return ::testing::AssertionFailure() << k.name << ", n " << n << ": status " << status;
         if (std::memcmp(base_ + lo, expected_.data() + lo, hi - lo) == 0)
             return ::testing::AssertionSuccess();
         auto diff = std::mismatch(base_ + lo, base_ + hi, expected_.data() + lo);
@@ -181,19 +174,14 @@ TEST_P(MemorySlots, SizesAroundEveryBound)
 // 4096-byte page; each side of every edge of that choice gives memmove's bytes.
 TEST_P(MemorySlots, EveryPageOffsetDistance)
 {
-    constexpr size_t kMax = 5000;
-    Arena arena(2 * kMax + 3 * 4096 + 512);
-    Src src = arena.at(64);
-    Dst pageAfterSrc = arena.at(64 + kMax + 4096);
+    Arena arena(4 * 4096 + 5000);
     for (const Kernel& k : all)
         for (size_t n : {264u, 1000u, 5000u})
             for (long diff : {0L, 8L, 160L, 168L, 2048L, 3936L, -8L, -160L, -3936L, -3944L, -4088L}) {
                 if (!k.moves())
                     break;
-                // dst % 4096 == (src % 4096 - diff) % 4096, above the source's last byte.
-                size_t want = size_t((long(reinterpret_cast<uintptr_t>(src) & 4095) - diff) & 4095);
-                size_t have = reinterpret_cast<uintptr_t>(pageAfterSrc) & 4095;
-                ASSERT_TRUE(arena.check(k, src, pageAfterSrc + ((want - have) & 4095), n));
+                // The source at 64 in its page, the destination at 64 - diff in a page past its end.
+                ASSERT_TRUE(arena.check(k, arena.at(64), arena.at(2 * 4096 + ((64 - diff) & 4095)), n));
             }
 }
 
@@ -285,38 +273,24 @@ TEST_P(MemorySlots, MultiplyInPlaceMatchesTheScalarProduct)
 // A NULL pointer (-8) is reported before a count below 1 (-6), and a refused call writes nothing.
 TEST_P(MemorySlots, NullBeforeLengthAndNothingWritten)
 {
-    const MemKernels& k = memKernels(GetParam());
-    SlotScope scope(GetParam());
-    struct Call {
-        const char* name;
-        bool hasSource;
-        std::function<sigStatus(Src, Dst, int32_t)> run;
-    };
-    const Call calls[] = {
-        {"sigkCopy_u8", true, [&](Src s, Dst d, int32_t n) { return k.copyU8(s, d, n); }},
-        {"sigkMove_cf32", true, [&](Src s, Dst d, int32_t n) { return k.moveCf32(as<cf32>(s), as<cf32>(d), n); }},
-        {"sigCopy_cf32", true, [](Src s, Dst d, int32_t n) { return sigCopy_cf32(as<cf32>(s), as<cf32>(d), n); }},
-        {"sigkZero_u8", false, [&](Src, Dst d, int32_t n) { return k.zeroU8(d, n); }},
-        {"sigkZero_f32", false, [&](Src, Dst d, int32_t n) { return k.zeroF32(as<float>(d), n); }},
-        {"sigkSet_s32", false, [&](Src, Dst d, int32_t n) { return k.setS32(-1, as<int32_t>(d), n); }},
-        {"sigZero_cf32", false, [](Src, Dst d, int32_t n) { return sigZero_cf32(as<cf32>(d), n); }},
-    };
     alignas(64) uint8_t src[64], dst[64], before[64];
     std::memset(src, 0x5a, sizeof src);
     std::memset(dst, 0xc3, sizeof dst);
     std::memcpy(before, dst, sizeof dst);
-    for (const Call& c : calls) {
+    for (const Kernel& k : all) {
+        if (!k.guarded)
+            continue;
         for (int32_t n : {1, 0, -1, INT32_MIN}) {
-            EXPECT_EQ(c.run(src, nullptr, n), sigErrNull) << c.name << " " << n;
-            if (c.hasSource) {
-                EXPECT_EQ(c.run(nullptr, dst, n), sigErrNull) << c.name << " " << n;
+            EXPECT_EQ(k.run(src, nullptr, n), sigErrNull) << k.name << " " << n;
+            if (k.moves()) {
+                EXPECT_EQ(k.run(nullptr, dst, n), sigErrNull) << k.name << " " << n;
             }
             if (n < 1) {
-                EXPECT_EQ(c.run(src, dst, n), sigErrLength) << c.name << " " << n;
+                EXPECT_EQ(k.run(src, dst, n), sigErrLength) << k.name << " " << n;
             }
         }
-        EXPECT_EQ(std::memcmp(dst, before, sizeof dst), 0) << c.name << ": a refused call wrote";
-        EXPECT_EQ(c.run(src, dst, 2), sigOk) << c.name;
+        EXPECT_EQ(std::memcmp(dst, before, sizeof dst), 0) << k.name << ": a refused call wrote";
+        EXPECT_EQ(k.run(src, dst, 2), sigOk) << k.name;
         std::memcpy(dst, before, sizeof dst);
     }
 }
