@@ -198,7 +198,7 @@ TEST_P(MemorySlots, OverlapsGiveWhatMemmoveGives)
         const bool large = n > 40000;
         std::vector<ptrdiff_t> distances;  // src - dst
         if (large)
-            distances = {0, 8, 100, 20000, ptrdiff_t(n) + 72};
+            distances = {0, 1, 8, 100, 4096, 20000, ptrdiff_t(n) + 72};
         else {
             for (ptrdiff_t d = 0; d <= 70; ++d)
                 distances.push_back(d);
