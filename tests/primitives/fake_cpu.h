@@ -2,6 +2,7 @@
 // queries, and forgets the remembered cache size when it comes and goes.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -14,17 +15,17 @@ class FakeCpu {
 public:
     FakeCpu()
     {
-        answers().clear();
+        answers.clear();
         calls() = 0;
-        hasCpuid() = true;
-        xcr0() = 7;
-        sigCpuHooks.idFlagToggles = [] { return hasCpuid() ? 1 : 0; };
+        hasCpuid = true;
+        xcr0 = 7;
+        sigCpuHooks.idFlagToggles = [] { return hasCpuid ? 1 : 0; };
         sigCpuHooks.cpuid = [](sigCpuidRecord* out, uint32_t leaf, uint32_t sub) {
             ++calls();
-            auto it = answers().find({leaf, sub});
-            *out = it == answers().end() ? sigCpuidRecord{0, 0, 0, 0} : it->second;
+            auto it = answers.find({leaf, sub});
+            *out = it == answers.end() ? sigCpuidRecord{0, 0, 0, 0} : it->second;
         };
-        sigCpuHooks.xgetbv = [](uint32_t) -> uint64_t { return xcr0(); };
+        sigCpuHooks.xgetbv = [](uint32_t) -> uint64_t { return xcr0; };
         sigCacheSizeReset();
     }
     ~FakeCpu()
@@ -35,6 +36,17 @@ public:
     FakeCpu(const FakeCpu&) = delete;
     FakeCpu& operator=(const FakeCpu&) = delete;
 
+    static int& calls()
+    {
+        static int n = 0;
+        return n;
+    }
+
+    FakeCpu& leaf(uint32_t leaf, uint32_t sub, sigCpuidRecord r)
+    {
+        answers[{leaf, sub}] = r;
+        return *this;
+    }
     // Leaf 0 with the given highest leaf and a 12-character vendor string.
     FakeCpu& vendor(const char* name, uint32_t maxLeaf)
     {
@@ -42,29 +54,18 @@ public:
         std::memcpy(&r.ebx, name, 4);
         std::memcpy(&r.edx, name + 4, 4);
         std::memcpy(&r.ecx, name + 8, 4);
-        answers()[{0, 0}] = r;
-        return *this;
+        return leaf(0, 0, r);
     }
     FakeCpu& intel(uint32_t maxLeaf) { return vendor("GenuineIntel", maxLeaf); }
 
-    FakeCpu& leaf(uint32_t leaf, uint32_t sub, sigCpuidRecord r)
-    {
-        answers()[{leaf, sub}] = r;
-        return *this;
-    }
-
     // Leaf 2 answering once (call count 1) with the given descriptor bytes, packed from the
-    // second byte of eax on.
-    FakeCpu& descriptors(std::vector<uint8_t> bytes)
+    // second byte of eax on through ebx, ecx and edx.
+    FakeCpu& descriptors(const std::vector<uint8_t>& bytes)
     {
         uint8_t all[16] = {1};
-        for (size_t i = 0; i < bytes.size() && i < 15; ++i)
-            all[i + 1] = bytes[i];
+        std::memcpy(all + 1, bytes.data(), std::min<size_t>(bytes.size(), 15));
         sigCpuidRecord r;
-        std::memcpy(&r.eax, all, 4);
-        std::memcpy(&r.ebx, all + 4, 4);
-        std::memcpy(&r.ecx, all + 8, 4);
-        std::memcpy(&r.edx, all + 12, 4);
+        std::memcpy(&r, all, sizeof r);
         return leaf(2, 0, r);
     }
 
@@ -72,7 +73,7 @@ public:
     struct Cache {
         uint32_t type, line, partitions, ways, sets;
     };
-    FakeCpu& caches(std::vector<Cache> list)
+    FakeCpu& caches(const std::vector<Cache>& list)
     {
         uint32_t i = 0;
         for (const Cache& c : list)
@@ -84,42 +85,17 @@ public:
 
     FakeCpu& noCpuid()
     {
-        hasCpuid() = false;
+        hasCpuid = false;
         return *this;
     }
-    FakeCpu& osState(uint64_t value)
+    FakeCpu& osState(uint64_t value)  // XCR0: which register state the system saves
     {
-        xcr0() = value;
+        xcr0 = value;
         return *this;
-    }
-
-    static int& calls()
-    {
-        static int n = 0;
-        return n;
     }
 
 private:
-    static std::map<std::pair<uint32_t, uint32_t>, sigCpuidRecord>& answers()
-    {
-        static std::map<std::pair<uint32_t, uint32_t>, sigCpuidRecord> a;
-        return a;
-    }
-    static bool& hasCpuid()
-    {
-        static bool b = true;
-        return b;
-    }
-    static uint64_t& xcr0()
-    {
-        static uint64_t v = 7;
-        return v;
-    }
+    static inline std::map<std::pair<uint32_t, uint32_t>, sigCpuidRecord> answers;
+    static inline bool hasCpuid = true;
+    static inline uint64_t xcr0 = 7;
 };
-
-// An Intel processor with highest leaf 2 whose only large cache is the given descriptor byte,
-// e.g. 0x43 (512 KiB) or 0x44 (1 MiB): enough to make the memory kernels stream at small sizes.
-inline void intelWithSmallCache(FakeCpu& cpu, uint8_t descriptor)
-{
-    cpu.intel(2).descriptors({descriptor});
-}

@@ -43,23 +43,19 @@ struct MemKernels {
     void (*mulC)(float, float*, int32_t);
 };
 
-#define SIG_MEM_ROW(ns, rep, zeroNt, setNt)                                                 \
-    MemKernels                                                                               \
-    {                                                                                        \
-        sig::ns::sigkCopy_u8, sig::ns::sigkZero_u8, sig::ns::sigkZero_f32,                   \
-            sig::ns::sigkSet_s32, sig::ns::sigkMove_cf32, sig::ns::sigkMemCopy_u8,           \
-            sig::ns::sigkMemZero_u8, sig::ns::sigkMemSet_s32, sig::ns::sigkMemMove_u8, rep,  \
-            zeroNt, setNt, sig::ns::sigkMulCInPlace_f32                                      \
-    }
+#define SIG_MEM_ROW(ns, rep, zeroNt, setNt)                                                        \
+    MemKernels{sig::ns::sigkCopy_u8,    sig::ns::sigkZero_u8,    sig::ns::sigkZero_f32,               \
+               sig::ns::sigkSet_s32,    sig::ns::sigkMove_cf32,  sig::ns::sigkMemCopy_u8,             \
+               sig::ns::sigkMemZero_u8, sig::ns::sigkMemSet_s32, sig::ns::sigkMemMove_u8,             \
+               rep, zeroNt, setNt, sig::ns::sigkMulCInPlace_f32}
 #define SIG_MEM_ROW_128(ns) SIG_MEM_ROW(ns, nullptr, nullptr, nullptr)
 #define SIG_MEM_ROW_256(ns) \
     SIG_MEM_ROW(ns, sig::ns::sigkMemCopyRep_u8, sig::ns::sigkMemZeroNt_u8, sig::ns::sigkMemSetNt_s32)
 
 inline const MemKernels& memKernels(int slot)
 {
-    static const MemKernels table[7] = {SIG_MEM_ROW_128(s0), SIG_MEM_ROW_128(s1),
-                                        SIG_MEM_ROW_128(s2), SIG_MEM_ROW_128(s3),
-                                        SIG_MEM_ROW_128(s4), SIG_MEM_ROW_256(s5),
+    static const MemKernels table[7] = {SIG_MEM_ROW_128(s0), SIG_MEM_ROW_128(s1), SIG_MEM_ROW_128(s2),
+                                        SIG_MEM_ROW_128(s3), SIG_MEM_ROW_128(s4), SIG_MEM_ROW_256(s5),
                                         SIG_MEM_ROW_256(s6)};
     return table[slot];
 }

@@ -1,9 +1,11 @@
+// The aligned allocators of every slot, through a swapped allocate and free: 64-byte blocks
+// that keep the underlying start in the pointer below them, NULL for refused counts and failed
+// allocations.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "core/memfuncs.h"
 #include "sigprim.h"
@@ -11,46 +13,47 @@
 
 namespace {
 
-// Swaps the library's allocate and free for counting ones for the life of a test.
+// Counting allocate and free for the life of a test; every allocation fails when fail is set
+// and returns forced when that is set.
 struct CountingMemory {
     static inline int allocs = 0, frees = 0;
     static inline size_t lastRequest = 0;
-    static inline void* forcedResult = nullptr;
+    static inline void* forced = nullptr;
     static inline bool fail = false;
-    static inline std::vector<void*> freed;
+    static inline void* lastFreed = nullptr;
+    const sigMemFuncTable saved = sigMemFuncs;
 
-    sigMemFuncTable saved = sigMemFuncs;
     CountingMemory()
     {
         allocs = frees = 0;
         lastRequest = 0;
+        forced = nullptr;
         fail = false;
-        forcedResult = nullptr;
-        freed.clear();
+        lastFreed = nullptr;
         sigMemFuncs.alloc = [](size_t n) -> void* {
             ++allocs;
             lastRequest = n;
-            if (fail)
-                return nullptr;
-            return forcedResult ? forcedResult : std::malloc(n);
+            return fail ? nullptr : forced ? forced : std::malloc(n);
         };
         sigMemFuncs.free = [](void* p) {
             ++frees;
-            freed.push_back(p);
-            if (p != forcedResult)
+            lastFreed = p;
+            if (p != forced)
                 std::free(p);
         };
     }
     ~CountingMemory() { sigMemFuncs = saved; }
 };
 
-class AllocSlots : public ::testing::TestWithParam<int> {};
+class AllocSlots : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override { SIG_SKIP_UNLESS_SLOT_RUNS(GetParam()); }
+    testing_slots::SlotScope slot{GetParam()};
+    CountingMemory mem;
+};
 
 TEST_P(AllocSlots, BlocksAreAlignedAndKeepTheirUnderlyingStart)
 {
-    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
-    testing_slots::SlotScope slot(GetParam());
-    CountingMemory mem;
     for (int count : {1, 2, 3, 7, 63, 64, 65, 1000, 4097}) {
         cf32* p = sigMalloc_cf32(count);
         ASSERT_NE(p, nullptr);
@@ -58,70 +61,50 @@ TEST_P(AllocSlots, BlocksAreAlignedAndKeepTheirUnderlyingStart)
         EXPECT_EQ(mem.lastRequest, size_t(count) * 8 + 64 + sizeof(void*));
         void* raw;
         std::memcpy(&raw, reinterpret_cast<char*>(p) - sizeof(void*), sizeof raw);
-        ptrdiff_t below = reinterpret_cast<char*>(p) - static_cast<char*>(raw);
+        const ptrdiff_t below = reinterpret_cast<char*>(p) - static_cast<char*>(raw);
         EXPECT_GE(below, ptrdiff_t(sizeof(void*)));
         EXPECT_LT(below, ptrdiff_t(64 + sizeof(void*)));
         std::memset(p, 0xa5, size_t(count) * 8);  // the whole block is usable
         sigFree(p);
-        ASSERT_FALSE(mem.freed.empty());
-        EXPECT_EQ(mem.freed.back(), raw);
+        EXPECT_EQ(mem.lastFreed, raw);
     }
     EXPECT_EQ(mem.allocs, mem.frees);
 }
 
-TEST_P(AllocSlots, RefusesNonPositiveAndOversizedCounts)
+TEST_P(AllocSlots, RefusedCountsAndFailedAllocationsGiveNull)
 {
-    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
-    testing_slots::SlotScope slot(GetParam());
-    CountingMemory mem;
     EXPECT_EQ(sigMalloc_u8(0), nullptr);
     EXPECT_EQ(sigMalloc_cf32(-5), nullptr);
     EXPECT_EQ(sigAlignedAlloc(0), nullptr);
-    EXPECT_EQ(sigMalloc_cf32(1 << 28), nullptr);          // 2^31 bytes: beyond the signed range
+    EXPECT_EQ(sigMalloc_cf32(1 << 28), nullptr);  // 2^31 bytes: beyond the signed range
     EXPECT_EQ(sigMalloc_cf32(INT32_MAX), nullptr);
     EXPECT_EQ(mem.allocs, 0) << "a refused count must not reach the allocator";
     sigFree(nullptr);
     EXPECT_EQ(mem.frees, 0);
-}
 
-TEST_P(AllocSlots, FailedUnderlyingAllocationGivesNull)
-{
-    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
-    testing_slots::SlotScope slot(GetParam());
-    CountingMemory mem;
     mem.fail = true;
     EXPECT_EQ(sigMalloc_u8(100), nullptr);
     EXPECT_EQ(sigMalloc_cf32((1 << 28) - 1), nullptr);
-    EXPECT_EQ(mem.allocs, 2);
+    EXPECT_EQ(sigMalloc_u8(INT32_MAX), nullptr);
+    EXPECT_EQ(mem.lastRequest, size_t(INT32_MAX) + 64 + sizeof(void*)) << "the request wrapped";
+    EXPECT_EQ(mem.allocs, 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(EverySlot, AllocSlots, ::testing::Range(0, 7));
-
-TEST(AlignedAlloc, LargestSignedSizeDoesNotWrapTheRequest)
-{
-    CountingMemory mem;
-    mem.fail = true;
-    EXPECT_EQ(sigMalloc_u8(INT32_MAX), nullptr);
-    EXPECT_EQ(mem.lastRequest, size_t(INT32_MAX) + 64 + sizeof(void*));
-}
 
 TEST(AlignedAlloc, BlockPlacementFollowsTheUnderlyingAddress)
 {
     alignas(64) static unsigned char arena[512];
     CountingMemory mem;
-    // Underlying start 56 mod 64: the first boundary one pointer above it is 8 bytes up.
-    mem.forcedResult = arena + 56;
-    auto* p = static_cast<unsigned char*>(sigAlignedAlloc(16));
-    EXPECT_EQ(p, arena + 64);
-    sigAlignedFree(p);
-    // Underlying start on a boundary: the block sits a full 64 bytes above it.
-    mem.forcedResult = arena + 128;
-    p = static_cast<unsigned char*>(sigAlignedAlloc(16));
-    EXPECT_EQ(p, arena + 192);
-    sigAlignedFree(p);
-    ASSERT_EQ(mem.freed.size(), 2u);
-    EXPECT_EQ(mem.freed[0], arena + 56);
-    EXPECT_EQ(mem.freed[1], arena + 128);
+    // Underlying start 56 mod 64: the first boundary one pointer above it is 8 bytes up; on a
+    // boundary: a full 64 bytes up.
+    for (auto [start, block] : {std::pair{56, 64}, {128, 192}}) {
+        mem.forced = arena + start;
+        void* p = sigAlignedAlloc(16);
+        EXPECT_EQ(p, arena + block);
+        sigAlignedFree(p);
+        EXPECT_EQ(mem.lastFreed, arena + start);
+    }
 }
 
 }  // namespace

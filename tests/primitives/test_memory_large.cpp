@@ -7,10 +7,6 @@
 #include "sigprim.h"
 #include "slots.h"
 
-namespace {
-
-using testing_slots::SlotScope;
-
 // Byte counts beyond the signed 32-bit range: copied and zeroed whole, never cut short.
 TEST(LargeCopy, BeyondTwoGibibytes)
 {
@@ -22,7 +18,7 @@ TEST(LargeCopy, BeyondTwoGibibytes)
     for (int slot = 0; slot < 7; slot += 3) {
         if (!testing_slots::slotRuns(slot))
             continue;
-        SlotScope scope(slot);
+        testing_slots::SlotScope scope(slot);
         ASSERT_EQ(sigCopy_cf32(src.data(), dst.data(), len), sigOk);
         ASSERT_EQ(std::memcmp(src.data(), dst.data(), size_t(len) * sizeof(cf32)), 0);
         ASSERT_EQ(sigZero_cf32(dst.data(), len), sigOk);
@@ -31,5 +27,3 @@ TEST(LargeCopy, BeyondTwoGibibytes)
         EXPECT_EQ(dst.back().re, 7.0f);
     }
 }
-
-}  // namespace
