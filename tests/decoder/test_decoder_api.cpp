@@ -2,6 +2,7 @@
 // the block length, and creation when memory runs out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -108,28 +109,39 @@ TEST(DecoderApi, ResultNeedsIdentityAndLevelsNeverAccumulate)
 TEST(DecoderApi, ResetClearsTheIdentityAndRestartsTheFrameAccounting)
 {
     CoreDecoder d;
+    FrontEnd& fe = d.dec->front;
     pretendDecoded(d.dec, true);
     ASSERT_NE(GSM_getResult(d.dec), nullptr);
     d.dec->state = dsDone;
-    d.dec->front.readPos = 300;
+    fe.readPos = 300;
+    fe.relFreq = 0.3f;
+    fe.tonePhase = 2.0f;
+    fe.meanPower = 5.0f;
+    std::fill(std::begin(fe.inBuf), std::end(fe.inBuf), cf32{1.0f, 1.0f});
+    std::fill(std::begin(fe.corr), std::end(fe.corr), cf32{1.0f, 1.0f});
     GSM_reset(d.dec);
     EXPECT_EQ(GSM_getResult(d.dec), nullptr);
     EXPECT_EQ(d.dec->result.ci, 0xBEEF);   // still there, just not offered
     EXPECT_EQ(d.dec->state, dsFcch);
-    EXPECT_EQ(d.dec->front.readPos, 120);
-    EXPECT_EQ(d.dec->front.relFreq, 0.0f);
-    // 47 held zeros, then every frame leaves 2547 after its block.
+    EXPECT_EQ(fe.readPos, 120);
+    EXPECT_EQ(fe.relFreq, 0.0f);
+    EXPECT_EQ(fe.tonePhase, 2.0f);   // the filter and the smoothed level carry on
+    EXPECT_EQ(fe.meanPower, 5.0f);
+    EXPECT_EQ(fe.held, 47);
+    EXPECT_TRUE(std::all_of(fe.inBuf, fe.inBuf + 47, [](cf32 c) { return c.re == 0.0f && c.im == 0.0f; }));
+    EXPECT_TRUE(std::all_of(std::begin(fe.corr), std::end(fe.corr), [](cf32 c) { return c.re == 0.0f; }));
+    // Every frame leaves 2547 after its block.
     std::vector<cf32> frame(2500, cf32{0.0f, 0.0f});
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(GSM_pushFrame(d.dec, frame.data()), nullptr);
-        EXPECT_EQ(d.dec->front.held, 2547);
+        EXPECT_EQ(fe.held, 2547);
     }
     // A negative held count skips that many samples of the next frames.
-    d.dec->front.held = -3000;
+    fe.held = -3000;
     GSM_pushFrame(d.dec, frame.data());
-    EXPECT_EQ(d.dec->front.held, -500);
+    EXPECT_EQ(fe.held, -500);
     GSM_pushFrame(d.dec, frame.data());
-    EXPECT_EQ(d.dec->front.held, 2000);
+    EXPECT_EQ(fe.held, 2000);
 }
 
 // Counts the primitives' allocations and fails them from the n-th on.

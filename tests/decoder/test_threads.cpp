@@ -18,28 +18,20 @@ struct Job {
 
 std::vector<Job> makeJobs()
 {
+    std::mt19937 rng(41);
     std::vector<Job> jobs(4);
-    for (int i = 0; i < 4; ++i) {
-        Job& j = jobs[i];
-        j.cell.mcc = 200 + i;
-        j.cell.mnc = 10 + i;
-        j.cell.mncDigits = 2 + (i & 1);
-        j.cell.lac = static_cast<uint16_t>(0x1000 * (i + 1));
-        j.cell.ci = static_cast<uint16_t>(77 * (i + 1));
-        j.cell.bsic = static_cast<uint8_t>(9 * i + 3);
-        j.cell.channels = {1 + i, 30 + i};
-        gsmsig::Impairments imp;
-        imp.timingOffsetSamples = 400.5 * i + 13.0;
-        imp.carrierOffsetHz = 3000.0 * (i - 2);
-        imp.snrDb = 12.0;
-        imp.seed = 100 + i;
-        j.signal = gsmsig::generateFrames(j.cell, 5 * 51, 51 * 8 * i + 2, imp);
+    for (Job& j : jobs) {
+        j.cell = cell_run::randomCell(rng);
+        const gsmsig::Impairments imp = cell_run::randomImpairments(rng, 15.0);
+        j.signal = gsmsig::generateFrames(j.cell, 5 * 51 + 10, rng() % gsmsig::kHyperframe, imp);
     }
     return jobs;
 }
 
+// The block length is read on every thread too: it must be a constant, not a store per call.
 void decode(const GsmVtab& gsm, Job& j)
 {
+    EXPECT_EQ(*gsm.GSM_getBlockLen(), 1920);
     CellDecoder* dec = gsm.GSM_create(nullptr);
     gsm.GSM_reset(dec);
     j.outcome = cell_run::run(gsm, dec, j.signal, false);
@@ -53,10 +45,9 @@ TEST(Threads, FourDecodersAtOnceEqualOneAtATime)
     const auto* gsm = static_cast<const GsmVtab*>(dlsym(lib, "GSM_vtab"));
     ASSERT_NE(gsm, nullptr);
 
-    std::vector<Job> alone = makeJobs();
+    std::vector<Job> alone = makeJobs(), together = alone;
     for (Job& j : alone)
         decode(*gsm, j);
-    std::vector<Job> together = makeJobs();
     std::vector<std::thread> threads;
     for (Job& j : together)
         threads.emplace_back([&] { decode(*gsm, j); });
