@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
+#include "cell_digits.h"
 #include "corvane.h"
-#include "gsmsiggen.h"
 #include "sigprim.h"
 
 namespace cell_run {
@@ -45,20 +45,6 @@ inline Outcome run(const GsmVtab& gsm, CellDecoder* dec, const std::vector<gsmsi
             break;
     }
     return o;
-}
-
-inline gsmsig::Cell cell(int mcc, int mnc, int mncDigits, uint16_t lac, uint16_t ci, uint8_t bsic,
-                         std::vector<int> channels)
-{
-    gsmsig::Cell c;
-    c.mcc = mcc;
-    c.mnc = mnc;
-    c.mncDigits = mncDigits;
-    c.lac = lac;
-    c.ci = ci;
-    c.bsic = bsic;
-    c.channels = std::move(channels);
-    return c;
 }
 
 inline gsmsig::Impairments impairments(double timingOffsetSamples, double carrierOffsetHz = 0.0,
@@ -103,13 +89,6 @@ inline gsmsig::Impairments randomImpairments(std::mt19937& rng, double snrDb)
     imp.snrDb = snrDb;
     imp.seed = rng();
     return imp;
-}
-
-// BCD as the decoder reports it; a two-digit MNC has the filler F as its third digit.
-inline uint16_t bcd3(int v) { return static_cast<uint16_t>(((v / 100) << 8) | ((v / 10 % 10) << 4) | (v % 10)); }
-inline uint16_t mncBcd(int mnc, int digits)
-{
-    return digits == 3 ? bcd3(mnc) : static_cast<uint16_t>(((mnc / 10) << 8) | ((mnc % 10) << 4) | 0xF);
 }
 
 inline bool identityMatches(const BcchInfo& r, const gsmsig::Cell& c)
