@@ -159,7 +159,7 @@ TEST(Faults, HostileInputOrACutChannelLeavesNoNaNAndResetIsolatesTheNextChannel)
              push(dec, 60, [](int) { return cf32{0.0f, 0.0f}; });
              dec->state = corvane::dsSync;
              dec->t3 = 8;
-             setupBurstCtx(&dec->schCtx, kindSch, &corvane::kSchLayout, corvane::kSchTrainingBits, 0.4f, 0.0f);
+             dec->schCtx = burstCtx(-1);
              push(dec, 60, [](int) { return cf32{0.0f, 0.0f}; });
          }, true},
         // At the FCCH's own frequency (detected, then no SCH), at DC and at a bin edge.
