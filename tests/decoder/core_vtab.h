@@ -1,7 +1,8 @@
 // The entry table over the statically linked decoder, for tests that drive it as the scanner
-// would without loading the shared library.
+// would without loading the shared library; and its pieces set up as synchronisation leaves them.
 #pragma once
 
+#include "cell_decoder.h"
 #include "decoder_api.h"
 
 inline const GsmVtab kCoreVtab = {
@@ -21,3 +22,14 @@ struct CoreDecoder {
     CoreDecoder& operator=(const CoreDecoder&) = delete;
     CellDecoder* dec;
 };
+
+// The SCH's burst context for tsc < 0, else a normal burst's with that training sequence.
+inline corvane::BurstCtx burstCtx(int tsc)
+{
+    corvane::BurstCtx c{};
+    if (tsc < 0)
+        setupBurstCtx(&c, kindSch, &corvane::kSchLayout, corvane::kSchTrainingBits, 0.4f, 0.0f);
+    else
+        setupBurstCtx(&c, kindBcch, &corvane::kNormalLayout, corvane::tscBits(tsc), 0.27f, 0.0f);
+    return c;
+}

@@ -1,15 +1,166 @@
-// Channel decoding pieces on their own: the collector's block bookkeeping, the Viterbi
-// decoder's conventions (ties, traceback from state 0) and the parity checks' edge cases.
+// Channel decoding: the collector's block bookkeeping, the Viterbi decoder's conventions (ties,
+// traceback from state 0), the parity checks' edge cases; then libosmocore as an independent
+// encoder and decoder: random BCCH blocks and SCH fields coded there must come back through
+// this decoder to the same octets and fields, and corruption the code cannot correct must be
+// refused by the parity checks. Coded bits become this decoder's soft values (positive for 1)
+// and, negated and scaled, libosmocore's soft bits (negative for 1, -127..127).
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
 
+extern "C" {
+#include <osmocom/coding/gsm0503_coding.h>
+}
+
 #include "backend/channel_decoding.h"
+#include "backend/system_info.h"
 
 namespace {
+
+using Octets = std::array<uint8_t, kBlockOctets>;
+
+// One BCCH block's coded bits in burst order, without the stealing flags libosmocore keeps
+// between the halves.
+std::array<uint8_t, kBcchCodedBits> encodeBcch(const Octets& octets)
+{
+    ubit_t bursts[4 * 116];
+    gsm0503_xcch_encode(bursts, octets.data());
+    std::array<uint8_t, kBcchCodedBits> out{};
+    for (int b = 0; b < 4; ++b)
+        for (int i = 0; i < kBcchDataLen; ++i) {
+            out[b * 114 + i] = bursts[b * 116 + i];
+            out[b * 114 + 57 + i] = bursts[b * 116 + 59 + i];
+        }
+    return out;
+}
+
+// SCH information octets {bsic<<2 | t1>>9, t1>>1, (t1&1)<<7 | t2<<2 | t3p>>1, t3p&1}.
+std::array<uint8_t, 4> schOctets(unsigned bsic, unsigned t1, unsigned t2, unsigned t3p)
+{
+    return {static_cast<uint8_t>(bsic << 2 | t1 >> 9), static_cast<uint8_t>(t1 >> 1),
+            static_cast<uint8_t>((t1 & 1) << 7 | t2 << 2 | t3p >> 1),
+            static_cast<uint8_t>(t3p & 1)};
+}
+
+std::array<uint8_t, kSchCodedBits> encodeSch(const std::array<uint8_t, 4>& info)
+{
+    std::array<uint8_t, kSchCodedBits> out{};
+    gsm0503_sch_encode(out.data(), info.data());
+    return out;
+}
+
+// Amplitude 1 per bit plus Gaussian noise, limited to the equaliser's range.
+template <size_t N>
+std::array<float, N> toSoft(const std::array<uint8_t, N>& bits, float sigma, std::mt19937& rng)
+{
+    std::normal_distribution<float> noise(0.0f, sigma);
+    std::array<float, N> soft{};
+    for (size_t i = 0; i < N; ++i)
+        soft[i] = std::clamp((bits[i] ? 1.0f : -1.0f) + (sigma > 0 ? noise(rng) : 0.0f),
+                             -kSoftMax, kSoftMax);
+    return soft;
+}
+
+// Turns `count` distinct coded bits into hard errors.
+template <size_t N>
+void flipBits(std::array<float, N>& soft, const std::array<uint8_t, N>& bits, int count,
+              std::mt19937& rng)
+{
+    std::uniform_int_distribution<size_t> pos(0, N - 1);
+    std::vector<bool> done(N);
+    for (int flipped = 0; flipped < count;) {
+        size_t p = pos(rng);
+        if (!done[p]) {
+            done[p] = true;
+            soft[p] = bits[p] ? -1.0f : 1.0f;
+            ++flipped;
+        }
+    }
+}
+
+template <size_t N>
+std::array<float, N> pureNoise(std::mt19937& rng)
+{
+    std::normal_distribution<float> noise(0.0f, 1.5f);
+    std::array<float, N> soft{};
+    for (auto& v : soft)
+        v = std::clamp(noise(rng), -kSoftMax, kSoftMax);
+    return soft;
+}
+
+Octets randomOctets(std::mt19937& rng)
+{
+    Octets o{};
+    for (auto& v : o)
+        v = static_cast<uint8_t>(rng());
+    return o;
+}
+
+sbit_t toOsmo(float soft)
+{
+    return static_cast<sbit_t>(std::clamp(std::round(-soft * (127.0f / kSoftMax)), -127.0f, 127.0f));
+}
+
+// Viterbi, parity, octets. True when the parity passes. Stale bits past an SCH word are
+// cleared, and nothing is written past the 23 octets.
+bool decodeCodeWord(const float* coded, const BurstHead* ctx, uint8_t* octets)
+{
+    uint8_t bits[kMaxDecodedBits];
+    std::fill(bits, bits + kMaxDecodedBits, 0xAA);
+    viterbiDecode(coded, ctx, bits);
+    if (ctx->kind == kindSch) {
+        EXPECT_TRUE(std::all_of(bits + kSchDecodedBits, bits + kMaxDecodedBits, [](uint8_t b) { return b == 0; }));
+    }
+    if (!checkParity(ctx, bits))
+        return false;
+    uint8_t out[kBlockOctets + 1];
+    out[kBlockOctets] = 0x5A;
+    packOctets(bits, out);
+    EXPECT_EQ(out[kBlockOctets], 0x5A);
+    std::copy_n(out, kBlockOctets, octets);
+    return true;
+}
+
+// The four bursts handed to the collector as the frame machine does, then the decoding chain.
+bool decodeBcch(const float* soft, DeintArea* area, uint8_t* octets)
+{
+    BurstHead ctx{kindBcch, 0, 0};
+    float coded[kBcchCodedBits];
+    bool complete = false;
+    for (int b = 0; b < 4; ++b) {
+        ctx.frameNo = static_cast<uint16_t>(2 + b);
+        complete = collectBits(soft + b * kBcchBurstBits, area, &ctx, coded);
+    }
+    return complete && decodeCodeWord(coded, &ctx, octets);
+}
+
+bool decodeSch(const float* soft, uint8_t* octets)
+{
+    BurstHead ctx{kindSch, 0, 1};
+    float coded[kSchCodedBits];
+    DeintArea unused{};
+    return collectBits(soft, &unused, &ctx, coded) && decodeCodeWord(coded, &ctx, octets);
+}
+
+// libosmocore's decoder on the same soft values, stealing flags restored.
+bool osmoDecodeBcch(const float* soft, uint8_t* octets)
+{
+    sbit_t bursts[4 * 116];
+    for (int b = 0; b < 4; ++b) {
+        for (int i = 0; i < kBcchDataLen; ++i) {
+            bursts[b * 116 + i] = toOsmo(soft[b * 114 + i]);
+            bursts[b * 116 + 59 + i] = toOsmo(soft[b * 114 + 57 + i]);
+        }
+        bursts[b * 116 + 57] = bursts[b * 116 + 58] = -127;
+    }
+    int errors = 0, total = 0;
+    return gsm0503_xcch_decode(octets, bursts, &errors, &total) == 0;
+}
 
 // The GSM convolutional code straight from its generators, for inputs without a tail.
 std::vector<float> encodeToSoft(const std::vector<uint8_t>& u)
@@ -56,37 +207,16 @@ TEST(Collector, BcchBlockCompletesOnlyWithItsFourthBurstAndOtherSlotsStoreNothin
     }
     EXPECT_TRUE(std::all_of(coded, coded + kBcchCodedBits, [](float v) { return v == 2.0f; }));
     EXPECT_TRUE(areaClear(area));
-    // An SCH burst is a whole code word.
-    BurstHead sch{kindSch, 0, 1};
-    std::vector<float> schSoft(kSchCodedBits);
-    for (int i = 0; i < kSchCodedBits; ++i)
-        schSoft[i] = static_cast<float>(i);
-    ASSERT_TRUE(collectBits(schSoft.data(), &area, &sch, coded));
-    EXPECT_TRUE(std::equal(schSoft.begin(), schSoft.end(), coded));
 }
 
-TEST(Viterbi, StepFollowsTheBranchOutputTableAndTiesKeepTheLowerPredecessor)
+TEST(Viterbi, TiesKeepThePredecessorWhoseOldestBitIsZero)
 {
-    // Output index c0 + 2 c1 into state s from s >> 1 and from (s >> 1) + 8, as the code's
-    // generators give it (the decoder derives it from butterflies instead). The first trial
-    // has all metrics equal: a tie keeps the predecessor whose oldest bit is 0.
-    const int table[16][2] = {{0, 3}, {3, 0}, {2, 1}, {1, 2}, {0, 3}, {3, 0}, {2, 1}, {1, 2},
-                              {3, 0}, {0, 3}, {1, 2}, {2, 1}, {3, 0}, {0, 3}, {1, 2}, {2, 1}};
-    std::mt19937 rng(7201);
-    std::uniform_real_distribution<float> value(-10.0f, 10.0f);
-    for (int trial = 0; trial < 200; ++trial) {
-        TrellisStep from{}, to{};
-        for (float& m : from.metric)
-            m = trial ? value(rng) : 0.0f;
-        const float y0 = trial ? value(rng) / 2 : 0.0f, y1 = trial ? value(rng) / 2 : 0.0f;
-        const float branch[4] = {-y0 - y1, y0 - y1, -y0 + y1, y0 + y1};
-        convTrellis(&from, branch, &to);
-        for (int s = 0; s < 16; ++s) {
-            float a = from.metric[s >> 1] + branch[table[s][0]];
-            float b = from.metric[(s >> 1) + 8] + branch[table[s][1]];
-            EXPECT_EQ(b > a ? b : a, to.metric[s]);
-            EXPECT_EQ(b > a ? (s >> 1) + 8 : s >> 1, to.pred[s]);
-        }
+    TrellisStep from{}, to{};
+    const float branch[4] = {};
+    convTrellis(&from, branch, &to);
+    for (int s = 0; s < 16; ++s) {
+        EXPECT_EQ(to.metric[s], 0.0f);
+        EXPECT_EQ(to.pred[s], s >> 1);
     }
 }
 
@@ -103,21 +233,6 @@ TEST(Viterbi, TracebackStartsInStateZeroWhateverTheBestMetric)
     for (int k = kBcchDecodedBits - 4; k < kBcchDecodedBits; ++k)
         EXPECT_EQ(0, bits[k]) << "bit " << k;
     EXPECT_TRUE(std::all_of(bits, bits + kBcchDecodedBits - 8, [](uint8_t b) { return b == 1; }));
-}
-
-TEST(Viterbi, SchDecodesThirtyNineBitsAndClearsTheRest)
-{
-    std::vector<uint8_t> u(kSchDecodedBits, 0);
-    for (int k = 0; k < kSchDecodedBits - 4; ++k)
-        u[k] = static_cast<uint8_t>((k * 7 + 3) % 5 < 2);
-    auto coded = encodeToSoft(u);
-    BurstHead ctx{kindSch, 0, 1};
-    uint8_t bits[kMaxDecodedBits];
-    std::fill(bits, bits + kMaxDecodedBits, 0xAA);
-    EXPECT_FLOAT_EQ(static_cast<float>(kSchCodedBits), viterbiDecode(coded.data(), &ctx, bits));
-    EXPECT_TRUE(std::equal(u.begin(), u.end(), bits));
-    EXPECT_TRUE(std::all_of(bits + kSchDecodedBits, bits + kMaxDecodedBits,
-                            [](uint8_t b) { return b == 0; }));
 }
 
 TEST(Parity, ZeroWordSingleErrorsAndErrorBursts)
@@ -156,18 +271,112 @@ TEST(Parity, ZeroWordSingleErrorsAndErrorBursts)
     }
 }
 
-TEST(Packing, LeastSignificantBitFirstAndTwentyThreeOctetsOnly)
+TEST(BcchAgainstOsmocom, NoisyBlocksWithFlippedBitsDecodeToTheSameOctets)
 {
-    uint8_t bits[kMaxDecodedBits] = {};
-    for (int k : {0, 7, 8 + 1, 8 * 22 + 4, kBcchDecodedBits - 1})   // the last bit is ignored
-        bits[k] = 1;
-    uint8_t octets[kBlockOctets + 1] = {};
-    octets[kBlockOctets] = 0x5A;
-    packOctets(bits, octets);
-    uint8_t want[kBlockOctets + 1] = {0x81, 0x02};
-    want[22] = 0x10;
-    want[kBlockOctets] = 0x5A;   // beyond the 23 octets: untouched
-    EXPECT_EQ(0, std::memcmp(want, octets, sizeof want));
+    std::mt19937 rng(7001);
+    DeintArea area{};
+    for (int trial = 0; trial < 400; ++trial) {
+        auto octets = randomOctets(rng);
+        auto bits = encodeBcch(octets);
+        auto soft = toSoft(bits, trial == 0 ? 0.0f : 0.45f, rng);
+        flipBits(soft, bits, trial % 7, rng);
+        uint8_t out[kBlockOctets] = {};
+        ASSERT_TRUE(decodeBcch(soft.data(), &area, out)) << "trial " << trial;
+        ASSERT_EQ(0, std::memcmp(out, octets.data(), kBlockOctets)) << "trial " << trial;
+    }
+}
+
+TEST(BcchAgainstOsmocom, NeverWorseThanOsmocomOnTheSameSoftInput)
+{
+    // Both are maximum-likelihood decoders: on the same input they may differ only where two
+    // paths tie, and then either way about equally often.
+    std::mt19937 rng(7003);
+    DeintArea area{};
+    constexpr int kTrials = 400;
+    for (float sigma : {0.6f, 0.75f, 0.9f}) {
+        int onlyOurs = 0, onlyTheirs = 0;
+        for (int trial = 0; trial < kTrials; ++trial) {
+            auto octets = randomOctets(rng);
+            auto soft = toSoft(encodeBcch(octets), sigma, rng);
+            for (auto& v : soft)   // only values that libosmocore's soft bits can represent
+                v = -toOsmo(v) * (kSoftMax / 127.0f);
+            uint8_t a[kBlockOctets], b[kBlockOctets];
+            bool ours = decodeBcch(soft.data(), &area, a);
+            if (ours) {
+                ASSERT_EQ(0, std::memcmp(a, octets.data(), kBlockOctets)) << "wrong block passed";
+            }
+            bool theirs =
+                osmoDecodeBcch(soft.data(), b) && std::memcmp(b, octets.data(), kBlockOctets) == 0;
+            onlyOurs += ours && !theirs;
+            onlyTheirs += theirs && !ours;
+        }
+        EXPECT_LE(onlyTheirs, onlyOurs + 3) << "noise deviation " << sigma;
+        EXPECT_LE(onlyTheirs, kTrials / 100) << "noise deviation " << sigma;
+    }
+}
+
+TEST(SchAgainstOsmocom, RandomFieldsComeBackBothWaysThroughNoiseAndFlips)
+{
+    std::mt19937 rng(7004);
+    for (int trial = 0; trial < 600; ++trial) {
+        unsigned bsic = rng() % 64, t1 = rng() % 2048, t2 = rng() % 26, t3p = rng() % 5;
+        auto info = schOctets(bsic, t1, t2, t3p);
+        auto bits = encodeSch(info);
+        auto soft = toSoft(bits, trial == 0 ? 0.0f : 0.4f, rng);
+        if (trial % 3) {   // two wrong bits far apart stay within the code's power
+            size_t p = rng() % 30;
+            soft[p] = bits[p] ? -1.0f : 1.0f;
+            soft[p + 40] = bits[p + 40] ? -1.0f : 1.0f;
+        }
+        uint8_t out[kBlockOctets];
+        ASSERT_TRUE(decodeSch(soft.data(), out)) << "trial " << trial;
+        EXPECT_EQ(0, std::memcmp(info.data(), out, 3));
+        EXPECT_EQ(info[3], out[3] & 1);
+        SchInfo sch{};
+        ASSERT_TRUE(parseSch(out, &sch));
+        EXPECT_EQ(bsic, sch.bsic);
+        EXPECT_EQ(t1, sch.t1);
+        EXPECT_EQ(t2, sch.t2);
+        EXPECT_EQ(10 * t3p + 1, sch.t3);
+        // The other direction of the bit conventions: libosmocore decodes the same soft input
+        // to the same octets.
+        if (trial % 12 == 0) {
+            sbit_t sb[kSchCodedBits];
+            for (int i = 0; i < kSchCodedBits; ++i)
+                sb[i] = toOsmo(soft[i]);
+            uint8_t theirs[4] = {};
+            ASSERT_EQ(0, gsm0503_sch_decode(theirs, sb));
+            EXPECT_EQ(0, std::memcmp(theirs, out, 3));
+            EXPECT_EQ(theirs[3] & 1, out[3] & 1);
+        }
+    }
+}
+
+TEST(AgainstOsmocom, UncorrectableWordsAreRefusedByTheParityChecks)
+{
+    std::mt19937 rng(7002);
+    DeintArea area{};
+    uint8_t out[kBlockOctets];
+    // BCCH: a quarter of the block wrong, or no signal at all. A random word passes a 40-bit
+    // check once in 2^40: none may pass here.
+    int refused = 0;
+    for (int trial = 0; trial < 1500; ++trial) {
+        auto bits = encodeBcch(randomOctets(rng));
+        std::array<float, kBcchCodedBits> soft;
+        if (trial % 2 == 0) {
+            soft = toSoft(bits, 0.2f, rng);
+            flipBits(soft, bits, 110, rng);
+        } else {
+            soft = pureNoise<kBcchCodedBits>(rng);
+        }
+        refused += !decodeBcch(soft.data(), &area, out);
+    }
+    EXPECT_EQ(1500, refused);
+    // SCH: a random word passes ten parity bits once in 1024, about 4 times here.
+    int passed = 0;
+    for (int trial = 0; trial < 4000; ++trial)
+        passed += decodeSch(pureNoise<kSchCodedBits>(rng).data(), out);
+    EXPECT_LE(passed, 14);
 }
 
 }  // namespace

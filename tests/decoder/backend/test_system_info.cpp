@@ -1,157 +1,35 @@
-// The System Information back end: SCH information and messages built here from the air
-// layouts (decimal digits in, BCD nibbles out) into the decoder's SiArea; and frequency lists,
-// hand-packed examples, then random channel sets in every format built by an encoder written
-// from the standard's own construction (not from the decoder), which must give exactly their
-// own ARFCNs in the map.
+// The System Information back end: SCH information, and BCCH messages from the test-signal
+// generator (decimal digits in, BCD nibbles out) into the decoder's SiArea; frequency lists,
+// hand-packed examples, then random channel sets in every format from the generator's encoder,
+// which must give exactly their own ARFCNs in the map.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
-#include <optional>
 #include <random>
 #include <set>
 #include <vector>
 
+#include "../cell_digits.h"
 #include "backend/freq_list.h"
 #include "backend/system_info.h"
 
 namespace {
 
+using cell_run::cell;
+using gsmsig::ListFormat;
 using Description = std::array<uint8_t, 16>;
-enum class Format { bitMap0, range1024, range512, range256, range128, variableBitMap };
 
-// Fields most significant bit first, from a given bit of octet 0; false past the 16 octets.
-struct BitWriter {
-    Description& d;
-    int pos;
-    bool put(unsigned value, int width)
-    {
-        for (int i = width - 1; i >= 0; --i, ++pos) {
-            if (pos >= 128)
-                return false;
-            if ((value >> i) & 1)
-                d[pos / 8] |= static_cast<uint8_t>(0x80 >> (pos % 8));
-        }
-        return true;
-    }
-};
-
+// Octet 0, then fields most significant bit first from its bit `firstBitsLeft` (8..1) on.
 Description pack(uint8_t c0, int firstBitsLeft, std::initializer_list<std::pair<int, int>> fields)
 {
     Description d{};
     d[0] = c0;
-    BitWriter out{d, 8 - firstBitsLeft};
+    int pos = 8 - firstBitsLeft;
     for (auto [value, width] : fields)
-        out.put(static_cast<unsigned>(value), width);
-    return d;
-}
-
-// The subtree at `index` holds `set` (1..range): the root takes the pivot that leaves
-// floor((n-1)/2) values in the half-range above it (the right subtree), the rest go left, each
-// re-expressed in the half range.
-bool encodeSubtree(int index, int span, const std::vector<int>& set, int range, std::vector<int>& w)
-{
-    if (set.empty())
-        return true;
-    if (index >= static_cast<int>(w.size()))
-        return false;
-    const int half = (range - 1) / 2;
-    for (int pivot : set) {
-        std::vector<int> left, right;
-        for (int v : set) {
-            int d = ((v - pivot) % range + range) % range;
-            if (v != pivot)
-                (d <= half ? right : left).push_back(d <= half ? d : d - half);
-        }
-        if (static_cast<int>(right.size()) != (static_cast<int>(set.size()) - 1) / 2)
-            continue;
-        w[index] = pivot;
-        return encodeSubtree(index + span, 2 * span, left, half, w) &&
-               encodeSubtree(index + 2 * span, 2 * span, right, half, w);
-    }
-    return false;
-}
-
-// The member from which every other lies at most `span` channels higher, modulo 1024.
-std::optional<int> originFor(const std::set<int>& arfcns, int span)
-{
-    for (int o : arfcns) {
-        bool fits = true;
-        for (int a : arfcns)
-            fits = fits && (a - o + 1024) % 1024 <= span;
-        if (fits)
-            return o;
-    }
-    return std::nullopt;
-}
-
-std::optional<Description> encodeRange(Format f, const std::set<int>& arfcns, int spare)
-{
-    struct Layout {
-        int range, firstBitsLeft;
-        uint8_t formatBits;
-        std::vector<int> widths;
-    };
-    static const Layout layouts[] = {
-        {1024, 3, 0x80, {1, 10, 9, 9, 8, 8, 8, 8, 7, 7, 7, 7, 7, 7, 7, 7, 6}},
-        {512, 1, 0x88, {10, 9, 8, 8, 7, 7, 7, 7, 6, 6, 6, 6, 6, 6, 6, 6, 5, 5}},
-        {256, 1, 0x8A, {10, 8, 7, 7, 6, 6, 6, 6, 5, 5, 5, 5, 5, 5, 5, 5, 4, 4, 4, 4, 4, 4}},
-        {128, 1, 0x8C, {10, 7, 6, 6, 5, 5, 5, 5, 4, 4, 4, 4, 4, 4, 4,
-                        4,  3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3}}};
-    const Layout& lay = layouts[static_cast<int>(f) - static_cast<int>(Format::range1024)];
-    Description d{};
-    d[0] = static_cast<uint8_t>(lay.formatBits | (spare & 7) << 4);
-    std::vector<int> w(lay.widths.size(), 0), rel;
-    if (f == Format::range1024) {
-        for (int a : arfcns)
-            if (a == 0)
-                w[0] = 1;   // F0 carries ARFCN 0
-            else
-                rel.push_back(a);
-    } else {
-        auto orig = originFor(arfcns, lay.range - 1);
-        if (!orig)
-            return std::nullopt;
-        w[0] = *orig;
-        for (int a : arfcns)
-            if (a != *orig)
-                rel.push_back((a - *orig + 1024) % 1024);
-    }
-    if (!encodeSubtree(1, 1, rel, lay.range - 1, w))
-        return std::nullopt;
-    BitWriter out{d, 8 - lay.firstBitsLeft};
-    for (size_t i = 0; i < w.size(); ++i)
-        if (!out.put(static_cast<unsigned>(w[i]), lay.widths[i]) || w[i] >= (1 << lay.widths[i]))
-            return std::nullopt;
-    return d;
-}
-
-// The 16 octets for the ARFCNs, or nothing when the set does not fit the format. `spare` fills
-// the bits the format leaves unused in octet 1 (bits 7..5).
-std::optional<Description> encode(Format format, const std::set<int>& arfcns, int spare = 0)
-{
-    Description d{};
-    if (format == Format::bitMap0) {
-        for (int a : arfcns) {
-            if (a < 1 || a > 124)
-                return std::nullopt;
-            d[15 - (a - 1) / 8] |= static_cast<uint8_t>(1 << ((a - 1) % 8));
-        }
-        d[0] |= static_cast<uint8_t>((spare & 7) << 4);
-        return d;
-    }
-    if (format != Format::variableBitMap)
-        return encodeRange(format, arfcns, spare);
-    auto orig = originFor(arfcns, 111);
-    if (!orig)
-        return std::nullopt;
-    d[0] = static_cast<uint8_t>(0x8E | (spare & 7) << 4);
-    BitWriter{d, 7}.put(static_cast<unsigned>(*orig), 10);
-    for (int a : arfcns) {
-        int pos = 16 + (a - *orig + 1024) % 1024;   // RRFCN j: bit j after ORIG-ARFCN
-        if (a != *orig)
-            d[pos / 8] |= static_cast<uint8_t>(0x80 >> (pos % 8));
-    }
+        for (int i = width - 1; i >= 0; --i, ++pos)
+            if ((value >> i) & 1)
+                d[pos / 8] |= static_cast<uint8_t>(0x80 >> (pos % 8));
     return d;
 }
 
@@ -200,13 +78,13 @@ TEST(FreqListExamples, HandPackedDescriptions)
     decodeFreqList(pack(0x84, 8, {}).data(), map);
     EXPECT_EQ(0x80, map[127]);
     // Lists add to the map.
-    decodeFreqList(encode(Format::bitMap0, {3, 70})->data(), map);
-    decodeFreqList(encode(Format::range512, {600, 700})->data(), map);
+    decodeFreqList(gsmsig::encodeChannelList({3, 70}, ListFormat::bitmap0)->data(), map);
+    decodeFreqList(gsmsig::encodeChannelList({600, 700}, ListFormat::range512)->data(), map);
     EXPECT_EQ(std::set<int>({0, 3, 70, 600, 700}), mapToSet(map));
 }
 
 struct FormatCase {
-    Format format;
+    ListFormat format;
     int maxCount;   // channels the 16 octets can carry
     int lo, hi;     // where the channels are drawn from
     int span;       // largest distance from the lowest channel (the origin)
@@ -231,7 +109,9 @@ TEST_P(RandomLists, DecodeToTheEncodedChannels)
             arfcns.insert((a + 1024) % 1024);
         }
         // A set spread wider than the format's range does not fit, which the encoder reports.
-        auto d = encode(c.format, arfcns, static_cast<int>(rng() % 8));
+        // The bits above the format's in octet 0 are not examined.
+        auto d = gsmsig::encodeChannelList({arfcns.begin(), arfcns.end()}, c.format,
+                                           static_cast<uint8_t>(rng() % 8 << 4));
         if (!d)
             continue;
         ++encoded;
@@ -243,96 +123,43 @@ TEST_P(RandomLists, DecodeToTheEncodedChannels)
 INSTANTIATE_TEST_SUITE_P(
     EveryFormat, RandomLists,
     ::testing::Values(
-        FormatCase{Format::bitMap0, 40, 1, 124, 123, "bit map 0"},
-        FormatCase{Format::range1024, 17, 0, 1023, 1023, "range 1024, whole range"},
-        FormatCase{Format::range1024, 17, 512, 885, 373, "range 1024, 1800 band"},
-        FormatCase{Format::range512, 18, 0, 1023, 511, "range 512"},
-        FormatCase{Format::range512, 18, 512, 885, 373, "range 512, 1800 band"},
-        FormatCase{Format::range256, 22, 975, 1023, 255, "range 256, 900 band wrapping"},
-        FormatCase{Format::range256, 22, 512, 885, 255, "range 256, 1800 band"},
-        FormatCase{Format::range128, 29, 0, 124, 127, "range 128, 900 band"},
-        FormatCase{Format::range128, 29, 700, 885, 127, "range 128, 1800 band"},
-        FormatCase{Format::variableBitMap, 40, 0, 1023, 111, "variable bit map"},
-        FormatCase{Format::variableBitMap, 40, 512, 885, 111, "variable bit map, 1800 band"}));
+        FormatCase{ListFormat::bitmap0, 40, 1, 124, 123, "bit map 0"},
+        FormatCase{ListFormat::range1024, 17, 0, 1023, 1023, "range 1024, whole range"},
+        FormatCase{ListFormat::range1024, 17, 512, 885, 373, "range 1024, 1800 band"},
+        FormatCase{ListFormat::range512, 18, 0, 1023, 511, "range 512"},
+        FormatCase{ListFormat::range512, 18, 512, 885, 373, "range 512, 1800 band"},
+        FormatCase{ListFormat::range256, 22, 975, 1023, 255, "range 256, 900 band wrapping"},
+        FormatCase{ListFormat::range256, 22, 512, 885, 255, "range 256, 1800 band"},
+        FormatCase{ListFormat::range128, 29, 0, 124, 127, "range 128, 900 band"},
+        FormatCase{ListFormat::range128, 29, 700, 885, 127, "range 128, 1800 band"},
+        FormatCase{ListFormat::variableBitmap, 40, 0, 1023, 111, "variable bit map"},
+        FormatCase{ListFormat::variableBitmap, 40, 512, 885, 111, "variable bit map, 1800 band"}));
 
 TEST(RandomLists, ArfcnZeroInEveryFormatThatCanCarryIt)
 {
     std::mt19937 rng(7103);
-    for (Format f : {Format::range1024, Format::range512, Format::range256, Format::range128,
-                     Format::variableBitMap}) {
+    for (ListFormat f : {ListFormat::range1024, ListFormat::range512, ListFormat::range256,
+                         ListFormat::range128, ListFormat::variableBitmap}) {
         for (int trial = 0; trial < 50; ++trial) {
             // 0 with channels just below it (wrapping) or above it.
             std::set<int> s{0};
             int base = trial % 2 ? 0 : 1000;
             for (int i = 0; i < 6; ++i)
                 s.insert((base + static_cast<int>(rng() % 20)) % 1024);
-            auto d = encode(f, s);
+            auto d = gsmsig::encodeChannelList({s.begin(), s.end()}, f);
             ASSERT_TRUE(d.has_value());
             EXPECT_EQ(s, decode(*d));
         }
     }
 }
 
-using Block = std::array<uint8_t, 23>;
+using Block = gsmsig::Block23;
 
-struct Lai {
-    int mcc; // three decimal digits
-    int mnc; // two or three decimal digits
-    bool mnc3;
-    int lac;
-};
-
-// Digits as the decoder reports them: BCD, a two-digit MNC with the filler F as third digit.
-uint16_t mccBcd(const Lai& l) { return static_cast<uint16_t>(l.mcc / 100 << 8 | l.mcc / 10 % 10 << 4 | l.mcc % 10); }
-uint16_t mncBcd(const Lai& l)
+void expectLai(const SiArea& area, const gsmsig::Cell& c)
 {
-    return static_cast<uint16_t>(l.mnc3 ? l.mnc / 100 << 8 | l.mnc / 10 % 10 << 4 | l.mnc % 10
-                                        : l.mnc / 10 << 8 | l.mnc % 10 << 4 | 0xF);
-}
-
-// On the air: MCC2|MCC1, MNC3|MCC3, MNC2|MNC1, LAC high, LAC low.
-std::array<uint8_t, 5> encodeLai(const Lai& l)
-{
-    const int m = mccBcd(l), n = mncBcd(l);
-    return {static_cast<uint8_t>((m & 0xF0) | m >> 8), static_cast<uint8_t>((n & 0xF) << 4 | (m & 0xF)),
-            static_cast<uint8_t>((n & 0xF0) | n >> 8), static_cast<uint8_t>(l.lac >> 8),
-            static_cast<uint8_t>(l.lac & 0xFF)};
-}
-
-// A BCCH block: L2 pseudo length, protocol discriminator octet, message type, body, then the
-// 0x2B filler.
-Block message(uint8_t type, const std::vector<uint8_t>& body, uint8_t pd = 0x06)
-{
-    Block b;
-    b.fill(0x2B);
-    b[0] = static_cast<uint8_t>((2 + body.size()) << 2 | 1);
-    b[1] = pd;
-    b[2] = type;
-    std::copy(body.begin(), body.end(), b.begin() + 3);
-    return b;
-}
-
-// SI3: cell identity, LAI, control channel description, cell options, cell selection and
-// RACH control parameters, rest octets. SI4: LAI, cell selection and RACH control parameters,
-// rest octets. SI1: cell channel description, RACH control parameters, one rest octet.
-Block si3(int ci, const Lai& l)
-{
-    auto a = encodeLai(l);
-    return message(0x1B, {static_cast<uint8_t>(ci >> 8), static_cast<uint8_t>(ci), a[0], a[1], a[2],
-                          a[3], a[4], 0x49, 0x03, 0x00, 0x28, 0x0F, 0x48, 0xB8, 0x00, 0x00});
-}
-
-Block si4(const Lai& l)
-{
-    auto a = encodeLai(l);
-    return message(0x1C, {a[0], a[1], a[2], a[3], a[4], 0x0F, 0x48, 0xB8, 0x00, 0x00});
-}
-
-Block si1(const Description& desc, uint8_t rest)
-{
-    std::vector<uint8_t> body(desc.begin(), desc.end());
-    body.insert(body.end(), {0xB8, 0x00, 0x00, rest});
-    return message(0x19, body);
+    EXPECT_EQ(cell_run::bcd3(c.mcc), area.mcc);
+    EXPECT_EQ(cell_run::mncBcd(c.mnc, c.mncDigits), area.mnc);
+    EXPECT_EQ(c.lac, area.lac);
 }
 
 TEST(Sch, FieldsAndRanges)
@@ -366,92 +193,77 @@ TEST(Sch, FieldsAndRanges)
 TEST(Rr, DiscriminatorAndTypeDecideAcceptance)
 {
     SiArea area{};
-    Lai l{262, 1, false, 0x1234};
-    Block b = si3(0x0102, l);
-    b[1] = 0x16; // skip indicator 1 is not examined
+    Block b = gsmsig::si3(cell(262, 1, 2, 0x1234, 0x0102, 0, {}));
+    b[1] = 0x16;   // skip indicator 1 is not examined
     EXPECT_TRUE(parseRr(b.data(), &area));
     EXPECT_EQ(1, area.ciValid);
 
-    SiArea before = area;
-    Block other = si4({901, 70, false, 1});
-    other[1] = 0x05; // mobility management
+    const SiArea before = area;
+    Block other = gsmsig::si4(cell(901, 70, 2, 1, 1, 0, {}));
+    other[1] = 0x05;   // mobility management
     EXPECT_FALSE(parseRr(other.data(), &area));
     EXPECT_EQ(0, std::memcmp(&before, &area, sizeof area));
-
-    Block si2 = message(0x1A, std::vector<uint8_t>(20, 0xFF));
+    // SI2 is accepted and ignored, an unknown type refused.
+    Block si2 = *gsmsig::si2(cell(262, 1, 2, 1, 1, 0, {}));
     EXPECT_TRUE(parseRr(si2.data(), &area));
-    EXPECT_EQ(0, std::memcmp(&before, &area, sizeof area));
-    Block unknown = message(0x08, std::vector<uint8_t>(20, 0xFF));
-    EXPECT_FALSE(parseRr(unknown.data(), &area));
+    si2[2] = 0x08;
+    EXPECT_FALSE(parseRr(si2.data(), &area));
     EXPECT_EQ(0, std::memcmp(&before, &area, sizeof area));
 }
 
-TEST(Rr, Si3GivesCellAndLocationAreaInBcd)
+TEST(Rr, Si3GivesCellAndLocationAreaInBcdAndLaterMessagesOverwrite)
 {
-    struct Case {
-        int ci;
-        Lai lai;
-    } cases[] = {{0x0102, {262, 1, false, 0x1234}},
-                 {0xFFFF, {310, 410, true, 0xFFFE}},
-                 {0, {1, 0, false, 0}},
-                 {54321, {999, 99, false, 1}},
-                 {7, {724, 5, true, 0x8000}}};
-    for (const auto& c : cases) {
+    for (const gsmsig::Cell& c : {cell(262, 1, 2, 0x1234, 0x0102, 0, {}), cell(310, 410, 3, 0xFFFE, 0xFFFF, 0, {}),
+                                  cell(1, 0, 2, 0, 0, 0, {}), cell(999, 99, 2, 1, 54321, 0, {}),
+                                  cell(724, 5, 3, 0x8000, 7, 0, {})}) {
         SiArea area{};
-        ASSERT_TRUE(parseRr(si3(c.ci, c.lai).data(), &area));
+        ASSERT_TRUE(parseRr(gsmsig::si3(c).data(), &area));
         EXPECT_EQ(1, area.ciValid);
         EXPECT_EQ(1, area.laiValid);
         EXPECT_EQ(c.ci, area.ci);
-        EXPECT_EQ(mccBcd(c.lai), area.mcc);
-        EXPECT_EQ(mncBcd(c.lai), area.mnc);
-        EXPECT_EQ(c.lai.lac, area.lac);
+        expectLai(area, c);
         EXPECT_EQ(0, area.si1Valid);
     }
     SiArea area{};
-    parseRr(si3(1, {262, 1, false, 0x1234}).data(), &area);
-    EXPECT_EQ(0x262, area.mcc);
-    EXPECT_EQ(0x01F, area.mnc);
-}
-
-TEST(Rr, LaterMessagesOverwriteAndSi6CarriesTheCellToo)
-{
-    SiArea area{};
-    Lai a{262, 1, false, 0x1111}, b{208, 10, false, 0x2222}, c{310, 260, true, 0x3333};
-    parseRr(si4(a).data(), &area);
+    const auto a = cell(262, 1, 2, 0x1111, 0x4242, 0, {}), b = cell(208, 10, 2, 0x2222, 0xABCD, 0, {}),
+               c = cell(310, 260, 3, 0x3333, 1, 0, {});
+    parseRr(gsmsig::si4(a).data(), &area);
     EXPECT_EQ(1, area.laiValid);
     EXPECT_EQ(0, area.ciValid);
-    EXPECT_EQ(0x1111, area.lac);
-    parseRr(si3(0xABCD, b).data(), &area);
+    EXPECT_EQ(0x262, area.mcc);
+    EXPECT_EQ(0x01F, area.mnc);
+    parseRr(gsmsig::si3(b).data(), &area);
     EXPECT_EQ(0xABCD, area.ci);
-    EXPECT_EQ(mncBcd(b), area.mnc);
-    parseRr(si4(c).data(), &area); // the LAI changes, the cell identity stays
+    expectLai(area, b);
+    parseRr(gsmsig::si4(c).data(), &area);   // the LAI changes, the cell identity stays
     EXPECT_EQ(0xABCD, area.ci);
-    EXPECT_EQ(mccBcd(c), area.mcc);
-    EXPECT_EQ(mncBcd(c), area.mnc);
-    EXPECT_EQ(0x3333, area.lac);
-    Block si6 = si3(0x4242, a);
+    expectLai(area, c);
+    Block si6 = gsmsig::si3(a);   // SI6 carries the cell identity and LAI as SI3 does
     si6[2] = 0x1E;
     EXPECT_TRUE(parseRr(si6.data(), &area));
     EXPECT_EQ(0x4242, area.ci);
-    EXPECT_EQ(0x1111, area.lac);
+    expectLai(area, a);
 }
 
 TEST(Rr, Si1ListsAccumulateAndTheBandFlagIsTheRawBit)
 {
     SiArea area{};
-    ASSERT_TRUE(parseRr(si1(*encode(Format::bitMap0, {1, 10, 124}), 0x2B).data(), &area));
+    auto si1 = [](std::vector<int> channels, uint8_t rest) {
+        gsmsig::Cell c = cell(1, 1, 2, 1, 1, 0, std::move(channels));
+        c.channelFormat = ListFormat::bitmap0;
+        c.si1RestOctet = rest;
+        return *gsmsig::si1(c);
+    };
+    ASSERT_TRUE(parseRr(si1({1, 10, 124}, 0x2B).data(), &area));
     EXPECT_EQ(1, area.si1Valid);
     EXPECT_EQ(0, area.bandFlag);
-    ASSERT_TRUE(parseRr(si1(*encode(Format::bitMap0, {20, 10}), 0x40).data(), &area));
+    ASSERT_TRUE(parseRr(si1({20, 10}, 0x40).data(), &area));
     EXPECT_EQ(1, area.bandFlag);
-    uint8_t want[kArfcnMapBytes] = {};   // ARFCN n at bit (n - 1) mod 1024
-    for (int n : {1, 10, 20, 124})
-        want[(n - 1) / 8] |= static_cast<uint8_t>(1 << ((n - 1) % 8));
-    EXPECT_EQ(0, std::memcmp(want, area.arfcnMap, sizeof want));
+    EXPECT_EQ(std::set<int>({1, 10, 20, 124}), mapToSet(area.arfcnMap));
     // Rest octet: without NCH position bit 7 is the flag, with it bit 2.
     const std::pair<uint8_t, int> rest[] = {{0x40, 1}, {0x82, 1}, {0x02, 0}, {0x2B, 0}, {0xC0, 0}};
     for (auto [octet, flag] : rest) {
-        parseRr(si1(*encode(Format::bitMap0, {}), octet).data(), &area);
+        parseRr(si1({}, octet).data(), &area);
         EXPECT_EQ(flag, area.bandFlag) << "rest octet " << int(octet);
     }
 }
