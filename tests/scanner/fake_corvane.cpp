@@ -1,7 +1,6 @@
 // A stand-in decoder library for the worker and engine tests: it counts the calls it gets and
 // returns a chosen cell after a chosen number of frames.
 #include <atomic>
-#include <cstring>
 
 #include "corvane.h"
 
@@ -19,9 +18,7 @@ BcchInfo cell{};
 CellDecoder* create(const float*)
 {
     ++creates;
-    if (failCreate)
-        return nullptr;
-    return new CellDecoder;
+    return failCreate ? nullptr : new CellDecoder;
 }
 int setLevelOffset(CellDecoder*, const float*) { return 1; }
 void reset(CellDecoder* d)
@@ -52,8 +49,7 @@ __attribute__((visibility("default"))) const GsmVtab GSM_vtab = {
     create, setLevelOffset, reset, pushFrame, getResult, destroy, blockLen};
 #endif
 
-// Control from the tests (looked up with dlsym): frames until the cell is returned (-1:
-// never), the cell itself, and whether GSM_create fails.
+// Controls for the tests, looked up with dlsym (see fake_corvane.h).
 __attribute__((visibility("default"))) void fakeCorvaneSet(int frames, const BcchInfo* info, int fail)
 {
     framesToDecode = frames;
@@ -64,9 +60,7 @@ __attribute__((visibility("default"))) void fakeCorvaneSet(int frames, const Bcc
 
 __attribute__((visibility("default"))) void fakeCorvaneCounts(int* out)
 {
-    out[0] = creates;
-    out[1] = resets;
-    out[2] = pushes;
-    out[3] = destroys;
+    for (int v : {creates.load(), resets.load(), pushes.load(), destroys.load()})
+        *out++ = v;
 }
 }

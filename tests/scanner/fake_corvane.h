@@ -12,21 +12,16 @@ struct FakeCorvane {
         int creates, resets, pushes, destroys;
     };
 
-    FakeCorvane()
+    FakeCorvane() : lib(dlopen("libcorvane.so", RTLD_NOW))
     {
-        lib = dlopen("libcorvane.so", RTLD_NOW);
         if (lib == nullptr || dlsym(lib, "fakeCorvaneSet") == nullptr)
             throw std::runtime_error("the stand-in libcorvane.so is not first on LD_LIBRARY_PATH");
     }
-    ~FakeCorvane()
-    {
-        if (lib)
-            dlclose(lib);
-    }
+    ~FakeCorvane() { dlclose(lib); }
+    // Frames until the cell is returned (-1: never), the cell, and whether GSM_create fails.
     void set(int frames, const BcchInfo* info = nullptr, bool failCreate = false)
     {
-        auto fn = reinterpret_cast<void (*)(int, const BcchInfo*, int)>(dlsym(lib, "fakeCorvaneSet"));
-        fn(frames, info, failCreate);
+        reinterpret_cast<void (*)(int, const BcchInfo*, int)>(dlsym(lib, "fakeCorvaneSet"))(frames, info, failCreate);
     }
     Counts counts()
     {
