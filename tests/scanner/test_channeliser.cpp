@@ -15,27 +15,12 @@ namespace {
 
 using cd = std::complex<double>;
 
-TEST(CicDec, RatioAndGainFollowTheTable)
-{
-    struct Case { int ratio, rate, shift, gain; };
-    for (Case c : {Case{3, 2, 6, 32767}, Case{5, 2, 6, 32767}, Case{6, 3, 9, 23014}, Case{8, 4, 12, 32767},
-                   Case{10, 5, 13, 17179}, Case{20, 5, 13, 17179}}) {
-        CicDec cic(c.ratio, 64);
-        EXPECT_EQ(cic.rate(), c.rate) << c.ratio;
-        EXPECT_EQ(cic.shift(), c.shift) << c.ratio;
-        EXPECT_EQ(cic.gainQ15(), c.gain) << c.ratio;
-    }
-    int sum = 0;
-    for (int16_t t : CicDec::kFirTaps)
-        sum += t;
-    EXPECT_EQ(sum, 32582);
-}
-
-// Mean power gain in dB of a complex tone (amplitude 1000 at 2.4 MHz) through the decimator by 6,
-// once its stages have filled.
+// Mean power gain in dB of a complex tone (amplitude 1000 at 2.4 MHz) through the decimator by 6
+// from a reset, once its stages have filled.
 double toneGainDb(CicDec& cic, double hz)
 {
     const int n = 4000;
+    cic.reset();
     std::vector<cs16> in(size_t(6 * n)), out(static_cast<size_t>(n));
     for (size_t k = 0; k < in.size(); ++k) {
         const cd v = std::polar(1000.0, 2 * M_PI * hz * double(k) / 2.4e6);
@@ -66,29 +51,12 @@ TEST(CicDec, UnityGainForFullScaleThePassbandAndRejectsAliases)
     cic.proc(out.data(), n, in.data());
     for (int i = 0; i < n; ++i)
         ASSERT_EQ(out[size_t(i)].re, 0) << "a reset starts again from silence";
-    cic.reset();
     const double dc = toneGainDb(cic, 0);
     EXPECT_NEAR(dc, 0.0, 0.3);
-    cic.reset();
     EXPECT_NEAR(toneGainDb(cic, 50e3), dc, 0.5);
     // Neighbours that would fold onto the channel after decimation by 6.
-    for (double hz : {450e3, -450e3}) {
-        cic.reset();
-        EXPECT_LT(toneGainDb(cic, hz), -40.0) << hz;
-    }
-}
-
-TEST(FrcRsmp, PrototypeIsSymmetricAndEveryPhaseSumsToOne)
-{
-    const float* t = FrcRsmp::prototype();
-    for (int k = 0; k < 128; ++k)
-        EXPECT_EQ(t[k], t[255 - k]);
-    for (int q = 0; q < 16; ++q) {
-        double s = 0;
-        for (int k = 0; k < 16; ++k)
-            s += t[(15 - q) + 16 * k];
-        EXPECT_NEAR(s, 1.0, 1e-4) << q;
-    }
+    EXPECT_LT(toneGainDb(cic, 450e3), -40.0);
+    EXPECT_LT(toneGainDb(cic, -450e3), -40.0);
 }
 
 TEST(FrcRsmp, BlockCountsAndToneFrequencyAndAmplitudeAcrossSeams)

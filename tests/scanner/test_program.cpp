@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <QTimer>
 
@@ -52,12 +53,20 @@ void writeThreeCells()
     ASSERT_TRUE(gsmsig::writeSwemuWav("swemu.wav", carriers, gsmsig::WideOptions{}, &err)) << err;
 }
 
-void expectCellLines(const QString& report)
+// The report rows of the three cells and of channel 5 (ARFCN 980), which the first one lists; the
+// level and the listing cell's ARFCN vary with the run.
+void expectCellRows(const QString& report)
 {
-    for (const char* line : {"   977   925.6  ", "  250    1   1000    101  BCCH+TCH", "   979   926.0  ",
-                             "  250   99   2000    202  BCCH+TCH", "  250    2   3000    303  BCCH+TCH",
-                             "   980   926.2  ", "  250    1   1000    101  TCH only "})
-        EXPECT_TRUE(report.contains(line)) << line << "\n" << report.toStdString();
+    const char* rows[][2] = {{"   977   925.6  ", "  250    1   1000    101  BCCH+TCH$"},
+                             {"   979   926.0  ", "  250   99   2000    202  BCCH+TCH$"},
+                             {"   981   926.4  ", "  250    2   3000    303  BCCH+TCH$"},
+                             {"   980   926.2  ", "  250    1   1000    101  TCH only .{4}$"}};
+    for (const auto& row : rows) {
+        const QRegularExpression re("^" + QRegularExpression::escape(row[0]) + ".{6}" +
+                                        QString(row[1]).replace("+", "\\+"),
+                                    QRegularExpression::MultilineOption);
+        EXPECT_TRUE(re.match(report).hasMatch()) << row[0] << "\n" << report.toStdString();
+    }
 }
 
 struct Owner {
@@ -81,14 +90,6 @@ TEST(EndToEnd, FileReceiverSweepDecodesEveryCell)
     while (!decoded() && std::chrono::steady_clock::now() < deadline)
         eng.step();
     ASSERT_TRUE(decoded()) << "types " << r[2].type << " " << r[4].type << " " << r[6].type;
-    const int mnc[] = {1, 99, 2};
-    for (int i = 0; i < 3; ++i) {
-        const ChanRes& own = r[2 + 2 * i];
-        EXPECT_EQ(own.mcc, 250);
-        EXPECT_EQ(own.mnc, mnc[i]);
-        EXPECT_EQ(own.lac, 1000 * (i + 1));
-        EXPECT_EQ(own.ci, 101 * (i + 1));
-    }
     // A listing cell may have been decoded at any capture position: its channel is the cell's
     // capture channel modulo 9.
     EXPECT_EQ(r[5].type, 2);
@@ -104,7 +105,7 @@ TEST(EndToEnd, FileReceiverSweepDecodesEveryCell)
     QString text;
     QTextStream out(&text);
     eng.writeReport(out);
-    expectCellLines(text);
+    expectCellRows(text);
 }
 
 QApplication& app()
@@ -189,7 +190,7 @@ TEST(Program, DecodesTheCellsShowsTheirColoursAndSavesTheReport)
     ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(text.startsWith(" ARFCN    MHz     dBm   MCC  MNC   LAC     CI     Type    BCCH \n"));
-    expectCellLines(text);
+    expectCellRows(text);
 }
 
 // The box runs an event loop while a queued chart update takes the engine mutex: saving must

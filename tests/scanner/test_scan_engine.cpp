@@ -126,7 +126,7 @@ TEST_F(Engine, ToneLandsOnItsChannelAndLevelsSmooth)
     EXPECT_EQ(chart[5].mnc, -1);
 }
 
-TEST_F(Engine, DecodedCellsMarkTheirChannelsAndTheirLists)
+TEST_F(Engine, DecodedCellsMarkTheirChannelsListsAndReportRows)
 {
     ScanEng eng(&ScriptedSdr::cb, &sdr);
     eng.setSdr(rtlDesc());   // GSM 900: first ARFCN 975
@@ -143,6 +143,17 @@ TEST_F(Engine, DecodedCellsMarkTheirChannelsAndTheirLists)
     for (int k = 0; k < 174; ++k)
         if (k != 49 && k != 59)
             EXPECT_EQ(r[k].type, 0) << k;
+    QString text;
+    QTextStream out(&text);
+    eng.writeReport(out);
+    const QStringList lines = text.split('\n');
+    ASSERT_EQ(lines.size(), 176);   // header, 174 channels, empty tail after the last end of line
+    EXPECT_EQ(lines[0], " ARFCN    MHz     dBm   MCC  MNC   LAC     CI     Type    BCCH ");
+    // Never measured: -110 less 60, less the 10 dB of gain.
+    EXPECT_EQ(lines[1], "   975   925.2  -180.0  ---  ---  -----  -----");
+    EXPECT_EQ(lines[50], "     0   935.0  -180.0  250   99   1234   5678  BCCH+TCH");
+    EXPECT_EQ(lines[60], "    10   937.0  -180.0  250   99   1234   5678  TCH only    0");
+    EXPECT_TRUE(lines[174].startsWith("   124   959.8"));
 
     // GSM 1800's last capture covers channels 370 to 379: only 370 to 373 are stored.
     eng.setBand(1);
@@ -156,27 +167,6 @@ TEST_F(Engine, DecodedCellsMarkTheirChannelsAndTheirLists)
     EXPECT_EQ(r[374].type, 0);
     eng.clrRes();
     EXPECT_EQ(r[370].type, 0);
-}
-
-TEST_F(Engine, ReportNamesEveryChannel)
-{
-    sdr.fixedGain = true;
-    ScanEng eng(&ScriptedSdr::cb, &sdr);
-    eng.setSdr(swemuDesc);
-    DecResBlock block{};
-    block.res[4] = DecRes{1, 2, 250, 4660, 22136, 1, {980}};
-    eng.storeRes(block);
-    QString text;
-    QTextStream out(&text);
-    eng.writeReport(out);
-    const QStringList lines = text.split('\n');
-    ASSERT_EQ(lines.size(), 176);   // header, 174 channels, empty tail after the last end of line
-    EXPECT_EQ(lines[0], " ARFCN    MHz     dBm   MCC  MNC   LAC     CI     Type    BCCH ");
-    EXPECT_EQ(lines[1], "   975   925.2  -170.0  ---  ---  -----  -----");
-    EXPECT_EQ(lines[5], "   979   926.0  -170.0  250    2   4660  22136  BCCH+TCH");
-    EXPECT_EQ(lines[6], "   980   926.2  -170.0  250    2   4660  22136  TCH only  979");
-    EXPECT_EQ(lines[50], "     0   935.0  -170.0  ---  ---  -----  -----");
-    EXPECT_TRUE(lines[174].startsWith("   124   959.8"));
 }
 
 TEST_F(Engine, CaptureIsRefusedWhenEveryWorkerIsBusy)

@@ -138,20 +138,6 @@ TEST(Gmsk, ConstantEnvelopeContinuousPhaseAndSilentIdleSlots) {
   EXPECT_NEAR(std::abs(y[2 * 70]), 1.0f, 1e-6f);
 }
 
-TEST(Gmsk, PhaseResponseIsTheIntegralOfTheGaussianFilteredPulse) {
-  EXPECT_NEAR(gsmsig::gmskPhaseResponse(0), 0.5, 1e-12);
-  EXPECT_EQ(gsmsig::gmskPhaseResponse(-10), 0.0);
-  EXPECT_EQ(gsmsig::gmskPhaseResponse(10), 1.0);
-  // g(t) = Phi((t + 1/2) / d) - Phi((t - 1/2) / d), d = sqrt(ln 2) / (2 pi BT).
-  const double d = std::sqrt(std::log(2.0)) / (2 * kPi * 0.3), h = 1e-5;
-  const auto phi = [](double v) { return 0.5 * std::erfc(-v / std::sqrt(2.0)); };
-  for (double t = -3; t <= 3; t += 0.125) {
-    EXPECT_NEAR(gsmsig::gmskPhaseResponse(t) + gsmsig::gmskPhaseResponse(-t), 1.0, 1e-12) << t;
-    const double slope = (gsmsig::gmskPhaseResponse(t + h) - gsmsig::gmskPhaseResponse(t - h)) / (2 * h);
-    EXPECT_NEAR(slope, phi((t + 0.5) / d) - phi((t - 0.5) / d), 1e-7) << t;
-  }
-}
-
 TEST(Bursts, TrainingSequencesAndDummyBurstSitInPlace) {
   const gsmsig::Cell cell = testCell();
   const auto x = gsmsig::generateFrames(cell, 6);
@@ -264,49 +250,6 @@ TEST(CodingRoundTrip, SchAndScheduledBcchBlocksOverEightMultiframes) {
                                    gsmsig::si4(plain),  gsmsig::l2FillFrame(), gsmsig::l2FillFrame(),
                                    gsmsig::si3(plain),  gsmsig::si4(plain)};
   for (int tc = 0; tc < 8; ++tc) EXPECT_EQ(octets(*gsmsig::bcchMessage(plain, tc)), octets(byTc[tc])) << tc;
-}
-
-TEST(CodingRoundTrip, EachCarrierOfAWindowDecodesAfterChannelSelection) {
-  // Two cells 800 kHz apart at 8 samples per symbol; the receiver mixes one down, low-passes
-  // (Hamming-windowed sinc, 150 kHz), keeps every fourth sample and decodes SCH and BCCH.
-  std::vector<gsmsig::WideCarrier> cs(2);
-  cs[0].channel = -2;
-  cs[0].cell = testCell();
-  cs[1].channel = 2;
-  cs[1].cell.bsic = 0x13;
-  cs[1].cell.ci = 4321;
-  cs[1].startFrame = 51 * 3; // TC 3: SI4
-  gsmsig::WideOptions opt;
-  opt.sampleRateHz = 4 * gsmsig::kTwoSpsRateHz;
-  opt.numSamples = 4 * 6 * kFrame;
-  opt.noiseRms = 0;
-  opt.amplitudeScale = 1;
-  const auto x = gsmsig::synthesizeWideband(cs, opt);
-  constexpr int kTaps = 33, kHalf = kTaps / 2;
-  std::vector<double> h(kTaps);
-  double sum = 0;
-  for (int k = 0; k < kTaps; ++k) {
-    const double t = k - kHalf, fc = 150e3 / opt.sampleRateHz;
-    h[k] = (t == 0 ? 2 * fc : std::sin(2 * kPi * fc * t) / (kPi * t)) * (0.54 - 0.46 * std::cos(2 * kPi * k / (kTaps - 1)));
-    sum += h[k];
-  }
-  for (const auto &wc : cs) {
-    std::vector<cf32> y(x.size() / 4);
-    for (std::size_t m = 4; m + 4 < y.size(); ++m) {
-      cd acc = 0;
-      for (int k = 0; k < kTaps; ++k) {
-        const std::size_t n = 4 * m - kHalf + k; // output m aligned with input 4m
-        acc += h[k] / sum * cd(x[n]) * std::polar(1.0, -2 * kPi * wc.channel * 200e3 * n / opt.sampleRateHz);
-      }
-      y[m] = cf32(acc);
-    }
-    SchFields f;
-    ASSERT_TRUE(decodeSch(y, kFrame, f)) << wc.channel;
-    EXPECT_EQ(f.bsic, wc.cell.bsic);
-    int errors;
-    EXPECT_EQ(decodeBlock(y, 2 * kFrame, errors), octets(*gsmsig::bcchMessage(wc.cell, int(wc.startFrame / 51 % 8))))
-        << wc.channel;
-  }
 }
 
 } // namespace
