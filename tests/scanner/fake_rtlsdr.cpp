@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <mutex>
 #include <thread>
 
 struct rtlsdr_dev {
@@ -17,7 +16,6 @@ struct rtlsdr_dev {
 };
 
 namespace {
-std::mutex lock;
 std::vector<FakeRtlDevice> devices;
 std::atomic<int> opens{0}, closes{0};
 std::atomic<uint32_t> lastRate{0};
@@ -27,7 +25,6 @@ std::atomic<int> lastGain{0};
 namespace fakertl {
 void reset(const std::vector<FakeRtlDevice>& d)
 {
-    std::lock_guard<std::mutex> hold(lock);
     devices = d;
     opens = 0;
     closes = 0;

@@ -43,14 +43,14 @@ TEST(CellFields, BcdStopsAtTheFirstNonDigitAndListsKeepTheEightLowest)
 
 class Workers : public ::testing::Test {
 protected:
-    FakeCorvane fake;
+    FakeCorvaneState& fake = fakeCorvane();
 };
 
 TEST_F(Workers, DecodeEveryChannelAndReportTheCell)
 {
-    BcchInfo info = cellInfo();
-    fake.set(3, &info);
-    const auto before = fake.counts();
+    fake.framesToDecode = 3;
+    fake.cell = cellInfo();
+    const int creates = fake.creates, resets = fake.resets, pushes = fake.pushes, destroys = fake.destroys;
     {
         DecWrk w;
         w.create();
@@ -77,17 +77,16 @@ TEST_F(Workers, DecodeEveryChannelAndReportTheCell)
         }
         EXPECT_EQ(w.takeRes(), nullptr) << "a result is taken once";
     }
-    const auto after = fake.counts();
-    EXPECT_EQ(after.creates - before.creates, 1);
-    EXPECT_EQ(after.destroys - before.destroys, 1);
-    EXPECT_EQ(after.resets - before.resets, 9) << "one reset per channel";
-    EXPECT_EQ(after.pushes - before.pushes, 9 * 3) << "pushing stops at the first result";
+    EXPECT_EQ(fake.creates - creates, 1);
+    EXPECT_EQ(fake.destroys - destroys, 1);
+    EXPECT_EQ(fake.resets - resets, 9) << "one reset per channel";
+    EXPECT_EQ(fake.pushes - pushes, 9 * 3) << "pushing stops at the first result";
 }
 
 TEST_F(Workers, PushesEveryWholeFrameWhenNothingIsFound)
 {
-    fake.set(-1);
-    const auto before = fake.counts();
+    fake.framesToDecode = -1;
+    const int before = fake.pushes;
     DecWrk w;
     w.create();
     w.config(kSwemuGeom);
@@ -96,7 +95,7 @@ TEST_F(Workers, PushesEveryWholeFrameWhenNothingIsFound)
     w.waitIdle();   // waits for the busy worker and discards its result
     EXPECT_EQ(w.state(), wsIdle);
     // 390 blocks of 1024 give 540,800 resampled samples (+-1): frames while s + 2500 < total.
-    const int pushes = fake.counts().pushes - before.pushes;
+    const int pushes = fake.pushes - before;
     EXPECT_EQ(pushes % 9, 0);
     EXPECT_GE(pushes / 9, 216);
     EXPECT_LE(pushes / 9, 217);
@@ -104,7 +103,7 @@ TEST_F(Workers, PushesEveryWholeFrameWhenNothingIsFound)
 
 TEST_F(Workers, FailedDecoderCreationLeavesNothingBehind)
 {
-    fake.set(1, nullptr, true);
+    fake.failCreate = true;
     DecWrk w;
     try {
         w.create();
@@ -113,7 +112,7 @@ TEST_F(Workers, FailedDecoderCreationLeavesNothingBehind)
         EXPECT_STREQ(e.what(), "!!! Can not load GSM DLL\n");
     }
     EXPECT_FALSE(w.created());
-    fake.set(1, nullptr, false);
+    fake.failCreate = false;
 }
 
 }  // namespace
