@@ -38,27 +38,18 @@ TEST(SwemuSdr, BadRecordingsAreRefusedWithTheirReason)
     expectRefused("!!! Error, can not open file swemu.wav for read\n", "!!! Error, can not open file swemu.wav for read\n");
     writeFile("swemu.wav", "RIFF", 4);
     expectRefused("!!! Error, input wav header is absent\n");
-    WavSpec spec;
-    spec.riff = "RIFX";
-    writeWav("swemu.wav", rampIq(100), spec);
+    writeWav("swemu.wav", rampIq(100), {.riff = "RIFX"});
     expectRefused("!!! Error, input wav header is wrong\n");
-    spec = WavSpec{};
-    spec.channels = 1;
-    writeWav("swemu.wav", rampIq(100), spec);
+    writeWav("swemu.wav", rampIq(100), {.channels = 1});
     expectRefused("!!! Error, input wav mono/stereo mode is wrong\n");
-    spec = WavSpec{};
-    spec.rate = 2400002;
-    writeWav("swemu.wav", rampIq(100), spec);
+    writeWav("swemu.wav", rampIq(100), {.rate = 2400002});
     expectRefused("!!! Error, input wav sample rate is wrong\n");
 }
 
 TEST(SwemuSdr, ToleratesRateWithinOneAndWrongRiffSize)
 {
     TempDir dir;
-    WavSpec spec;
-    spec.rate = 2400001;
-    spec.riffDelta = 12;
-    writeWav("swemu.wav", rampIq(100), spec);
+    writeWav("swemu.wav", rampIq(100), {.rate = 2400001, .riffDelta = 12});
     CaptureStdout();
     SwemuSdr sdr("SWEMU");
     const std::string out = GetCapturedStdout();
@@ -95,9 +86,7 @@ TEST(SwemuSdr, PlaysInALoopAndNeverDeliversTheIncompleteTail)
 
     // A truncated recording: the header claims 4000 more samples than the file holds. The read
     // that would need them wraps instead of inventing samples.
-    WavSpec spec;
-    spec.dataDelta = 16000;
-    writeWav("swemu.wav", rampIq(10000), spec);
+    writeWav("swemu.wav", rampIq(10000), {.dataDelta = 16000});
     SwemuSdr cut("SWEMU");
     cut.start();
     ASSERT_EQ(cut.read(buf.data(), 6000), 1);
@@ -125,21 +114,15 @@ TEST(WavFiles, ConvertsFloatInvertedAndMonoInput)
     // Float: 9.0 and -9.0 saturate, 1.0 gives 4096.
     const float f[] = {9.0f, -9.0f, 1.0f, -1.0f};
     writeFile("in.raw", f, sizeof f);
-    WavParams fp;
-    fp.format = kFmtFloat;
-    EXPECT_EQ(readRaw(fp, 2), (std::vector<int16_t>{32767, -32768, 4096, -4096}));
+    EXPECT_EQ(readRaw({.format = kFmtFloat}, 2), (std::vector<int16_t>{32767, -32768, 4096, -4096}));
     // Inverted: Q is negated, -32768 reads as 32767.
     const int16_t inv[] = {5, -32768, 7, 100};
     writeFile("in.raw", inv, sizeof inv);
-    WavParams ip;
-    ip.inv = true;
-    EXPECT_EQ(readRaw(ip, 2), (std::vector<int16_t>{5, 32767, 7, -100}));
+    EXPECT_EQ(readRaw({.inv = true}, 2), (std::vector<int16_t>{5, 32767, 7, -100}));
     // Mono: a quarter-rate shift with the Q branch averaged over two steps, rounded toward zero.
     const int16_t mono[] = {10, 20, 30, 40, 50, 61};
     writeFile("in.raw", mono, sizeof mono);
-    WavParams mp;
-    mp.numChans = 1;
-    EXPECT_EQ(readRaw(mp, 3), (std::vector<int16_t>{10, -10, -30, 10, 50, -10}));
+    EXPECT_EQ(readRaw({.numChans = 1}, 3), (std::vector<int16_t>{10, -10, -30, 10, 50, -10}));
 }
 
 TEST(WavFiles, OutputHeaderReadsBackWithoutComplaint)

@@ -38,16 +38,9 @@ void writeThreeCells()
     std::vector<gsmsig::WideCarrier> carriers;
     for (const Spec& s : {Spec{-2, 1, 1000, 101, 12, {980, 10}}, Spec{0, 99, 2000, 202, 33, {1000, 30}},
                           Spec{2, 2, 3000, 303, 45, {995}}}) {
-        gsmsig::WideCarrier w;
-        w.channel = s.channel;
-        w.startFrame = 357;   // SI1 in the second multiframe of a one-second capture
-        w.cell.mcc = 250;
-        w.cell.mnc = s.mnc;
-        w.cell.lac = s.lac;
-        w.cell.ci = s.ci;
-        w.cell.bsic = s.bsic;
-        w.cell.channels = s.list;
-        carriers.push_back(w);
+        // Frame 357 starts the capture: SI1 comes in its second multiframe.
+        carriers.push_back({.cell = {.mcc = 250, .mnc = s.mnc, .lac = s.lac, .ci = s.ci, .bsic = s.bsic, .channels = s.list},
+                            .channel = s.channel, .startFrame = 357});
     }
     std::string err;
     ASSERT_TRUE(gsmsig::writeSwemuWav("swemu.wav", carriers, gsmsig::WideOptions{}, &err)) << err;

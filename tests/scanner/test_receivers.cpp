@@ -28,12 +28,8 @@ TEST(ScratchPool, ServesUpToItsCapacity)
 TEST(ReceiverList, DonglesInIndexOrderThenTheFileReceiver)
 {
     TempDir dir;
-    FakeRtlDevice r820t, unknown, busy, fc0012, badStrings;
-    unknown.tuner = 0;
-    busy.opens = false;
-    fc0012.tuner = 2;
-    badStrings.stringsOk = false;
-    fakertl::reset({r820t, unknown, busy, r820t, fc0012, badStrings});
+    // R820T, unknown tuner, busy, R820T, FC0012, no USB strings.
+    fakertl::reset({{}, {.tuner = 0}, {.opens = false}, {}, {.tuner = 2}, {.stringsOk = false}});
     EXPECT_EQ(findSdrs().size(), 3u);
     ASSERT_EQ(sdrList.size(), 3u);
     EXPECT_EQ(sdrList[0].name, "RTLSDR R820T 0");
@@ -59,9 +55,7 @@ TEST(ReceiverList, DonglesInIndexOrderThenTheFileReceiver)
 
 TEST(RtlSdr, OpensByTrailingIndexAndFailsClearly)
 {
-    FakeRtlDevice ok, busy;
-    busy.opens = false;
-    fakertl::reset({ok, busy});
+    fakertl::reset({{}, {.opens = false}});
     for (const char* name : {"RTLSDR R820T 1", "RTLSDR R820T 7"}) {
         try {
             RtlSdr sdr(name);
@@ -76,10 +70,7 @@ TEST(RtlSdr, OpensByTrailingIndexAndFailsClearly)
 
 TEST(RtlSdr, GainRoundsToTheNearestListedAndRateIsConfirmedByReadBack)
 {
-    FakeRtlDevice dev, liar;
-    dev.gains = {229, 254, 280};
-    liar.rateReadsBackWrong = true;
-    fakertl::reset({dev, liar});
+    fakertl::reset({{.gains = {229, 254, 280}}, {.rateReadsBackWrong = true}});
     {
         RtlSdr sdr("RTLSDR R820T 0");
         // 26.7 dB lies midway between 25.4 and 28.0: a tie takes the earlier entry.
@@ -122,9 +113,7 @@ TEST(RtlSdr, ReadsConvertWholeBlocksAndDropTheRest)
 
 TEST(RtlSdr, DongleThatStopsDeliveringGivesAnErrorNotAHang)
 {
-    FakeRtlDevice dev;
-    dev.blocksBeforeStall = 2;
-    fakertl::reset({dev});
+    fakertl::reset({{.blocksBeforeStall = 2}});
     RtlSdr::setReadTimeoutMs(200);
     RtlSdr sdr("RTLSDR R820T 0");
     sdr.start();

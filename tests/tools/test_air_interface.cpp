@@ -98,15 +98,8 @@ std::vector<uint8_t> decodeBlock(const std::vector<cf32> &x, std::size_t start, 
 std::vector<uint8_t> octets(const gsmsig::Block23 &b) { return {b.begin(), b.end()}; }
 
 gsmsig::Cell testCell() {
-  gsmsig::Cell c;
-  c.mcc = 262;
-  c.mnc = 1;
-  c.lac = 0xBEEF;
-  c.ci = 0x1234;
-  c.bsic = 0x2D;
-  c.channels = {3, 17, 60, 124};
-  c.neighbours = {5, 9, 77};
-  return c;
+  return {.mcc = 262, .mnc = 1, .lac = 0xBEEF, .ci = 0x1234, .bsic = 0x2D, .channels = {3, 17, 60, 124},
+          .neighbours = {5, 9, 77}};
 }
 
 TEST(Gmsk, FrequencyCorrectionBurstIsToneAtQuarterSymbolRate) {
@@ -117,9 +110,7 @@ TEST(Gmsk, FrequencyCorrectionBurstIsToneAtQuarterSymbolRate) {
     EXPECT_NEAR(toneHz(x, s + 10, s + 280, gsmsig::kTwoSpsRateHz), expected, 0.01) << s;
     for (std::size_t n = s + 10; n < s + 280; ++n) ASSERT_NEAR(phaseStep(x, n, n + 1), kPi / 4, 1e-5) << n;
   }
-  gsmsig::Impairments imp;
-  imp.carrierOffsetHz = -1234.5;
-  const auto y = gsmsig::synthesize(cell, 0, 3000, 1e6, imp);
+  const auto y = gsmsig::synthesize(cell, 0, 3000, 1e6, {.carrierOffsetHz = -1234.5});
   EXPECT_NEAR(toneHz(y, 20, 520, 1e6), expected - 1234.5, 0.01);
 }
 
@@ -153,10 +144,8 @@ TEST(Bursts, TrainingSequencesAndDummyBurstSitInPlace) {
 
 TEST(Bursts, SchTrainingFollowsTimingOffsetAndSampleClock) {
   for (double offset : {0.0, 37.0, 1001.0}) {
-    gsmsig::Impairments imp;
-    imp.timingOffsetSamples = offset;
-    imp.carrierOffsetHz = 150; // small against the 118 us reference
-    const auto x = gsmsig::generateFrames(gsmsig::Cell{}, 3, 50, imp); // frames 50, 0 (FCCH), 1 (SCH)
+    // Frames 50, 0 (FCCH), 1 (SCH); the carrier offset is small against the 118 us reference.
+    const auto x = gsmsig::generateFrames({}, 3, 50, {.carrierOffsetHz = 150, .timingOffsetSamples = offset});
     const auto [lag, c] = schTrainingPeak(x, 0, x.size());
     // Frame 1 starts two frames in; the reference starts at symbol 42 + 2.
     EXPECT_EQ(lag, static_cast<std::size_t>(offset) + 2 * kFrame + 2 * (42 + 2)) << offset;
@@ -164,10 +153,7 @@ TEST(Bursts, SchTrainingFollowsTimingOffsetAndSampleClock) {
   }
   // 200 ppm fast: the SCH of frame 41 comes 200e-6 * 2 * (41 * 1250 + 44) = 20.5 samples early;
   // half a sample of delay puts the peak on a whole sample.
-  gsmsig::Impairments imp;
-  imp.sampleClockPpm = 200;
-  imp.timingOffsetSamples = 0.5;
-  const auto x = gsmsig::generateFrames(gsmsig::Cell{}, 42, 0, imp);
+  const auto x = gsmsig::generateFrames({}, 42, 0, {.timingOffsetSamples = 0.5, .sampleClockPpm = 200});
   const std::size_t nominal = kFrame * 41 + 2 * 44;
   const auto [lag, c] = schTrainingPeak(x, nominal - 40, nominal + 10);
   EXPECT_EQ(lag, nominal - 20);
@@ -176,10 +162,7 @@ TEST(Bursts, SchTrainingFollowsTimingOffsetAndSampleClock) {
 
 TEST(Impairments, NoiseFollowsTheSnrAndEchoAddsADelayedCopy) {
   gsmsig::Cell cell;
-  gsmsig::Impairments clean, noisy;
-  clean.amplitude = noisy.amplitude = 3.0;
-  noisy.snrDb = 10;
-  noisy.seed = 42;
+  const gsmsig::Impairments clean{.amplitude = 3.0}, noisy{.amplitude = 3.0, .snrDb = 10, .seed = 42};
   const auto a = gsmsig::generateFrames(cell, 40, 0, clean), b = gsmsig::generateFrames(cell, 40, 0, noisy);
   double p = 0, mean = 0;
   for (std::size_t n = 0; n < a.size(); ++n) {
@@ -190,11 +173,9 @@ TEST(Impairments, NoiseFollowsTheSnrAndEchoAddsADelayedCopy) {
   EXPECT_NEAR(mean / a.size(), 0.0, 0.01);
   EXPECT_EQ(b, gsmsig::generateFrames(cell, 40, 0, noisy)) << "same seed, same samples";
 
-  gsmsig::Impairments delayed, both;
-  delayed.timingOffsetSamples = 2 * 3; // three symbols
-  both.echo = {3.0, 0.5, 1.0};
-  const auto x = gsmsig::generateFrames(cell, 3), y = gsmsig::generateFrames(cell, 3, 0, delayed),
-             z = gsmsig::generateFrames(cell, 3, 0, both);
+  // The echo is the same carrier three symbols (six samples) later, times 0.5 e^(j 1).
+  const auto x = gsmsig::generateFrames(cell, 3), y = gsmsig::generateFrames(cell, 3, 0, {.timingOffsetSamples = 6}),
+             z = gsmsig::generateFrames(cell, 3, 0, {.echo = {3.0, 0.5, 1.0}});
   const auto g = std::polar(0.5, 1.0);
   for (std::size_t n = 0; n < x.size(); ++n)
     ASSERT_NEAR(std::abs(cd(z[n]) - cd(x[n]) - g * cd(y[n])), 0.0, 1e-5) << n;
@@ -211,10 +192,7 @@ TEST(CodingRoundTrip, SchAndScheduledBcchBlocksOverEightMultiframes) {
   gsmsig::Block23 block;
   for (int i = 0; i < 23; ++i) block[i] = static_cast<uint8_t>(0x5A ^ (i * 37));
   raw.schedule[4] = {gsmsig::BcchContent::raw, block};
-  gsmsig::Impairments imp;
-  imp.timingOffsetSamples = 1234;
-  imp.phaseRad = 2.0;
-  imp.amplitude = 0.01;
+  const gsmsig::Impairments imp{.amplitude = 0.01, .phaseRad = 2.0, .timingOffsetSamples = 1234};
   struct Case {
     const gsmsig::Cell *cell;
     uint32_t start;

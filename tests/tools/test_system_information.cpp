@@ -58,13 +58,7 @@ TEST(SystemInformation, LocationAreaDecodesForTwoAndThreeDigitNetworkCodes) {
 }
 
 TEST(SystemInformation, MessageHeadersFieldsAndPadding) {
-  gsmsig::Cell c;
-  c.mcc = 250;
-  c.mnc = 1;
-  c.lac = 0xABCD;
-  c.ci = 0x0102;
-  c.channels = {1, 124};
-  c.si1RestOctet = 0x82;
+  gsmsig::Cell c{.mcc = 250, .mnc = 1, .lac = 0xABCD, .ci = 0x0102, .channels = {1, 124}, .si1RestOctet = 0x82};
   const std::vector<uint8_t> lai = {0x52, 0xF0, 0x10, 0xAB, 0xCD};
   const auto s1 = *gsmsig::si1(c); // L2 pseudo length 21, ARFCN 124 and 1 in bit map 0
   EXPECT_EQ(range(s1, 0, 4), (std::vector<uint8_t>{0x55, 0x06, 0x19, 0x08}));

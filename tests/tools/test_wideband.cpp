@@ -32,18 +32,8 @@ uint32_t le(const std::vector<uint8_t> &b, std::size_t at, int bytes = 4) {
 }
 
 std::vector<gsmsig::WideCarrier> twoCells() {
-  std::vector<gsmsig::WideCarrier> cs(2);
-  cs[0].cell.mcc = 250;
-  cs[0].cell.mnc = 1;
-  cs[0].cell.bsic = 12;
-  cs[0].cell.channels = {980, 10};
-  cs[0].startFrame = 7 * 51;
-  cs[1].channel = 2;
-  cs[1].cell.mnc = 99;
-  cs[1].cell.bsic = 33;
-  cs[1].imp.snrDb = 15;
-  cs[1].imp.carrierOffsetHz = 70;
-  return cs;
+  return {{.cell = {.mcc = 250, .mnc = 1, .bsic = 12, .channels = {980, 10}}, .startFrame = 7 * 51},
+          {.cell = {.mnc = 99, .bsic = 33}, .channel = 2, .imp = {.carrierOffsetHz = 70, .snrDb = 15}}};
 }
 
 // Power within +-80 kHz of `hz`: Hann-windowed spectra of 1200-sample blocks (2 kHz bins).
@@ -88,8 +78,7 @@ TEST(Wideband, SwemuWavHeaderSizeAndAmplitude) {
 }
 
 TEST(Wideband, SameSeedSameBytesOtherSeedOtherBytes) {
-  gsmsig::WideOptions opt;
-  opt.numSamples = 60000;
+  gsmsig::WideOptions opt{.numSamples = 60000};
   const std::string a = tempPath("a.wav"), b = tempPath("b.wav"), c = tempPath("c.wav");
   ASSERT_TRUE(gsmsig::writeSwemuWav(a, twoCells(), opt));
   ASSERT_TRUE(gsmsig::writeSwemuWav(b, twoCells(), opt));
@@ -102,9 +91,7 @@ TEST(Wideband, SameSeedSameBytesOtherSeedOtherBytes) {
 }
 
 TEST(Wideband, CarriersSitOnTheirChannelsAndMisfitsAreRefused) {
-  gsmsig::WideOptions opt;
-  opt.numSamples = 24000;
-  opt.noiseRms = 0;
+  gsmsig::WideOptions opt{.numSamples = 24000, .noiseRms = 0};
   auto cs = twoCells();
   cs[0].channel = -5; // the edge of the window
   cs[1].imp.snrDb = std::numeric_limits<double>::infinity();
@@ -147,17 +134,9 @@ TEST(Program, WritesComplexFloatMatchingTheLibrary) {
   ASSERT_EQ(r.status, 0) << r.out;
   const auto bytes = readAndRemove(path);
   ASSERT_EQ(bytes.size(), 7500u * 8);
-  gsmsig::Cell c;
-  c.bsic = 9;
-  c.mcc = 1;
-  c.mnc = 10;
-  c.lac = 0x10;
-  c.ci = 7;
-  c.channels = {1, 2, 3};
-  gsmsig::Impairments imp;
-  imp.carrierOffsetHz = 500;
-  imp.timingOffsetSamples = 3.25;
-  EXPECT_EQ(std::memcmp(bytes.data(), gsmsig::generateFrames(c, 3, 100, imp).data(), bytes.size()), 0);
+  const gsmsig::Cell c{.mcc = 1, .mnc = 10, .lac = 0x10, .ci = 7, .bsic = 9, .channels = {1, 2, 3}};
+  const auto x = gsmsig::generateFrames(c, 3, 100, {.carrierOffsetHz = 500, .timingOffsetSamples = 3.25});
+  EXPECT_EQ(std::memcmp(bytes.data(), x.data(), bytes.size()), 0);
 }
 
 TEST(Program, RefusesBadCommandLines) {
