@@ -17,7 +17,11 @@ FakeCorvaneState& st = fakeCorvaneState;
 CellDecoder* create(const float*)
 {
     ++st.creates;
-    return st.failCreate ? nullptr : new CellDecoder;
+    if (st.createsBeforeFailure == 0)
+        return nullptr;
+    if (st.createsBeforeFailure > 0)
+        --st.createsBeforeFailure;
+    return new CellDecoder;
 }
 int setLevelOffset(CellDecoder*, const float*) { return 1; }
 void reset(CellDecoder* d)

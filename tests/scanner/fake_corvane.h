@@ -10,7 +10,7 @@
 
 struct FakeCorvaneState {
     std::atomic<int> framesToDecode{5};   // frames pushed until the cell is returned; -1: never
-    std::atomic<bool> failCreate{false};
+    std::atomic<int> createsBeforeFailure{-1};   // GSM_create calls that succeed; -1: all
     BcchInfo cell{};
     std::atomic<int> creates{0}, resets{0}, pushes{0}, destroys{0};
 };

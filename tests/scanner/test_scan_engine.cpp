@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <complex>
+#include <stdexcept>
 #include <vector>
 
 #include "fake_corvane.h"
@@ -164,6 +165,21 @@ TEST_F(Engine, DecodedCellsMarkTheirChannelsListsAndReportRows)
     EXPECT_EQ(r[374].type, 0);
     eng.clrRes();
     EXPECT_EQ(r[370].type, 0);
+}
+
+TEST_F(Engine, WorkerThatCannotBindEndsTheConstructionAndTheWorkersStarted)
+{
+    FakeCorvaneState& fake = fakeCorvane();
+    const int destroys = fake.destroys;
+    fake.createsBeforeFailure = 2;
+    try {
+        ScanEng eng(&ScriptedSdr::cb, &sdr);
+        ADD_FAILURE() << "the third worker cannot have its decoder";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "!!! Can not load GSM DLL\n");
+    }
+    fake.createsBeforeFailure = -1;
+    EXPECT_EQ(fake.destroys - destroys, 2);
 }
 
 TEST_F(Engine, CaptureIsRefusedWhenEveryWorkerIsBusy)

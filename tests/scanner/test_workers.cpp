@@ -103,7 +103,7 @@ TEST_F(Workers, PushesEveryWholeFrameWhenNothingIsFound)
 
 TEST_F(Workers, FailedDecoderCreationLeavesNothingBehind)
 {
-    fake.failCreate = true;
+    fake.createsBeforeFailure = 0;
     DecWrk w;
     try {
         w.create();
@@ -112,7 +112,7 @@ TEST_F(Workers, FailedDecoderCreationLeavesNothingBehind)
         EXPECT_STREQ(e.what(), "!!! Can not load GSM DLL\n");
     }
     EXPECT_FALSE(w.created());
-    fake.failCreate = false;
+    fake.createsBeforeFailure = -1;
 }
 
 }  // namespace
