@@ -116,25 +116,15 @@ QApplication& app()
 }
 
 // Answers the next modal message box with the given button once it shows, keeping its text.
-void answerNextBox(QMessageBox::StandardButton button, QString* text = nullptr)
+void answerNextBox(QMessageBox::StandardButton button, QString* text)
 {
     QTimer::singleShot(200, [button, text] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr)
             return answerNextBox(button, text);
-        if (text)
-            *text = box->text();
+        *text = box->text();
         box->button(button)->click();
     });
-}
-
-bool waitFor(const std::function<bool()>& done, int seconds)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < seconds * 1000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
 }
 
 // The window with its engine thread on the three-cell recording, as main() builds them.
@@ -164,11 +154,13 @@ TEST(Program, DecodesTheCellsShowsTheirColoursAndSavesTheReport)
     ASSERT_EQ(p.win.sdrBox()->currentText(), "SWEMU");
     Graph* g = p.win.graph();
     const QColor mts(236, 29, 35), beeline(255, 225, 0), megafon(0, 153, 91);
-    const bool decoded = waitFor([&] {
-        return g->barColor(2) == mts && g->barColor(4) == beeline && g->barColor(6) == megafon;
-    }, 150);
+    auto decoded = [&] { return g->barColor(2) == mts && g->barColor(4) == beeline && g->barColor(6) == megafon; };
+    QElapsedTimer t;
+    t.start();
+    while (!decoded() && t.elapsed() < 150000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     p.win.grab().toImage().save(QString(SCANNER_ARTIFACTS) + "/scanner_window.png");
-    ASSERT_TRUE(decoded) << "colours " << g->barColor(2).name().toStdString() << " "
+    ASSERT_TRUE(decoded()) << "colours " << g->barColor(2).name().toStdString() << " "
                          << g->barColor(4).name().toStdString() << " " << g->barColor(6).name().toStdString();
     // The grabbed chart shows the operators' colours in the bars of their channels.
     const QImage chart = g->grab().toImage();
