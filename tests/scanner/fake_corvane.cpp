@@ -1,72 +1,55 @@
 // A stand-in decoder library for the worker and engine tests: it counts the calls it gets and
 // returns a chosen cell after a chosen number of frames.
-#include <atomic>
-#include <cstring>
-
-#include "corvane.h"
+#include "fake_corvane.h"
 
 struct CellDecoder {
     int frames = 0;
     BcchInfo info{};
 };
 
+extern "C" __attribute__((visibility("default"))) FakeCorvaneState fakeCorvaneState;
+FakeCorvaneState fakeCorvaneState;
+
+#ifndef FAKE_CORVANE_WITHOUT_TABLE
 namespace {
-std::atomic<int> framesToDecode{5};
-std::atomic<int> creates{0}, resets{0}, pushes{0}, destroys{0};
-std::atomic<bool> failCreate{false};
-BcchInfo cell{};
+FakeCorvaneState& st = fakeCorvaneState;
 
 CellDecoder* create(const float*)
 {
-    ++creates;
-    if (failCreate)
+    ++st.creates;
+    if (st.createsBeforeFailure == 0)
         return nullptr;
+    if (st.createsBeforeFailure > 0)
+        --st.createsBeforeFailure;
     return new CellDecoder;
 }
 int setLevelOffset(CellDecoder*, const float*) { return 1; }
 void reset(CellDecoder* d)
 {
-    ++resets;
+    ++st.resets;
     d->frames = 0;
 }
 const BcchInfo* pushFrame(CellDecoder* d, const cf32*)
 {
-    ++pushes;
-    if (framesToDecode < 0 || ++d->frames < framesToDecode)
+    ++st.pushes;
+    if (st.framesToDecode < 0 || ++d->frames < st.framesToDecode)
         return nullptr;
-    d->info = cell;
+    d->info = st.cell;
     return &d->info;
 }
 const BcchInfo* getResult(CellDecoder*) { return nullptr; }
 void destroy(CellDecoder* d)
 {
-    ++destroys;
+    ++st.destroys;
     delete d;
 }
-const int* blockLen() { static const int n = GSM_FRAME_SAMPLES; return &n; }
+const int* blockLen()
+{
+    static const int n = GSM_FRAME_SAMPLES;
+    return &n;
+}
 }  // namespace
 
-extern "C" {
-#ifndef FAKE_CORVANE_WITHOUT_TABLE
-__attribute__((visibility("default"))) const GsmVtab GSM_vtab = {
+extern "C" __attribute__((visibility("default"))) const GsmVtab GSM_vtab = {
     create, setLevelOffset, reset, pushFrame, getResult, destroy, blockLen};
 #endif
-
-// Control from the tests (looked up with dlsym): frames until the cell is returned (-1:
-// never), the cell itself, and whether GSM_create fails.
-__attribute__((visibility("default"))) void fakeCorvaneSet(int frames, const BcchInfo* info, int fail)
-{
-    framesToDecode = frames;
-    if (info)
-        cell = *info;
-    failCreate = fail != 0;
-}
-
-__attribute__((visibility("default"))) void fakeCorvaneCounts(int* out)
-{
-    out[0] = creates;
-    out[1] = resets;
-    out[2] = pushes;
-    out[3] = destroys;
-}
-}

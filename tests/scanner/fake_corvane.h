@@ -1,38 +1,26 @@
-// Reaching the stand-in decoder library's controls from a test.
+// The stand-in decoder library's controls and counters, shared with the tests through dlsym.
 #pragma once
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <stdexcept>
 
 #include "corvane.h"
 
-struct FakeCorvane {
-    struct Counts {
-        int creates, resets, pushes, destroys;
-    };
-
-    FakeCorvane()
-    {
-        lib = dlopen("libcorvane.so", RTLD_NOW);
-        if (lib == nullptr || dlsym(lib, "fakeCorvaneSet") == nullptr)
-            throw std::runtime_error("the stand-in libcorvane.so is not first on LD_LIBRARY_PATH");
-    }
-    ~FakeCorvane()
-    {
-        if (lib)
-            dlclose(lib);
-    }
-    void set(int frames, const BcchInfo* info = nullptr, bool failCreate = false)
-    {
-        auto fn = reinterpret_cast<void (*)(int, const BcchInfo*, int)>(dlsym(lib, "fakeCorvaneSet"));
-        fn(frames, info, failCreate);
-    }
-    Counts counts()
-    {
-        int c[4];
-        reinterpret_cast<void (*)(int*)>(dlsym(lib, "fakeCorvaneCounts"))(c);
-        return Counts{c[0], c[1], c[2], c[3]};
-    }
-    void* lib;
+struct FakeCorvaneState {
+    std::atomic<int> framesToDecode{5};   // frames pushed until the cell is returned; -1: never
+    std::atomic<int> createsBeforeFailure{-1};   // GSM_create calls that succeed; -1: all
+    BcchInfo cell{};
+    std::atomic<int> creates{0}, resets{0}, pushes{0}, destroys{0};
 };
+
+// The state of the libcorvane.so first on LD_LIBRARY_PATH, which must be the stand-in.
+inline FakeCorvaneState& fakeCorvane()
+{
+    static void* lib = dlopen("libcorvane.so", RTLD_NOW);
+    auto* state = lib ? static_cast<FakeCorvaneState*>(dlsym(lib, "fakeCorvaneState")) : nullptr;
+    if (state == nullptr)
+        throw std::runtime_error("the stand-in libcorvane.so is not first on LD_LIBRARY_PATH");
+    return *state;
+}

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <mutex>
 #include <thread>
 
 struct rtlsdr_dev {
@@ -17,7 +16,6 @@ struct rtlsdr_dev {
 };
 
 namespace {
-std::mutex lock;
 std::vector<FakeRtlDevice> devices;
 std::atomic<int> opens{0}, closes{0};
 std::atomic<uint32_t> lastRate{0};
@@ -27,7 +25,6 @@ std::atomic<int> lastGain{0};
 namespace fakertl {
 void reset(const std::vector<FakeRtlDevice>& d)
 {
-    std::lock_guard<std::mutex> hold(lock);
     devices = d;
     opens = 0;
     closes = 0;
@@ -69,11 +66,7 @@ int rtlsdr_close(rtlsdr_dev_t* dev)
     return 0;
 }
 
-enum rtlsdr_tuner rtlsdr_get_tuner_type(rtlsdr_dev_t* dev)
-{
-    return rtlsdr_tuner(devices[size_t(dev->index)].tuner);
-}
-
+enum rtlsdr_tuner rtlsdr_get_tuner_type(rtlsdr_dev_t* dev) { return rtlsdr_tuner(devices[size_t(dev->index)].tuner); }
 int rtlsdr_set_tuner_gain_mode(rtlsdr_dev_t*, int) { return 0; }
 
 int rtlsdr_get_tuner_gains(rtlsdr_dev_t* dev, int* gains)
@@ -85,36 +78,15 @@ int rtlsdr_get_tuner_gains(rtlsdr_dev_t* dev, int* gains)
 }
 
 int rtlsdr_set_freq_correction(rtlsdr_dev_t*, int) { return 0; }
-
-int rtlsdr_set_sample_rate(rtlsdr_dev_t* dev, uint32_t rate)
-{
-    dev->rate = rate;
-    lastRate = rate;
-    return 0;
-}
-
+int rtlsdr_set_sample_rate(rtlsdr_dev_t* dev, uint32_t rate) { return lastRate = dev->rate = rate, 0; }
 uint32_t rtlsdr_get_sample_rate(rtlsdr_dev_t* dev)
 {
     return devices[size_t(dev->index)].rateReadsBackWrong ? dev->rate + 1 : dev->rate;
 }
-
-int rtlsdr_set_center_freq(rtlsdr_dev_t* dev, uint32_t freq)
-{
-    dev->freq = freq;
-    return 0;
-}
-
+int rtlsdr_set_center_freq(rtlsdr_dev_t* dev, uint32_t freq) { return dev->freq = freq, 0; }
 uint32_t rtlsdr_get_center_freq(rtlsdr_dev_t* dev) { return dev->freq; }
-
-int rtlsdr_set_tuner_gain(rtlsdr_dev_t* dev, int gain)
-{
-    dev->gain = gain;
-    lastGain = gain;
-    return 0;
-}
-
+int rtlsdr_set_tuner_gain(rtlsdr_dev_t* dev, int gain) { return lastGain = dev->gain = gain, 0; }
 int rtlsdr_get_tuner_gain(rtlsdr_dev_t* dev) { return dev->gain; }
-
 int rtlsdr_reset_buffer(rtlsdr_dev_t*) { return 0; }
 
 int rtlsdr_read_async(rtlsdr_dev_t* dev, rtlsdr_read_async_cb_t cb, void* ctx, uint32_t,
@@ -136,9 +108,5 @@ int rtlsdr_read_async(rtlsdr_dev_t* dev, rtlsdr_read_async_cb_t cb, void* ctx, u
     return 0;
 }
 
-int rtlsdr_cancel_async(rtlsdr_dev_t* dev)
-{
-    dev->cancel = true;
-    return 0;
-}
+int rtlsdr_cancel_async(rtlsdr_dev_t* dev) { return dev->cancel = true, 0; }
 }

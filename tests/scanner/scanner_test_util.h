@@ -1,4 +1,4 @@
-// Helpers for the scanner tests: a private working directory, WAV files, stdout capture.
+// Helpers for the scanner tests: a private working directory and recordings.
 #pragma once
 
 #include <unistd.h>
@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -35,35 +34,41 @@ private:
     std::filesystem::path old_;
 };
 
+inline void writeFile(const char* name, const void* data, size_t bytes)
+{
+    FILE* f = std::fopen(name, "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(data, 1, bytes, f);
+    std::fclose(f);
+}
+
 struct WavSpec {
     uint32_t rate = 2400000;
     uint16_t channels = 2;
-    uint16_t bits = 16;
     int32_t riffDelta = 0;        // added to the RIFF size field
     int32_t dataDelta = 0;        // added to the data size field
     const char* riff = "RIFF";
 };
 
-// Writes a 16-bit WAV whose samples are the given int16 values.
+// A 16-bit WAV holding the given values.
 inline void writeWav(const char* name, const std::vector<int16_t>& values, const WavSpec& spec = {})
 {
     FILE* f = std::fopen(name, "wb");
     ASSERT_NE(f, nullptr);
-    uint32_t data = uint32_t(values.size() * 2);
-    auto put32 = [&](uint32_t v) { std::fwrite(&v, 4, 1, f); };
-    auto put16 = [&](uint16_t v) { std::fwrite(&v, 2, 1, f); };
+    const uint32_t data = uint32_t(values.size() * 2);
+    auto put = [&](uint32_t v, size_t bytes) { std::fwrite(&v, bytes, 1, f); };
     std::fwrite(spec.riff, 1, 4, f);
-    put32(data + 36 + uint32_t(spec.riffDelta));
+    put(data + 36 + uint32_t(spec.riffDelta), 4);
     std::fwrite("WAVEfmt ", 1, 8, f);
-    put32(16);
-    put16(1);
-    put16(spec.channels);
-    put32(spec.rate);
-    put32(spec.rate * spec.channels * spec.bits / 8);
-    put16(uint16_t(spec.channels * spec.bits / 8));
-    put16(spec.bits);
+    put(16, 4);
+    put(1, 2);
+    put(spec.channels, 2);
+    put(spec.rate, 4);
+    put(spec.rate * spec.channels * 2, 4);
+    put(spec.channels * 2u, 2);
+    put(16, 2);
     std::fwrite("data", 1, 4, f);
-    put32(data + uint32_t(spec.dataDelta));
+    put(data + uint32_t(spec.dataDelta), 4);
     std::fwrite(values.data(), 2, values.size(), f);
     std::fclose(f);
 }
@@ -71,10 +76,10 @@ inline void writeWav(const char* name, const std::vector<int16_t>& values, const
 // Ramp of n complex samples: I = k mod 30000, Q = -(k mod 30000).
 inline std::vector<int16_t> rampIq(int n)
 {
-    std::vector<int16_t> v(2 * size_t(n));
+    std::vector<int16_t> v;
     for (int k = 0; k < n; ++k) {
-        v[2 * size_t(k)] = int16_t(k % 30000);
-        v[2 * size_t(k) + 1] = int16_t(-(k % 30000));
+        v.push_back(int16_t(k % 30000));
+        v.push_back(int16_t(-(k % 30000)));
     }
     return v;
 }

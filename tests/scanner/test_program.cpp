@@ -1,5 +1,5 @@
-// The program as a user starts it, offscreen: the window, the engine thread and the workers on
-// a generated recording with three cells, through the real decoder library.
+// The whole scanner on a generated recording with three cells, through the real decoder library:
+// headless (file receiver, engine, channeliser, workers), and as a user starts it, offscreen.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -7,21 +7,99 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QTextStream>
 #include <QTimer>
 
+#include <chrono>
 #include <filesystem>
 #include <stdexcept>
 
 #include "eng_thrd.h"
+#include "engine_receiver.h"
 #include "gsmsiggen.h"
 #include "main_win.h"
+#include "scan_engine.h"
 #include "scanner_test_util.h"
 #include "scratch_pool.h"
+#include "swemu_sdr.h"
 
 // Resources of a static library are registered by name from the global namespace.
 static void initScannerResources() { Q_INIT_RESOURCE(scanner); }
 
 namespace {
+
+// GSM 900 on the file receiver: capture channel i sits at (i - 4) * 200 kHz, and every capture
+// position hears the same recording, so a carrier shows on channels i, i + 9, ... The cells sit
+// on channels 2, 4 and 6 (ARFCN 977, 979, 981) and list channels 5 and 59, 25 and 79, and 20.
+void writeThreeCells()
+{
+    struct Spec { int channel, mnc; uint16_t lac, ci; uint8_t bsic; std::vector<int> list; };
+    std::vector<gsmsig::WideCarrier> carriers;
+    for (const Spec& s : {Spec{-2, 1, 1000, 101, 12, {980, 10}}, Spec{0, 99, 2000, 202, 33, {1000, 30}},
+                          Spec{2, 2, 3000, 303, 45, {995}}}) {
+        // Frame 357 starts the capture: SI1 comes in its second multiframe.
+        carriers.push_back({.cell = {.mcc = 250, .mnc = s.mnc, .lac = s.lac, .ci = s.ci, .bsic = s.bsic, .channels = s.list},
+                            .channel = s.channel, .startFrame = 357});
+    }
+    std::string err;
+    ASSERT_TRUE(gsmsig::writeSwemuWav("swemu.wav", carriers, gsmsig::WideOptions{}, &err)) << err;
+}
+
+// The report rows of the three cells and of channel 5 (ARFCN 980), which the first one lists; the
+// level and the listing cell's ARFCN vary with the run.
+void expectCellRows(const QString& report)
+{
+    const char* rows[][2] = {{"   977   925.6  ", "  250    1   1000    101  BCCH+TCH$"},
+                             {"   979   926.0  ", "  250   99   2000    202  BCCH+TCH$"},
+                             {"   981   926.4  ", "  250    2   3000    303  BCCH+TCH$"},
+                             {"   980   926.2  ", "  250    1   1000    101  TCH only .{4}$"}};
+    for (const auto& row : rows) {
+        const QRegularExpression re("^" + QRegularExpression::escape(row[0]) + ".{6}" +
+                                        QString(row[1]).replace("+", "\\+"),
+                                    QRegularExpression::MultilineOption);
+        EXPECT_TRUE(re.match(report).hasMatch()) << row[0] << "\n" << report.toStdString();
+    }
+}
+
+struct Owner {
+    AbstSdr* sdr;
+    static void cb(void* user, int32_t code, void* arg) { serveEngineRequest(static_cast<Owner*>(user)->sdr, code, arg); }
+};
+
+TEST(EndToEnd, FileReceiverSweepDecodesEveryCell)
+{
+    TempDir dir;
+    ScrPool::init();
+    writeThreeCells();
+    SwemuSdr sdr("SWEMU");
+    sdr.start();
+    Owner owner{&sdr};
+    ScanEng eng(&Owner::cb, &owner);
+    eng.setSdr(swemuDesc);
+    const ChanRes* r = eng.chanRes();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    auto decoded = [&] { return r[2].type == 1 && r[4].type == 1 && r[6].type == 1; };
+    while (!decoded() && std::chrono::steady_clock::now() < deadline)
+        eng.step();
+    ASSERT_TRUE(decoded()) << "types " << r[2].type << " " << r[4].type << " " << r[6].type;
+    // A listing cell may have been decoded at any capture position: its channel is the cell's
+    // capture channel modulo 9.
+    EXPECT_EQ(r[5].type, 2);
+    EXPECT_EQ(r[5].bcch % 9, 2);
+    EXPECT_EQ(r[59].type, 2);
+    EXPECT_EQ(r[25].type, 2);
+    EXPECT_EQ(r[25].bcch % 9, 4);
+    EXPECT_EQ(r[20].type, 2);
+    EXPECT_EQ(r[20].ci, 303);
+    // Carrier channels stand well above the empty ones.
+    EXPECT_GT(r[4].lvl, r[0].lvl + 15);
+    EXPECT_GT(r[2].lvl, r[8].lvl + 15);
+    QString text;
+    QTextStream out(&text);
+    eng.writeReport(out);
+    expectCellRows(text);
+}
 
 QApplication& app()
 {
@@ -37,115 +115,90 @@ QApplication& app()
     return *a;
 }
 
-void writeThreeCells()
+// Answers the next modal message box with the given button once it shows, keeping its text.
+void answerNextBox(QMessageBox::StandardButton button, QString* text)
 {
-    struct Spec { int channel, mnc; uint16_t lac, ci; uint8_t bsic; std::vector<int> list; };
-    std::vector<gsmsig::WideCarrier> carriers;
-    for (const Spec& s : {Spec{-2, 1, 1000, 101, 12, {980}}, Spec{0, 99, 2000, 202, 33, {1000}},
-                          Spec{2, 2, 3000, 303, 45, {995}}}) {
-        gsmsig::WideCarrier w;
-        w.channel = s.channel;
-        w.startFrame = 357;
-        w.cell.mcc = 250;
-        w.cell.mnc = s.mnc;
-        w.cell.lac = s.lac;
-        w.cell.ci = s.ci;
-        w.cell.bsic = s.bsic;
-        w.cell.channels = s.list;
-        carriers.push_back(w);
-    }
-    std::string err;
-    ASSERT_TRUE(gsmsig::writeSwemuWav("swemu.wav", carriers, gsmsig::WideOptions{}, &err)) << err;
-}
-
-// Answers the next modal message box with the given button, once it shows.
-void answerNextBox(QMessageBox::StandardButton button)
-{
-    QTimer::singleShot(200, [button] {
+    QTimer::singleShot(200, [button, text] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr) {
-            answerNextBox(button);
-            return;
-        }
+        if (box == nullptr)
+            return answerNextBox(button, text);
+        *text = box->text();
         box->button(button)->click();
     });
 }
 
-bool waitFor(const std::function<bool()>& done, int seconds)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < seconds * 1000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
-}
+// The window with its engine thread on the three-cell recording, as main() builds them.
+struct Program {
+    Program() : eng(&win)
+    {
+        win.setRecordLock(&eng.mutex());
+        win.loadSdrList(eng.sdrList());
+        win.show();
+        eng.start(QThread::InheritPriority);
+    }
+    ~Program()
+    {
+        eng.requestStop();
+        eng.wait();
+    }
+    MainWin win;
+    EngThrd eng;
+};
 
 TEST(Program, DecodesTheCellsShowsTheirColoursAndSavesTheReport)
 {
     app();
     TempDir dir;
     writeThreeCells();
-    MainWin win;
-    EngThrd eng(&win);
-    win.setRecordLock(&eng.mutex());
-    win.loadSdrList(eng.sdrList());
-    ASSERT_EQ(win.sdrBox()->currentText(), "SWEMU");
-    win.show();
-    eng.start(QThread::InheritPriority);
-
-    Graph* g = win.graph();
+    Program p;
+    ASSERT_EQ(p.win.sdrBox()->currentText(), "SWEMU");
+    Graph* g = p.win.graph();
     const QColor mts(236, 29, 35), beeline(255, 225, 0), megafon(0, 153, 91);
-    const bool decoded = waitFor([&] {
-        return g->barColor(2) == mts && g->barColor(4) == beeline && g->barColor(6) == megafon;
-    }, 150);
-    QImage shot = win.grab().toImage();
-    shot.save(QString(SCANNER_ARTIFACTS) + "/scanner_window.png");
-    ASSERT_TRUE(decoded) << "colours " << g->barColor(2).name().toStdString() << " "
+    auto decoded = [&] { return g->barColor(2) == mts && g->barColor(4) == beeline && g->barColor(6) == megafon; };
+    QElapsedTimer t;
+    t.start();
+    while (!decoded() && t.elapsed() < 150000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    p.win.grab().toImage().save(QString(SCANNER_ARTIFACTS) + "/scanner_window.png");
+    ASSERT_TRUE(decoded()) << "colours " << g->barColor(2).name().toStdString() << " "
                          << g->barColor(4).name().toStdString() << " " << g->barColor(6).name().toStdString();
     // The grabbed chart shows the operators' colours in the bars of their channels.
-    QImage chart = g->grab().toImage();
-    QMutexLocker hold(&eng.mutex());
+    const QImage chart = g->grab().toImage();
+    QMutexLocker hold(&p.eng.mutex());
     EXPECT_EQ(chart.pixelColor(g->barRect(4, -90.0f).bottomLeft() + QPoint(1, -2)), beeline);
     hold.unlock();
 
-    win.saveReportAction()->trigger();
-    QStringList reports = QDir(".").entryList({"GSM_scan_*.txt"});
+    p.win.saveReportAction()->trigger();
+    const QStringList reports = QDir(".").entryList({"GSM_scan_*.txt"});
     ASSERT_EQ(reports.size(), 1);
     QFile file(reports[0]);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(text.startsWith(" ARFCN    MHz     dBm   MCC  MNC   LAC     CI     Type    BCCH \n"));
-    EXPECT_TRUE(text.contains("   977   925.6  ")) << text.toStdString();
-    EXPECT_TRUE(text.contains("  250    1   1000    101  BCCH+TCH"));
-    EXPECT_TRUE(text.contains("  250   99   2000    202  BCCH+TCH"));
-    EXPECT_TRUE(text.contains("  250    2   3000    303  BCCH+TCH"));
-
-    eng.requestStop();
-    eng.wait();
+    expectCellRows(text);
 }
 
+// The box runs an event loop while a queued chart update takes the engine mutex: saving must
+// not hold that mutex across the box.
 TEST(Program, FailedReportShowsTheErrorWithoutDeadlock)
 {
     app();
     TempDir dir;
     writeThreeCells();
-    MainWin win;
-    EngThrd eng(&win);
-    win.setRecordLock(&eng.mutex());
-    win.loadSdrList(eng.sdrList());
-    eng.start(QThread::InheritPriority);
+    Program p;
     // A working directory that no longer exists: the report cannot be opened.
     std::filesystem::create_directory("gone");
     std::filesystem::current_path("gone");
     std::filesystem::remove(std::filesystem::current_path());
-    answerNextBox(QMessageBox::Ok);
+    QString message;
+    answerNextBox(QMessageBox::Ok, &message);
     QElapsedTimer t;
     t.start();
-    win.saveReportAction()->trigger();   // returns once the box is answered
+    p.win.saveReportAction()->trigger();   // returns once the box is answered
     EXPECT_LT(t.elapsed(), 30000);
+    EXPECT_TRUE(message.startsWith("Can not open file \nGSM_scan_")) << message.toStdString();
+    EXPECT_TRUE(message.endsWith(".txt\n for write.")) << message.toStdString();
     std::filesystem::current_path(dir.path());
-    eng.requestStop();
-    eng.wait();
 }
 
 TEST(Program, NoReceiverAsksAndCancelEndsStartUp)
@@ -153,13 +206,15 @@ TEST(Program, NoReceiverAsksAndCancelEndsStartUp)
     app();
     TempDir dir;   // no swemu.wav, and the stand-in librtlsdr lists no dongle
     MainWin win;
-    answerNextBox(QMessageBox::Cancel);
+    QString message;
+    answerNextBox(QMessageBox::Cancel, &message);
     try {
         EngThrd eng(&win);
-        FAIL() << "start-up must fail without a receiver";
+        ADD_FAILURE() << "start-up must fail without a receiver";
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "No SDR found");
     }
+    EXPECT_TRUE(message.startsWith("No SDR found,")) << message.toStdString();
 }
 
 }  // namespace

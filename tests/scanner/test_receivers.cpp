@@ -1,29 +1,164 @@
-#include <gmock/gmock.h>
+// The receivers: the file receiver and the recording reader under it, the receiver list, and the
+// RTL-SDR receiver against the stand-in librtlsdr.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <stdexcept>
 
+#include "console_log.h"
 #include "fake_rtlsdr.h"
 #include "rtl_sdr.h"
 #include "scanner_test_util.h"
 #include "scratch_pool.h"
-#include "sdr.h"
 #include "sdr_list.h"
+#include "swemu_sdr.h"
+#include "wav_files.h"
 
 namespace {
 
-TEST(Tables, BandChannelsWrapTheArfcn)
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+constexpr const char* kUnrecognized = "!!! Error, wave file swemu.wav format unrecognized\n";
+
+// Opening swemu.wav must throw `what`, with the reason and `what` in the log.
+void expectRefused(const char* reason, const char* what = kUnrecognized)
 {
-    const BandDesc& gsm900 = bandTable[0];
-    EXPECT_EQ(bandArfcn(gsm900, 0), 975);
-    EXPECT_EQ(bandArfcn(gsm900, 49), 0);
-    EXPECT_FLOAT_EQ(bandMhz(gsm900, 49), 935.0f);
-    EXPECT_EQ(bandArfcn(gsm900, 173), 124);
-    EXPECT_FLOAT_EQ(bandMhz(gsm900, 173), 959.8f);
-    EXPECT_EQ(bandArfcn(bandTable[1], 373), 885);
-    EXPECT_STREQ(tunerNames[5], "R820T");
-    EXPECT_TRUE(sdrTable[6].name.empty());
+    CaptureStdout();
+    std::string thrown;
+    try {
+        SwemuSdr sdr("SWEMU");
+    } catch (const std::runtime_error& e) {
+        thrown = e.what();
+    }
+    const std::string log = GetCapturedStdout();
+    EXPECT_EQ(thrown, what) << reason;
+    EXPECT_NE(log.find(reason), std::string::npos) << log;
+    EXPECT_NE(log.find(what), std::string::npos) << log;
+}
+
+TEST(SwemuSdr, BadRecordingsAreRefusedWithTheirReason)
+{
+    TempDir dir;
+    expectRefused("!!! Error, can not open file swemu.wav for read\n", "!!! Error, can not open file swemu.wav for read\n");
+    writeFile("swemu.wav", "RIFF", 4);
+    expectRefused("!!! Error, input wav header is absent\n");
+    writeWav("swemu.wav", rampIq(100), {.riff = "RIFX"});
+    expectRefused("!!! Error, input wav header is wrong\n");
+    writeWav("swemu.wav", rampIq(100), {.channels = 1});
+    expectRefused("!!! Error, input wav mono/stereo mode is wrong\n");
+    writeWav("swemu.wav", rampIq(100), {.rate = 2400002});
+    expectRefused("!!! Error, input wav sample rate is wrong\n");
+}
+
+TEST(SwemuSdr, ToleratesRateWithinOneAndWrongRiffSize)
+{
+    TempDir dir;
+    writeWav("swemu.wav", rampIq(100), {.rate = 2400001, .riffDelta = 12});
+    CaptureStdout();
+    SwemuSdr sdr("SWEMU");
+    const std::string out = GetCapturedStdout();
+    EXPECT_NE(out.find("     0 Input wav size is wrong\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("     0   Files swemu.wav"), std::string::npos) << out;
+    // Only its rate, frequency range and gain 0 are accepted.
+    EXPECT_TRUE(sdr.setRate(2.4f));
+    EXPECT_FALSE(sdr.setRate(2.0f));
+    EXPECT_TRUE(sdr.setFreq(935.0f));
+    EXPECT_FALSE(sdr.setFreq(6000.5f));
+    EXPECT_FALSE(sdr.setFreq(0.5f));
+    EXPECT_EQ(sdr.freq(), 935.0f);
+    EXPECT_FALSE(sdr.setGain(10.0f));
+    EXPECT_TRUE(sdr.setGain(0.0f));
+    EXPECT_EQ(sdr.gain(), 0.0f);
+}
+
+TEST(SwemuSdr, PlaysInALoopAndNeverDeliversTheIncompleteTail)
+{
+    TempDir dir;
+    const auto ramp = rampIq(25000);
+    writeWav("swemu.wav", ramp);
+    SwemuSdr sdr("SWEMU");
+    sdr.start();
+    std::vector<int16_t> buf(2 * 10000);
+    // 10000 + 10000, then 5000 are left: the read wraps and delivers the file's first 10000.
+    for (size_t from : {0, 20000, 0}) {
+        ASSERT_EQ(sdr.read(buf.data(), 10000), 1);
+        EXPECT_EQ(std::memcmp(buf.data(), ramp.data() + from, buf.size() * 2), 0) << from;
+    }
+    std::vector<int16_t> big(2 * 30000);
+    EXPECT_EQ(sdr.read(big.data(), 30000), -1) << "longer than the whole file";
+    EXPECT_EQ(sdr.read(big.data(), 30000), -1);
+
+    // A truncated recording: the header claims 4000 more samples than the file holds. The read
+    // that would need them wraps instead of inventing samples.
+    writeWav("swemu.wav", rampIq(10000), {.dataDelta = 16000});
+    SwemuSdr cut("SWEMU");
+    cut.start();
+    ASSERT_EQ(cut.read(buf.data(), 6000), 1);
+    std::fill(buf.begin(), buf.end(), 0x5555);
+    ASSERT_EQ(cut.read(buf.data(), 6000), 1);
+    EXPECT_EQ(std::memcmp(buf.data(), ramp.data(), 6000 * 4), 0);
+}
+
+// Opens a raw input with the given settings and reads n complex samples.
+std::vector<int16_t> readRaw(WavParams p, int n)
+{
+    WavFiles files;
+    std::strcpy(p.name, "in.raw");
+    p.rate = 1000;
+    files.setParams(false, 0, p);
+    EXPECT_TRUE(files.openAll());
+    std::vector<int16_t> iq(2 * size_t(n));
+    EXPECT_TRUE(files.readSamples(0, iq.data(), n));
+    return iq;
+}
+
+TEST(WavFiles, ConvertsFloatInvertedAndMonoInput)
+{
+    TempDir dir;
+    // Float: 9.0 and -9.0 saturate, 1.0 gives 4096.
+    const float f[] = {9.0f, -9.0f, 1.0f, -1.0f};
+    writeFile("in.raw", f, sizeof f);
+    EXPECT_EQ(readRaw({.format = kFmtFloat}, 2), (std::vector<int16_t>{32767, -32768, 4096, -4096}));
+    // Inverted: Q is negated, -32768 reads as 32767.
+    const int16_t inv[] = {5, -32768, 7, 100};
+    writeFile("in.raw", inv, sizeof inv);
+    EXPECT_EQ(readRaw({.inv = true}, 2), (std::vector<int16_t>{5, 32767, 7, -100}));
+    // Mono: a quarter-rate shift with the Q branch averaged over two steps, rounded toward zero.
+    const int16_t mono[] = {10, 20, 30, 40, 50, 61};
+    writeFile("in.raw", mono, sizeof mono);
+    EXPECT_EQ(readRaw({.numChans = 1}, 3), (std::vector<int16_t>{10, -10, -30, 10, 50, -10}));
+}
+
+TEST(WavFiles, OutputHeaderReadsBackWithoutComplaint)
+{
+    TempDir dir;
+    WavParams p;
+    std::strcpy(p.name, "o.wav");
+    p.rate = 2400000;
+    {
+        WavFiles out;
+        out.setParams(true, 0, p);
+        ASSERT_TRUE(out.openAll());
+    }
+    WavFiles in;
+    p.rate = 0;   // from the header
+    in.setParams(false, 0, p);
+    CaptureStdout();
+    ASSERT_TRUE(in.openAll());
+    EXPECT_EQ(GetCapturedStdout().find("size is wrong"), std::string::npos);
+    EXPECT_EQ(in.inputRate(0), 2400000);
+    EXPECT_EQ(in.inputSamples(0), 0);
+}
+
+TEST(ConsoleLog, PrefixesEveryMessage)
+{
+    CaptureStdout();
+    logPrintf("abc\n");
+    logPrintf("no end");
+    logVerbose("x%d\n", 5);
+    EXPECT_EQ(GetCapturedStdout(), "     0 abc\n     0 no end     0 x5\n");
 }
 
 TEST(ScratchPool, ServesUpToItsCapacity)
@@ -34,21 +169,17 @@ TEST(ScratchPool, ServesUpToItsCapacity)
     EXPECT_EQ(ScrPool::get(3072, 0), ScrPool::get(8, 0));
     EXPECT_NE(ScrPool::find(p), ScrPool::end());
     EXPECT_EQ(ScrPool::find(&p), ScrPool::end());
-    testing::internal::CaptureStdout();
+    CaptureStdout();
     EXPECT_THROW(ScrPool::get(1048577, 2), std::runtime_error);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "     0 !!! MALLOC SCRT ERR\n");
+    EXPECT_EQ(GetCapturedStdout(), "     0 !!! MALLOC SCRT ERR\n");
 }
 
 TEST(ReceiverList, DonglesInIndexOrderThenTheFileReceiver)
 {
     TempDir dir;
-    FakeRtlDevice r820t, unknown, busy, fc0012, badStrings;
-    unknown.tuner = 0;
-    busy.opens = false;
-    fc0012.tuner = 2;
-    badStrings.stringsOk = false;
-    fakertl::reset({r820t, unknown, busy, r820t, fc0012, badStrings});
-    EXPECT_TRUE(findSdrs().size() == 3);
+    // R820T, unknown tuner, busy, R820T, FC0012, no USB strings.
+    fakertl::reset({{}, {.tuner = 0}, {.opens = false}, {}, {.tuner = 2}, {.stringsOk = false}});
+    EXPECT_EQ(findSdrs().size(), 3u);
     ASSERT_EQ(sdrList.size(), 3u);
     EXPECT_EQ(sdrList[0].name, "RTLSDR R820T 0");
     EXPECT_EQ(sdrList[1].name, "RTLSDR R820T 3");
@@ -56,17 +187,16 @@ TEST(ReceiverList, DonglesInIndexOrderThenTheFileReceiver)
     EXPECT_EQ(fakertl::openCount(), fakertl::closeCount());
 
     // An invalid recording is still listed: only its existence counts here.
-    { FILE* f = std::fopen("swemu.wav", "wb"); std::fputs("junk", f); std::fclose(f); }
+    writeFile("swemu.wav", "junk", 4);
     findSdrs();
     ASSERT_EQ(sdrList.size(), 4u);
     EXPECT_EQ(sdrList[3].name, "SWEMU");
-    testing::internal::CaptureStdout();
+    CaptureStdout();
     EXPECT_THROW(createSdr("SWEMU"), std::runtime_error);
-    testing::internal::GetCapturedStdout();
+    GetCapturedStdout();
 
     EXPECT_EQ(createSdr("RTLSDR R820T"), nullptr);
     EXPECT_NE(createSdr("RTLSDR R820T 3"), nullptr);
-
     fakertl::reset({});
     std::remove("swemu.wav");
     EXPECT_TRUE(findSdrs().empty());
@@ -74,42 +204,31 @@ TEST(ReceiverList, DonglesInIndexOrderThenTheFileReceiver)
 
 TEST(RtlSdr, OpensByTrailingIndexAndFailsClearly)
 {
-    FakeRtlDevice ok, busy;
-    busy.opens = false;
-    fakertl::reset({ok, busy});
-    try {
-        RtlSdr sdr("RTLSDR R820T 1");
-        FAIL() << "a dongle that cannot be opened must not make a receiver";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "RTL-SDR cannot create device");
+    fakertl::reset({{}, {.opens = false}});
+    for (const char* name : {"RTLSDR R820T 1", "RTLSDR R820T 7"}) {
+        try {
+            RtlSdr sdr(name);
+            ADD_FAILURE() << name << ": a dongle that cannot be opened must not make a receiver";
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "RTL-SDR cannot create device");
+        }
     }
-    EXPECT_THROW(RtlSdr("RTLSDR R820T 7"), std::runtime_error);
     RtlSdr noDigits("RTLSDR");   // no digits after the last blank: device 0
     EXPECT_EQ(fakertl::sampleRate(), 2000000u);
 }
 
-TEST(RtlSdr, GainChoosesTheNearestListedEarliestOnATie)
+TEST(RtlSdr, GainRoundsToTheNearestListedAndRateIsConfirmedByReadBack)
 {
-    FakeRtlDevice dev;
-    dev.gains = {229, 254, 280};
-    fakertl::reset({dev});
-    RtlSdr sdr("RTLSDR R820T 0");
-    EXPECT_TRUE(sdr.setGain(25.4f));
-    EXPECT_EQ(fakertl::tunerGain(), 254);
-    EXPECT_TRUE(sdr.setGain(26.7f));
-    EXPECT_EQ(fakertl::tunerGain(), 254);
-    EXPECT_TRUE(sdr.setGain(49.6f));
-    EXPECT_EQ(fakertl::tunerGain(), 280);
-    EXPECT_FLOAT_EQ(sdr.gain(), 28.0f);
-}
-
-TEST(RtlSdr, RateIsConfirmedByReadBack)
-{
-    FakeRtlDevice good, liar;
-    liar.rateReadsBackWrong = true;
-    fakertl::reset({good, liar});
+    fakertl::reset({{.gains = {229, 254, 280}}, {.rateReadsBackWrong = true}});
     {
         RtlSdr sdr("RTLSDR R820T 0");
+        // 26.7 dB lies midway between 25.4 and 28.0: a tie takes the earlier entry.
+        const std::pair<float, int> asked[] = {{25.4f, 254}, {26.7f, 254}, {49.6f, 280}};
+        for (auto [db, tenths] : asked) {
+            EXPECT_TRUE(sdr.setGain(db));
+            EXPECT_EQ(fakertl::tunerGain(), tenths) << db;
+        }
+        EXPECT_FLOAT_EQ(sdr.gain(), 28.0f);
         EXPECT_TRUE(sdr.setRate(2.4f));
         EXPECT_EQ(fakertl::sampleRate(), 2400000u);
         EXPECT_TRUE(sdr.setFreq(935.0f));
@@ -125,19 +244,15 @@ TEST(RtlSdr, ReadsConvertWholeBlocksAndDropTheRest)
     sdr.start();
     std::vector<int16_t> iq(2 * 9600, 0x7777);
     ASSERT_EQ(sdr.read(iq.data(), 9600), 1);
-    // Samples start at the beginning of a block: the fake's pattern repeats with the block
-    // number, so find the block from the first byte and check the conversion across three.
-    int first = (iq[0] / 256 + 127);
+    // Samples start at a block's beginning: find its number from the first byte, then check the
+    // conversion across three blocks of 8192 bytes.
     int block = -1;
     for (int b = 0; b < 255 && block < 0; ++b)
-        if (fakertl::streamByte(b, 0) == first)
+        if (fakertl::streamByte(b, 0) == iq[0] / 256 + 127)
             block = b;
     ASSERT_GE(block, 0);
-    for (int i = 0; i < 19200; ++i) {
-        int b = block + i / 8192;
-        int expected = (fakertl::streamByte(b, i % 8192) - 127) * 256;
-        ASSERT_EQ(iq[size_t(i)], expected) << "value " << i;
-    }
+    for (int i = 0; i < 19200; ++i)
+        ASSERT_EQ(iq[size_t(i)], (fakertl::streamByte(block + i / 8192, i % 8192) - 127) * 256) << i;
     EXPECT_EQ(sdr.read(iq.data(), 0), 1);
     sdr.stop();
     sdr.start();
@@ -147,14 +262,12 @@ TEST(RtlSdr, ReadsConvertWholeBlocksAndDropTheRest)
 
 TEST(RtlSdr, DongleThatStopsDeliveringGivesAnErrorNotAHang)
 {
-    FakeRtlDevice dev;
-    dev.blocksBeforeStall = 2;
-    fakertl::reset({dev});
+    fakertl::reset({{.blocksBeforeStall = 2}});
     RtlSdr::setReadTimeoutMs(200);
     RtlSdr sdr("RTLSDR R820T 0");
     sdr.start();
     std::vector<int16_t> iq(2 * 100000);
-    auto t0 = std::chrono::steady_clock::now();
+    const auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(sdr.read(iq.data(), 100000), -1);
     EXPECT_EQ(sdr.read(iq.data(), 10), -1);
     sdr.stop();

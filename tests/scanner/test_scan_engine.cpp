@@ -7,6 +7,8 @@
 #include <QTextStream>
 
 #include <cmath>
+#include <complex>
+#include <stdexcept>
 #include <vector>
 
 #include "fake_corvane.h"
@@ -15,40 +17,32 @@
 
 namespace {
 
-SdrDesc rtlDesc() { return sdrTable[4]; }   // "RTLSDR R820T"
+const SdrDesc& rtlDesc() { return sdrTable[4]; }   // "RTLSDR R820T"
 
-// A receiver stand-in: remembers the calls and plays a tone at a chosen capture offset.
+// Remembers the engine's requests and answers reads with a tone.
 struct ScriptedSdr {
-    std::vector<float> freqs;
-    std::vector<float> gainsAsked;
+    std::vector<float> freqs, gainsAsked;
     std::vector<int32_t> reads;
-    float gain = 0.0f;
     bool fixedGain = false;    // like the file receiver: only 0 dB
-    double toneHz = 0.0;
-    double amplitude = 0.0;
-    int results = 0;
+    double toneHz = 0.0, amplitude = 0.0;
 
     static void cb(void* user, int32_t code, void* arg)
     {
         auto& s = *static_cast<ScriptedSdr*>(user);
-        switch (code) {
-        case cbSetFreq: s.freqs.push_back(*static_cast<float*>(arg)); break;
-        case cbSetGain:
+        if (code == cbSetFreq)
+            s.freqs.push_back(*static_cast<float*>(arg));
+        if (code == cbSetGain) {
             s.gainsAsked.push_back(*static_cast<float*>(arg));
-            s.gain = s.fixedGain ? 0.0f : *static_cast<float*>(arg);
-            *static_cast<float*>(arg) = s.gain;
-            break;
-        case cbRead: {
+            if (s.fixedGain)
+                *static_cast<float*>(arg) = 0.0f;
+        }
+        if (code == cbRead) {
             auto* req = static_cast<SmpReq*>(arg);
             s.reads.push_back(req->n);
             for (int32_t k = 0; k < req->n; ++k) {
-                double ph = 2 * M_PI * s.toneHz * k / 2.4e6;
-                req->iq[k] = cs16{int16_t(std::lround(s.amplitude * std::cos(ph))),
-                                  int16_t(std::lround(s.amplitude * std::sin(ph)))};
+                const auto v = std::polar(s.amplitude, 2 * M_PI * s.toneHz * k / 2.4e6);
+                req->iq[k] = cs16{int16_t(std::lround(v.real())), int16_t(std::lround(v.imag()))};
             }
-            break;
-        }
-        case cbResults: ++s.results; break;
         }
     }
 };
@@ -58,9 +52,8 @@ protected:
     void SetUp() override
     {
         ScrPool::init();
-        fake.set(-1);
+        fakeCorvane().framesToDecode = -1;
     }
-    FakeCorvane fake;
     ScriptedSdr sdr;
 };
 
@@ -95,19 +88,18 @@ TEST_F(Engine, SweepVisitsEveryPositionThenOneDecodeCapture)
     eng.setSdr(swemuDesc);
     sdr.freqs.clear();
     sdr.reads.clear();
-    const int positions = eng.capturesPerSweep();
-    for (int i = 0; i < 2 * positions + 2; ++i)
+    const size_t positions = size_t(eng.capturesPerSweep());
+    for (size_t i = 0; i < 2 * positions + 2; ++i)
         eng.step();
-    ASSERT_EQ(int(sdr.freqs.size()), positions + 1);
-    for (int p = 0; p < positions; ++p)
-        EXPECT_NEAR(sdr.freqs[size_t(p)], eng.firstCentre() + p * eng.captureStep(), 1e-3);
-    EXPECT_NEAR(sdr.freqs.back(), eng.firstCentre(), 1e-3) << "the first decode position";
-    for (int p = 0; p < positions; ++p) {
-        EXPECT_EQ(sdr.reads[size_t(2 * p)], 2400);
-        EXPECT_EQ(sdr.reads[size_t(2 * p + 1)], 20 * 384);
+    ASSERT_EQ(sdr.freqs.size(), positions + 1);
+    ASSERT_EQ(sdr.reads.size(), 2 * positions + 2);
+    for (size_t p = 0; p <= positions; ++p) {
+        // Each position: the settling read, then the level blocks; last the first decode position.
+        const bool decode = p == positions;
+        EXPECT_NEAR(sdr.freqs[p], eng.firstCentre() + (decode ? 0 : p) * eng.captureStep(), 1e-3) << p;
+        EXPECT_EQ(sdr.reads[2 * p], 2400) << p;
+        EXPECT_EQ(sdr.reads[2 * p + 1], decode ? 2400000 : 20 * 384) << p;
     }
-    EXPECT_EQ(sdr.reads[size_t(2 * positions)], 2400);
-    EXPECT_EQ(sdr.reads[size_t(2 * positions + 1)], 2400000);
     EXPECT_EQ(eng.state(), 0);
     eng.worker(0).waitIdle();
 }
@@ -122,28 +114,24 @@ TEST_F(Engine, ToneLandsOnItsChannelAndLevelsSmooth)
     eng.step();
     eng.step();
     const ChanRes* r = eng.chanRes();
-    for (int i = 0; i < 9; ++i) {
-        if (i == 5)
-            continue;
+    for (int i : {0, 1, 2, 3, 4, 6, 7, 8})
         EXPECT_GT(r[5].lvl, r[i].lvl + 30) << i;
-    }
     const float first = r[5].lvl;
     EXPECT_NEAR(first, 10 * std::log10(r[5].pwr + 1.1754944e-38f), 1e-4) << "unsmoothed at first";
     EXPECT_EQ(r[20].lvl, -110.0f) << "channels not yet measured";
     LvlMnc chart[375];
     EXPECT_EQ(eng.getLvlMnc(chart), 174);
-    EXPECT_FLOAT_EQ(chart[5].lvl, first - 60.0f - 0.0f);
+    EXPECT_FLOAT_EQ(chart[5].lvl, first - 60.0f);
     EXPECT_EQ(chart[5].mnc, -1);
 }
 
-TEST_F(Engine, DecodedCellsMarkTheirChannelsAndTheirLists)
+TEST_F(Engine, DecodedCellsMarkTheirChannelsListsAndReportRows)
 {
     ScanEng eng(&ScriptedSdr::cb, &sdr);
     eng.setSdr(rtlDesc());   // GSM 900: first ARFCN 975
     DecResBlock block{};
     block.firstChan = 40;
-    DecRes& cell = block.res[9];   // channel 49 = ARFCN 0
-    cell = DecRes{1, 99, 250, 1234, 5678, 3, {1024, 600, 10}};
+    block.res[9] = DecRes{1, 99, 250, 1234, 5678, 3, {1024, 600, 10}};   // channel 49 = ARFCN 0
     eng.storeRes(block);
     const ChanRes* r = eng.chanRes();
     EXPECT_EQ(r[49].type, 1) << "own channel keeps BCCH+TCH though listed as ARFCN 1024";
@@ -152,8 +140,18 @@ TEST_F(Engine, DecodedCellsMarkTheirChannelsAndTheirLists)
     EXPECT_EQ(r[59].bcch, 49);
     EXPECT_EQ(r[59].ci, 5678);
     for (int k = 0; k < 174; ++k)
-        if (k != 49 && k != 59)
-            EXPECT_EQ(r[k].type, 0) << k;
+        EXPECT_EQ(r[k].type, k == 49 ? 1 : k == 59 ? 2 : 0) << k;
+    QString text;
+    QTextStream out(&text);
+    eng.writeReport(out);
+    const QStringList lines = text.split('\n');
+    ASSERT_EQ(lines.size(), 176);   // header, 174 channels, empty tail after the last end of line
+    EXPECT_EQ(lines[0], " ARFCN    MHz     dBm   MCC  MNC   LAC     CI     Type    BCCH ");
+    // Never measured: -110 less 60, less the 10 dB of gain.
+    EXPECT_EQ(lines[1], "   975   925.2  -180.0  ---  ---  -----  -----");
+    EXPECT_EQ(lines[50], "     0   935.0  -180.0  250   99   1234   5678  BCCH+TCH");
+    EXPECT_EQ(lines[60], "    10   937.0  -180.0  250   99   1234   5678  TCH only    0");
+    EXPECT_TRUE(lines[174].startsWith("   124   959.8"));
 
     // GSM 1800's last capture covers channels 370 to 379: only 370 to 373 are stored.
     eng.setBand(1);
@@ -163,40 +161,29 @@ TEST_F(Engine, DecodedCellsMarkTheirChannelsAndTheirLists)
         d = DecRes{1, 1, 250, 1, 2, 0, {}};
     eng.storeRes(last);
     for (int k = 370; k < 374; ++k)
-        EXPECT_EQ(eng.chanRes()[k].type, 1);
-    EXPECT_EQ(eng.chanRes()[374].type, 0);
+        EXPECT_EQ(r[k].type, 1);
+    EXPECT_EQ(r[374].type, 0);
     eng.clrRes();
-    EXPECT_EQ(eng.chanRes()[370].type, 0);
+    EXPECT_EQ(r[370].type, 0);
 }
 
-TEST_F(Engine, ReportNamesEveryChannel)
+TEST_F(Engine, WorkerThatCannotBindEndsTheConstructionAndTheWorkersStarted)
 {
-    sdr.fixedGain = true;
-    ScanEng eng(&ScriptedSdr::cb, &sdr);
-    eng.setSdr(swemuDesc);
-    DecResBlock block{};
-    block.firstChan = 0;
-    block.res[4] = DecRes{1, 2, 250, 4660, 22136, 1, {980}};
-    eng.storeRes(block);
-    QString text;
-    QTextStream out(&text);
-    eng.writeReport(out);
-    QStringList lines = text.split('\n');
-    ASSERT_EQ(lines.size(), 176);   // header, 174 channels, empty tail after the last end of line
-    EXPECT_EQ(lines[0], " ARFCN    MHz     dBm   MCC  MNC   LAC     CI     Type    BCCH ");
-    EXPECT_EQ(lines[1], "   975   925.2  -170.0  ---  ---  -----  -----");
-    EXPECT_EQ(lines[5], "   979   926.0  -170.0  250    2   4660  22136  BCCH+TCH");
-    EXPECT_EQ(lines[6], "   980   926.2  -170.0  250    2   4660  22136  TCH only  979");
-    EXPECT_EQ(lines[50], "     0   935.0  -170.0  ---  ---  -----  -----");
-    EXPECT_TRUE(lines[174].startsWith("   124   959.8"));
-    EXPECT_EQ(lines[5].size(), 56);
-    EXPECT_EQ(lines[6].size(), 61);
-    EXPECT_EQ(lines[1].size(), 46);
+    FakeCorvaneState& fake = fakeCorvane();
+    const int destroys = fake.destroys;
+    fake.createsBeforeFailure = 2;
+    try {
+        ScanEng eng(&ScriptedSdr::cb, &sdr);
+        ADD_FAILURE() << "the third worker cannot have its decoder";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "!!! Can not load GSM DLL\n");
+    }
+    fake.createsBeforeFailure = -1;
+    EXPECT_EQ(fake.destroys - destroys, 2);
 }
 
-TEST_F(Engine, CaptureIsDroppedWhenEveryWorkerIsBusy)
+TEST_F(Engine, CaptureIsRefusedWhenEveryWorkerIsBusy)
 {
-    fake.set(-1);
     ScanEng eng(&ScriptedSdr::cb, &sdr);
     eng.setSdr(swemuDesc);
     std::vector<cs16> capture(2400000, cs16{0, 0});
