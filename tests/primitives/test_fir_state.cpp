@@ -1,8 +1,8 @@
-// The multi-rate FIR record: derived quantities and phase tables of the worked examples, the
-// tap table against the filter's definition, sizes, argument checks, failures that must leave
-// the buffer untouched, and the delay-line loader.
+// The multi-rate FIR record: derived words, phase and tap tables of the worked examples, sizes,
+// argument checks in order, failures that leave the buffer untouched, and the delay loader.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "fir_test_support.h"
@@ -35,97 +35,70 @@ std::vector<cf32> countingTaps(int T)
     return h;
 }
 
-class FirStateSlots : public ::testing::TestWithParam<int> {};
+class FirStateSlots : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override { SIG_SKIP_UNLESS_SLOT_RUNS(GetParam()); }
+    int slot() const { return GetParam(); }
+    testing_slots::SlotScope scope_{GetParam()};
+};
 
-TEST_P(FirStateSlots, WorkedExamplesGiveTheirPhaseTablesExactly)
+// The phase table exactly (start indices on the plain slot, byte steps between consecutive
+// windows on the others), and every tap-table entry the tap the filter's definition puts on
+// that buffer sample.
+TEST_P(FirStateSlots, WorkedExamplesGiveTheirPhaseAndTapTables)
 {
-    const int slot = GetParam();
-    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
-    testing_slots::SlotScope scope(slot);
-    for (const Example& ex : kExamples) {
-        SCOPED_TRACE(::testing::Message() << "taps " << ex.T << " U " << ex.U << " D " << ex.D);
-        MrRecord rec(countingTaps(ex.T), ex.U, ex.pu, ex.D, ex.pd, nullptr);
-        ASSERT_EQ(rec.status(), sigOk);
-        const sigFirRecord_cf32& r = *rec.state();
-        EXPECT_EQ(r.tag, kFirTagMultiRate);
-        EXPECT_EQ(r.dlyLen, ex.n);
-        EXPECT_EQ(r.dlyExt, ex.E);
-        EXPECT_EQ(r.headLen, ex.L);
-        EXPECT_EQ(r.fftLen, -1);
-        EXPECT_EQ(r.dlyOffset, 0);
-        EXPECT_EQ(r.upPhase, ex.pu);
-        EXPECT_EQ(r.downPhase, ex.pd);
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(&r) % 16, 0u);
-        const int entries = 4 * ex.U + 1;
-        std::vector<int32_t> stored(r.phaseTable, r.phaseTable + entries);
-        std::vector<int32_t> expected = ex.phases;
-        if (slot != 0) {  // byte steps between consecutive windows
-            for (int k = entries - 1; k >= 1; --k)
-                expected[k] = 8 * (ex.phases[k] - ex.phases[k - 1]);
-            expected[0] = 8 * ex.phases[0];
-            EXPECT_EQ(r.tapStride, (ex.n + 1) / 2 * 2);
-        } else {
-            EXPECT_EQ(r.tapStride, ex.n);
-        }
-        EXPECT_EQ(stored, expected);
-        // The reversed taps region.
-        for (int k = 0; k < ex.T; ++k)
-            EXPECT_EQ(r.taps[k].re, float(ex.T - k));
-        EXPECT_TRUE(rec.canaryIntact());
-    }
-}
-
-// Every tap-table entry is the tap the filter's definition puts on that buffer sample.
-TEST_P(FirStateSlots, TapTableHoldsTheTapOfEverySampleInEveryWindow)
-{
-    const int slot = GetParam();
-    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
-    testing_slots::SlotScope scope(slot);
     for (const Example& ex : kExamples) {
         SCOPED_TRACE(::testing::Message() << "taps " << ex.T << " U " << ex.U << " D " << ex.D);
         const std::vector<cf32> h = countingTaps(ex.T);
         MrRecord rec(h, ex.U, ex.pu, ex.D, ex.pd, nullptr);
         ASSERT_EQ(rec.status(), sigOk);
         const sigFirRecord_cf32& r = *rec.state();
+        EXPECT_EQ(r.tag, kFirTagMultiRate);
+        EXPECT_TRUE(r.dlyLen == ex.n && r.dlyExt == ex.E && r.headLen == ex.L && r.fftLen == -1);
+        EXPECT_TRUE(r.dlyOffset == 0 && r.upPhase == ex.pu && r.downPhase == ex.pd);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(&r) % 16, 0u);
+        EXPECT_EQ(r.tapStride, slot() == 0 ? ex.n : (ex.n + 1) / 2 * 2);
+        const int entries = 4 * ex.U + 1;
+        std::vector<int32_t> expected = ex.phases;
+        for (int k = entries - 1; slot() != 0 && k >= 0; --k)
+            expected[k] = 8 * (ex.phases[k] - (k > 0 ? ex.phases[k - 1] : 0));
+        EXPECT_EQ(std::vector<int32_t>(r.phaseTable, r.phaseTable + entries), expected);
+        for (int k = 0; k < ex.T; ++k)
+            EXPECT_EQ(r.taps[k].re, float(ex.T - k));  // reversed
         const int n = ex.n, f = r.tapStride;
-        for (int j = 0; j < ex.U; ++j)
-            for (int l = 0; l < 4; ++l) {
-                const int64_t m = 4 * j + l;  // output of the first cycle
-                for (int i = 0; i < n; ++i) {
-                    // Buffer index s + i is input q = s + i - n, at up-sampled position q U + pu.
-                    const int64_t q = ex.phases[m] + i - n;
-                    const int64_t k = m * ex.D + ex.pd - (q * ex.U + ex.pu);
-                    const cf32 want = (k >= 0 && k < ex.T) ? h[k] : cf32{0, 0};
-                    cf32 got;
-                    if (slot == 0) {
-                        got = r.tapTable[(j * n + i) * 4 + l];
-                    } else {
-                        const cf32 a = r.tapTable[m * f + i];
-                        const cf32 b = r.tapTable[4 * ex.U * f + m * f + i];
-                        EXPECT_EQ(b.re, -a.im);
-                        EXPECT_EQ(b.im, a.re);
-                        got = cf32{a.re, -a.im};
-                    }
-                    EXPECT_EQ(got.re, want.re) << "output " << m << " tap " << i;
-                    EXPECT_EQ(got.im, want.im) << "output " << m << " tap " << i;
+        for (int m = 0; m < 4 * ex.U; ++m) {  // the outputs of the first cycle
+            for (int i = 0; i < n; ++i) {
+                // Buffer index s + i is input q = s + i - n, at up-sampled position q U + pu.
+                const int64_t q = ex.phases[m] + i - n;
+                const int64_t k = m * ex.D + ex.pd - (q * ex.U + ex.pu);
+                const cf32 want = (k >= 0 && k < ex.T) ? h[k] : cf32{0, 0};
+                cf32 got;
+                if (slot() == 0) {
+                    got = r.tapTable[(m / 4 * n + i) * 4 + m % 4];
+                } else {  // halves of (Re h, -Im h) and (Im h, Re h)
+                    const cf32 a = r.tapTable[m * f + i], b = r.tapTable[4 * ex.U * f + m * f + i];
+                    EXPECT_TRUE(b.re == -a.im && b.im == a.re);
+                    got = cf32{a.re, -a.im};
                 }
-                for (int i = n; slot != 0 && i < f; ++i)
-                    EXPECT_EQ(r.tapTable[m * f + i].re, 0.0f);
+                EXPECT_TRUE(got.re == want.re && got.im == want.im) << "output " << m << " tap " << i;
             }
+            for (int i = n; slot() != 0 && i < f; ++i)
+                EXPECT_EQ(r.tapTable[m * f + i].re, 0.0f);
+        }
+        EXPECT_TRUE(rec.canaryIntact());
     }
 }
 
-TEST_P(FirStateSlots, SizeQueryChecksInOrderAndRefusesSizesBeyond32Bits)
+// Sizes are computed in 64 bits: one beyond 32 bits is -9, never a small size; the builder
+// checks everything, overflows included, before it writes anything.
+TEST_P(FirStateSlots, ChecksInOrderAndFailuresWriteNothing)
 {
-    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
-    testing_slots::SlotScope scope(GetParam());
     int32_t size = 7;
     EXPECT_EQ(sigFirMrGetSize_cf32(0, 0, 0, nullptr), sigErrNull);
     EXPECT_EQ(sigFirMrGetSize_cf32(0, 0, 0, &size), sigErrTapsLen);
     EXPECT_EQ(sigFirMrGetSize_cf32(1, 0, 1, &size), sigErrFactor);
     EXPECT_EQ(sigFirMrGetSize_cf32(1, 1, 0, &size), sigErrFactor);
     EXPECT_EQ(sigFirMrGetSize_cf32(1, 1, -3, &size), sigErrFactor);
-    EXPECT_EQ(size, 7);
     // Each of these overflows a 32-bit size: 8 tapsLen, 32 r (r >= 3D), 16 U.
     EXPECT_EQ(sigFirMrGetSize_cf32(INT32_MAX, 1, 1, &size), sigErrMemory);
     EXPECT_EQ(sigFirMrGetSize_cf32(1, 1, 30000000, &size), sigErrMemory);
@@ -134,44 +107,34 @@ TEST_P(FirStateSlots, SizeQueryChecksInOrderAndRefusesSizesBeyond32Bits)
     ASSERT_EQ(sigFirMrGetSize_cf32(48, 1, 2, &size), sigOk);
     // Header, 48 reversed taps, the tap table, 5 phases, 48 + 57 history samples, the scratch,
     // and 15 bytes for a buffer that is not 16-byte aligned.
-    const int64_t table = GetParam() == 0 ? 32 * 54 : 64 * 54;
+    const int64_t table = slot() == 0 ? 32 * 54 : 64 * 54;
     EXPECT_EQ(size, int64_t(sizeof(sigFirRecord_cf32)) + 48 * 8 + table + 32 +
                         ((105 * 8 + 23) & ~15) + 32768 + 15);
-}
 
-TEST_P(FirStateSlots, BuilderChecksInOrderAndFailsWithoutWriting)
-{
-    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
-    testing_slots::SlotScope scope(GetParam());
     std::vector<uint8_t> buf(1 << 16, 0x77);
     const std::vector<cf32> h = countingTaps(4);
+    const cf32* t = h.data();
+    uint8_t* b = buf.data();
     sigFirMrState_cf32* st = reinterpret_cast<sigFirMrState_cf32*>(uintptr_t{0x1234});
-    EXPECT_EQ(sigFirMrInit_cf32(nullptr, h.data(), 4, 1, 0, 1, 0, nullptr, buf.data()), sigErrNull);
-    EXPECT_EQ(sigFirMrInit_cf32(&st, nullptr, 0, 0, 0, 0, 0, nullptr, buf.data()), sigErrNull);
-    EXPECT_EQ(sigFirMrInit_cf32(&st, h.data(), 4, 1, 0, 1, 0, nullptr, nullptr), sigErrNull);
-    EXPECT_EQ(sigFirMrInit_cf32(&st, h.data(), 0, 1, 0, 1, 0, nullptr, buf.data()), sigErrTapsLen);
-    EXPECT_EQ(sigFirMrInit_cf32(&st, h.data(), 4, 0, 0, 1, 0, nullptr, buf.data()), sigErrFactor);
-    EXPECT_EQ(sigFirMrInit_cf32(&st, h.data(), 4, 1, 0, 0, 5, nullptr, buf.data()), sigErrFactor);
-    EXPECT_EQ(sigFirMrInit_cf32(&st, h.data(), 4, 2, 2, 1, 0, nullptr, buf.data()), sigErrPhase);
-    EXPECT_EQ(sigFirMrInit_cf32(&st, h.data(), 4, 2, -1, 1, 0, nullptr, buf.data()), sigErrPhase);
-    EXPECT_EQ(sigFirMrInit_cf32(&st, h.data(), 4, 1, 0, 3, 3, nullptr, buf.data()), sigErrPhase);
-    // 4 U D + pd beyond 2^31 - 2 while the record's sizes would still fit: refused before any
-    // write, so nothing in the buffer can pass for a record.
-    EXPECT_EQ(sigFirMrInit_cf32(&st, h.data(), 4, 1000, 0, 600000, 0, nullptr, buf.data()),
-              sigErrMemory);
-    // A record too large for 32-bit sizes.
-    EXPECT_EQ(sigFirMrInit_cf32(&st, h.data(), 4, 1, 0, 30000000, 0, nullptr, buf.data()),
-              sigErrMemory);
+    EXPECT_EQ(sigFirMrInit_cf32(nullptr, t, 4, 1, 0, 1, 0, nullptr, b), sigErrNull);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, nullptr, 0, 0, 0, 0, 0, nullptr, b), sigErrNull);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 1, 0, 1, 0, nullptr, nullptr), sigErrNull);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 0, 1, 0, 1, 0, nullptr, b), sigErrTapsLen);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 0, 0, 1, 0, nullptr, b), sigErrFactor);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 1, 0, 0, 5, nullptr, b), sigErrFactor);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 2, 2, 1, 0, nullptr, b), sigErrPhase);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 2, -1, 1, 0, nullptr, b), sigErrPhase);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 1, 0, 3, 3, nullptr, b), sigErrPhase);
+    // 4 U D + pd beyond 2^31 - 2 while the record's sizes would still fit.
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 1000, 0, 600000, 0, nullptr, b), sigErrMemory);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 1, 0, 30000000, 0, nullptr, b), sigErrMemory);
     EXPECT_EQ(st, reinterpret_cast<sigFirMrState_cf32*>(uintptr_t{0x1234}));
-    for (uint8_t b : buf)
-        ASSERT_EQ(b, 0x77);
+    EXPECT_TRUE(std::all_of(buf.begin(), buf.end(), [](uint8_t v) { return v == 0x77; }));
 }
 
 // The size covers a buffer at any alignment: the record starts at the next 16-byte boundary.
 TEST_P(FirStateSlots, MisalignedBuffersStayWithinTheReportedSize)
 {
-    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
-    testing_slots::SlotScope scope(GetParam());
     for (int misalign = 0; misalign < 16; ++misalign)
         for (auto [T, U, D] : {std::tuple{48, 1, 2}, {7, 2, 3}, {1000, 1, 1}, {5, 7, 1}}) {
             MrRecord rec(countingTaps(T), U, 0, D, 0, nullptr, misalign);
@@ -182,40 +145,33 @@ TEST_P(FirStateSlots, MisalignedBuffersStayWithinTheReportedSize)
 
 TEST_P(FirStateSlots, SetDelayLoadsAndClearsExactlyTheHistory)
 {
-    SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
-    testing_slots::SlotScope scope(GetParam());
     std::mt19937 rng(3);
     const std::vector<cf32> h = firtest::randomSignal(rng, 10);
-    const std::vector<cf32> hist = firtest::randomSignal(rng, 4);  // n = ceil(10 / 3)
-    MrRecord rec(h, 3, 1, 2, 0, hist.data());
+    const std::vector<cf32> hist = firtest::randomSignal(rng, 4), other = firtest::randomSignal(rng, 4);
+    MrRecord rec(h, 3, 1, 2, 0, hist.data());  // n = ceil(10 / 3)
     ASSERT_EQ(rec.status(), sigOk);
     sigFirRecord_cf32& r = *rec.state();
     ASSERT_EQ(r.dlyLen, 4);
-    for (int k = 0; k < 4; ++k)  // oldest first in the record
-        EXPECT_EQ(r.dlyLine[k].re, hist[3 - k].re);
-
+    auto expectLine = [&](const std::vector<cf32>& recentFirst) {
+        for (int k = 0; k < 4; ++k)  // oldest first in the record
+            EXPECT_TRUE(r.dlyLine[k].re == recentFirst[3 - k].re && r.dlyLine[k].im == recentFirst[3 - k].im);
+    };
+    expectLine(hist);
     EXPECT_EQ(sigFirSetDelay_cf32(nullptr, hist.data()), sigErrNull);
     r.dlyOffset = 9;
     r.dlyLine[4] = cf32{42, 43};  // beyond the history: the loader leaves it alone
     EXPECT_EQ(sigFirSetDelay_cf32(&r, nullptr), sigOk);
     EXPECT_EQ(r.dlyOffset, 0);
-    for (int k = 0; k < 4; ++k)
-        EXPECT_EQ(r.dlyLine[k].re, 0.0f);
+    expectLine(std::vector<cf32>(4, cf32{0, 0}));
     EXPECT_EQ(r.dlyLine[4].re, 42.0f);
-
-    const std::vector<cf32> other = firtest::randomSignal(rng, 4);
     r.dlyOffset = 5;
     EXPECT_EQ(sigFirSetDelay_cf32(&r, other.data()), sigOk);
     EXPECT_EQ(r.dlyOffset, 0);
-    for (int k = 0; k < 4; ++k) {
-        EXPECT_EQ(r.dlyLine[k].re, other[3 - k].re);
-        EXPECT_EQ(r.dlyLine[k].im, other[3 - k].im);
-    }
-
+    expectLine(other);
     const uint32_t tag = r.tag;
     r.tag = 0x46493033;
     EXPECT_EQ(sigFirSetDelay_cf32(&r, nullptr), sigErrTag);
-    EXPECT_EQ(r.dlyLine[0].re, other[3].re);
+    expectLine(other);
     r.tag = kFirTagSingleRate;  // the single-rate tag is accepted too
     EXPECT_EQ(sigFirSetDelay_cf32(&r, nullptr), sigOk);
     r.tag = tag;
