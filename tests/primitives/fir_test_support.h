@@ -11,9 +11,11 @@
 #include <complex>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <vector>
 
+#include "fft_test_support.h"
 #include "fir/fir_record.h"
 #include "sigprim.h"
 
@@ -133,76 +135,50 @@ private:
 // A single-rate record ('FI02'). Nothing in the library builds one; the filter accepts it, so
 // this lays out what the filter reads: reversed taps (the plain slot), the lane-replicated tap
 // table (slots 1-6), a delay line of tapsLen history samples with room behind it, the scratch,
-// and for FFT mode a forward FFT record of 2^fftOrder points (built for the slot current at
-// construction, inverse scaled by 1/N), the filter's spectrum and the block and work buffers.
+// and for FFT mode a forward FFT record of 2^fftOrder points (planned for the slot current at
+// construction, flag 2: the inverse scales by 1/N, so forward, product with the spectrum of the
+// zero-padded taps and inverse give the circular convolution with h), the spectrum and the
+// block and work buffers.
 class SingleRateRecord {
 public:
     // fftOrder < 0: direct form only. dly: tapsLen history samples, most recent first, or NULL.
     SingleRateRecord(const std::vector<cf32>& h, int fftOrder, const cf32* dly = nullptr)
+        : taps_(h.rbegin(), h.rend()), line_(h.size() + (h.size() + 3) / 4 * 4 + 1), scratch_(4224)
     {
-        const int T = static_cast<int>(h.size());
-        taps_.assign(h.rbegin(), h.rend());
         for (const cf32& t : h) {
             const float entry[8] = {t.re, t.re, t.re, t.re, -t.im, t.im, -t.im, t.im};
             table_.insert(table_.end(), entry, entry + 8);
         }
-        rec_.dlyExt = (T + 3) / 4 * 4;
-        line_.assign(size_t(T) + rec_.dlyExt + 1, cf32{0, 0});
-        scratch_.resize(4224);
         rec_.tag = kFirTagSingleRate;
         rec_.taps = taps_.data();
         rec_.tapTable = reinterpret_cast<cf32*>(table_.data());
         rec_.dlyLine = line_.data();
-        rec_.tapsLen = rec_.dlyLen = T;
+        rec_.tapsLen = rec_.dlyLen = int32_t(h.size());
+        rec_.dlyExt = int32_t(h.size() + 3) / 4 * 4;
         rec_.fftLen = fftOrder < 0 ? -1 : 1 << fftOrder;
         rec_.scratch = scratch_.data();
-        if (fftOrder >= 0)
-            planFft(h, fftOrder);
+        if (fftOrder >= 0) {
+            fft_.emplace(fftOrder, 2);
+            spectrum_.resize(size_t(rec_.fftLen));
+            std::copy(h.begin(), h.end(), spectrum_.begin());
+            EXPECT_EQ(sigFftFwd_cf32(spectrum_.data(), spectrum_.data(), fft_->spec, nullptr), sigOk);
+            block_.resize(size_t(rec_.fftLen));
+            rec_.fftSpec = fft_->spec;
+            rec_.fftTaps = spectrum_.data();
+            rec_.fftBuf = block_.data();
+            rec_.fftWork = fft_->work();
+        }
         if (dly != nullptr)
             sigFirSetDelay_cf32(&rec_, dly);
     }
-    SingleRateRecord(const SingleRateRecord&) = delete;
-    SingleRateRecord& operator=(const SingleRateRecord&) = delete;
-    ~SingleRateRecord()
-    {
-        sigFree(spec_);
-        sigFree(init_);
-    }
-
     sigFirState_cf32* state() { return &rec_; }
     const std::vector<cf32>& line() const { return line_; }
-    bool fftReady() const { return rec_.fftSpec != nullptr; }
 
 private:
-    // Forward, product with the spectrum of the zero-padded taps and the inverse scaled by 1/N
-    // (flag 2) give the circular convolution with h.
-    void planFft(const std::vector<cf32>& h, int order)
-    {
-        int32_t specSize = 0, initSize = 0, workSize = 0;
-        sigFftSpec_cf32* spec = nullptr;
-        if (sigFftGetSize_cf32(order, 2, 0, &specSize, &initSize, &workSize) != sigOk)
-            return;
-        spec_ = sigMalloc_u8(specSize);
-        init_ = initSize > 0 ? sigMalloc_u8(initSize) : nullptr;
-        spectrum_.assign(size_t(rec_.fftLen), cf32{0, 0});
-        std::copy(h.begin(), h.end(), spectrum_.begin());
-        if (sigFftInit_cf32(&spec, order, 2, 0, spec_, init_) != sigOk ||
-            sigFftFwd_cf32(spectrum_.data(), spectrum_.data(), spec, nullptr) != sigOk)
-            return;
-        block_.resize(size_t(rec_.fftLen));
-        work_.resize(size_t(workSize));
-        rec_.fftSpec = spec;
-        rec_.fftTaps = spectrum_.data();
-        rec_.fftBuf = block_.data();
-        rec_.fftWork = workSize > 0 ? work_.data() : nullptr;
-    }
-
     sigFirRecord_cf32 rec_{};
     std::vector<cf32> taps_, line_, scratch_, spectrum_, block_;
     std::vector<float> table_;
-    std::vector<uint8_t> work_;
-    uint8_t* spec_ = nullptr;
-    uint8_t* init_ = nullptr;
+    std::optional<fft_test::Plan> fft_;
 };
 
 // Readable pages with an inaccessible page on each side: `front` starts right after the lower

@@ -327,16 +327,4 @@ TEST(FftTables, VectorColumnTables)
     }
 }
 
-TEST(FftTables, SplitTablesOfTheDesign)
-{
-    const int8_t plain[31] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 6, 7,
-                              8, 8, 8, 10, 10, 10, 10, 8, 8, 10, 10, 10, 10, 10, 10};
-    EXPECT_EQ(std::memcmp(plain, sig::fft::kSplitT[0], 31), 0);
-    for (int order = 0; order <= 30; ++order)  // slots 2 and 4 differ at order 20 only
-        EXPECT_EQ(sig::fft::kSplitT[2][order] == sig::fft::kSplitT[4][order], order != 20) << order;
-    EXPECT_TRUE(sig::fft::kSplitT[2][20] == 6 && sig::fft::kSplitG[2][20] == 12);
-    EXPECT_TRUE(sig::fft::kSplitT[4][20] == 4 && sig::fft::kSplitG[3][20] == 14);
-    EXPECT_EQ(sig::fft::kSplitG[1][16], 9);
-}
-
 }  // namespace

@@ -1,9 +1,12 @@
-// Multi-rate filtering on every slot against the double-precision polyphase reference: random
-// filters and phases across the short and long paths, in one call and split, in place, the
-// decoder's front-end case, reads and writes bounded by the caller's arrays, checks, failures.
+// The multi-rate FIR on every slot. The record: derived words, phase and tap tables of the
+// worked examples, sizes, checks in order, failures that write nothing, the delay loader.
+// Filtering against the double-precision polyphase reference: random filters and phases across
+// the short and long paths, in one call and split, reads and writes bounded by the caller's
+// arrays, in place, the decoder's front-end case, checks, failures.
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <tuple>
 #include <vector>
 
 #include "core/memfuncs.h"
@@ -13,6 +16,29 @@
 namespace {
 
 using firtest::MrRecord;
+
+struct Example {
+    int T, U, pu, D, pd;
+    int n, E, L;
+    std::vector<int32_t> phases;  // start indices as the plain slot stores them
+};
+
+const Example kExamples[] = {
+    {48, 1, 0, 2, 0, 48, 57, 24, {1, 3, 5, 7, 8}},
+    {7, 2, 0, 3, 2, 4, 19, 8, {2, 4, 5, 7, 8, 10, 11, 13, 12}},
+    {3, 4, 2, 1, 0, 1, 8, 16, {0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4}},
+    {1, 1, 0, 1, 0, 1, 8, 4, {1, 2, 3, 4, 4}},
+    {1, 1, 0, 4, 3, 1, 29, 4, {4, 8, 12, 16, 16}},
+    {2, 3, 1, 1, 0, 1, 8, 12, {1, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4}},
+};
+
+std::vector<cf32> countingTaps(int T)
+{
+    std::vector<cf32> h(T);
+    for (int k = 0; k < T; ++k)
+        h[k] = cf32{float(k + 1), float(-(k + 1)) * 0.5f};
+    return h;
+}
 
 struct Case {
     std::vector<cf32> h, history;
@@ -41,10 +67,147 @@ protected:
     testing_slots::SlotScope scope_{GetParam()};
 };
 
+// The phase table exactly (start indices on the plain slot, byte steps between consecutive
+// windows on the others), and every tap-table entry the tap the filter's definition puts on
+// that buffer sample.
+TEST_P(FirMrSlots, WorkedExamplesGiveTheirPhaseAndTapTables)
+{
+    for (const Example& ex : kExamples) {
+        SCOPED_TRACE(::testing::Message() << "taps " << ex.T << " U " << ex.U << " D " << ex.D);
+        const std::vector<cf32> h = countingTaps(ex.T);
+        MrRecord rec(h, ex.U, ex.pu, ex.D, ex.pd, nullptr);
+        ASSERT_EQ(rec.status(), sigOk);
+        const sigFirRecord_cf32& r = *rec.state();
+        EXPECT_EQ(r.tag, kFirTagMultiRate);
+        EXPECT_TRUE(r.dlyLen == ex.n && r.dlyExt == ex.E && r.headLen == ex.L && r.fftLen == -1);
+        EXPECT_TRUE(r.dlyOffset == 0 && r.upPhase == ex.pu && r.downPhase == ex.pd);
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(&r) % 16, 0u);
+        EXPECT_EQ(r.tapStride, slot() == 0 ? ex.n : (ex.n + 1) / 2 * 2);
+        const int entries = 4 * ex.U + 1;
+        std::vector<int32_t> expected = ex.phases;
+        for (int k = entries - 1; slot() != 0 && k >= 0; --k)
+            expected[k] = 8 * (ex.phases[k] - (k > 0 ? ex.phases[k - 1] : 0));
+        EXPECT_EQ(std::vector<int32_t>(r.phaseTable, r.phaseTable + entries), expected);
+        for (int k = 0; k < ex.T; ++k)
+            EXPECT_EQ(r.taps[k].re, float(ex.T - k));  // reversed
+        const int n = ex.n, f = r.tapStride;
+        for (int m = 0; m < 4 * ex.U; ++m) {  // the outputs of the first cycle
+            for (int i = 0; i < n; ++i) {
+                // Buffer index s + i is input q = s + i - n, at up-sampled position q U + pu.
+                const int64_t q = ex.phases[m] + i - n;
+                const int64_t k = m * ex.D + ex.pd - (q * ex.U + ex.pu);
+                const cf32 want = (k >= 0 && k < ex.T) ? h[k] : cf32{0, 0};
+                cf32 got;
+                if (slot() == 0) {
+                    got = r.tapTable[(m / 4 * n + i) * 4 + m % 4];
+                } else {  // halves of (Re h, -Im h) and (Im h, Re h)
+                    const cf32 a = r.tapTable[m * f + i], b = r.tapTable[4 * ex.U * f + m * f + i];
+                    EXPECT_TRUE(b.re == -a.im && b.im == a.re);
+                    got = cf32{a.re, -a.im};
+                }
+                EXPECT_TRUE(got.re == want.re && got.im == want.im) << "output " << m << " tap " << i;
+            }
+            for (int i = n; slot() != 0 && i < f; ++i)
+                EXPECT_EQ(r.tapTable[m * f + i].re, 0.0f);
+        }
+        EXPECT_TRUE(rec.canaryIntact());
+    }
+}
+
+// Sizes are computed in 64 bits: one beyond 32 bits is -9, never a small size; the builder
+// checks everything, overflows included, before it writes anything.
+TEST_P(FirMrSlots, RecordChecksInOrderAndFailuresWriteNothing)
+{
+    int32_t size = 7;
+    EXPECT_EQ(sigFirMrGetSize_cf32(0, 0, 0, nullptr), sigErrNull);
+    EXPECT_EQ(sigFirMrGetSize_cf32(0, 0, 0, &size), sigErrTapsLen);
+    EXPECT_EQ(sigFirMrGetSize_cf32(1, 0, 1, &size), sigErrFactor);
+    EXPECT_EQ(sigFirMrGetSize_cf32(1, 1, 0, &size), sigErrFactor);
+    EXPECT_EQ(sigFirMrGetSize_cf32(1, 1, -3, &size), sigErrFactor);
+    // Each of these overflows a 32-bit size: 8 tapsLen, 32 r (r >= 3D), 16 U.
+    EXPECT_EQ(sigFirMrGetSize_cf32(INT32_MAX, 1, 1, &size), sigErrMemory);
+    EXPECT_EQ(sigFirMrGetSize_cf32(1, 1, 30000000, &size), sigErrMemory);
+    EXPECT_EQ(sigFirMrGetSize_cf32(1, 200000000, 1, &size), sigErrMemory);
+    EXPECT_EQ(size, 7);
+    ASSERT_EQ(sigFirMrGetSize_cf32(48, 1, 2, &size), sigOk);
+    // Header, 48 reversed taps, the tap table, 5 phases, 48 + 57 history samples, the scratch,
+    // and 15 bytes for a buffer that is not 16-byte aligned.
+    const int64_t table = slot() == 0 ? 32 * 54 : 64 * 54;
+    EXPECT_EQ(size, int64_t(sizeof(sigFirRecord_cf32)) + 48 * 8 + table + 32 +
+                        ((105 * 8 + 23) & ~15) + 32768 + 15);
+
+    std::vector<uint8_t> buf(1 << 16, 0x77);
+    const std::vector<cf32> h = countingTaps(4);
+    const cf32* t = h.data();
+    uint8_t* b = buf.data();
+    sigFirMrState_cf32* st = reinterpret_cast<sigFirMrState_cf32*>(uintptr_t{0x1234});
+    EXPECT_EQ(sigFirMrInit_cf32(nullptr, t, 4, 1, 0, 1, 0, nullptr, b), sigErrNull);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, nullptr, 0, 0, 0, 0, 0, nullptr, b), sigErrNull);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 1, 0, 1, 0, nullptr, nullptr), sigErrNull);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 0, 1, 0, 1, 0, nullptr, b), sigErrTapsLen);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 0, 0, 1, 0, nullptr, b), sigErrFactor);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 1, 0, 0, 5, nullptr, b), sigErrFactor);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 2, 2, 1, 0, nullptr, b), sigErrPhase);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 2, -1, 1, 0, nullptr, b), sigErrPhase);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 1, 0, 3, 3, nullptr, b), sigErrPhase);
+    // 4 U D + pd beyond 2^31 - 2 while the record's sizes would still fit.
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 1000, 0, 600000, 0, nullptr, b), sigErrMemory);
+    EXPECT_EQ(sigFirMrInit_cf32(&st, t, 4, 1, 0, 30000000, 0, nullptr, b), sigErrMemory);
+    EXPECT_EQ(st, reinterpret_cast<sigFirMrState_cf32*>(uintptr_t{0x1234}));
+    EXPECT_TRUE(std::all_of(buf.begin(), buf.end(), [](uint8_t v) { return v == 0x77; }));
+}
+
+// The size covers a buffer at any alignment: the record starts at the next 16-byte boundary.
+TEST_P(FirMrSlots, RecordInMisalignedBuffersStaysWithinTheReportedSize)
+{
+    for (int misalign = 0; misalign < 16; ++misalign)
+        for (auto [T, U, D] : {std::tuple{48, 1, 2}, {7, 2, 3}, {1000, 1, 1}, {5, 7, 1}}) {
+            MrRecord rec(countingTaps(T), U, 0, D, 0, nullptr, misalign);
+            ASSERT_EQ(rec.status(), sigOk);
+            EXPECT_TRUE(rec.canaryIntact()) << "misalign " << misalign << " taps " << T;
+        }
+}
+
+TEST_P(FirMrSlots, SetDelayLoadsAndClearsExactlyTheHistory)
+{
+    std::mt19937 rng(3);
+    const std::vector<cf32> h = firtest::randomSignal(rng, 10);
+    const std::vector<cf32> hist = firtest::randomSignal(rng, 4), other = firtest::randomSignal(rng, 4);
+    MrRecord rec(h, 3, 1, 2, 0, hist.data());  // n = ceil(10 / 3)
+    ASSERT_EQ(rec.status(), sigOk);
+    sigFirRecord_cf32& r = *rec.state();
+    ASSERT_EQ(r.dlyLen, 4);
+    auto expectLine = [&](const std::vector<cf32>& recentFirst) {
+        for (int k = 0; k < 4; ++k)  // oldest first in the record
+            EXPECT_TRUE(r.dlyLine[k].re == recentFirst[3 - k].re && r.dlyLine[k].im == recentFirst[3 - k].im);
+    };
+    expectLine(hist);
+    EXPECT_EQ(sigFirSetDelay_cf32(nullptr, hist.data()), sigErrNull);
+    r.dlyOffset = 9;
+    r.dlyLine[4] = cf32{42, 43};  // beyond the history: the loader leaves it alone
+    EXPECT_EQ(sigFirSetDelay_cf32(&r, nullptr), sigOk);
+    EXPECT_EQ(r.dlyOffset, 0);
+    expectLine(std::vector<cf32>(4, cf32{0, 0}));
+    EXPECT_EQ(r.dlyLine[4].re, 42.0f);
+    r.dlyOffset = 5;
+    EXPECT_EQ(sigFirSetDelay_cf32(&r, other.data()), sigOk);
+    EXPECT_EQ(r.dlyOffset, 0);
+    expectLine(other);
+    const uint32_t tag = r.tag;
+    r.tag = 0x46493033;
+    EXPECT_EQ(sigFirSetDelay_cf32(&r, nullptr), sigErrTag);
+    expectLine(other);
+    r.tag = kFirTagSingleRate;  // the single-rate tag is accepted too
+    EXPECT_EQ(sigFirSetDelay_cf32(&r, nullptr), sigOk);
+    r.tag = tag;
+}
+
 // Block counts on both sides of E input samples (short path, long path, a few cycles), in one
 // call and in random pieces: both match the reference, the plain slot's to the bit (it sums
-// every output the same way on every path), and leave the last n inputs as history.
-TEST_P(FirMrSlots, RandomFiltersInOneCallAndSplitMatchThePolyphaseReference)
+// every output the same way on every path), and leave the last n inputs as history. Inputs and
+// outputs start right after or end right before inaccessible pages: no path reads before or past
+// the caller's input or writes outside its output.
+TEST_P(FirMrSlots, RandomFiltersInOneCallAndSplitMatchTheReferenceWithinTheCallersArrays)
 {
     std::mt19937 rng(100 + slot());
     for (int trial = 0; trial < 300; ++trial) {
@@ -55,21 +218,24 @@ TEST_P(FirMrSlots, RandomFiltersInOneCallAndSplitMatchThePolyphaseReference)
         const int blocks = std::uniform_int_distribution<int>(1, 3 * whole.state()->dlyExt / c.D + 40)(rng);
         const int64_t outLen = int64_t(blocks) * c.U;
         const std::vector<cf32> in = firtest::randomSignal(rng, size_t(blocks) * c.D);
-        std::vector<cf32> one(outLen + 1, cf32{-7, -7}), parts(outLen);
+        firtest::GuardedBlock inA(in.size() * sizeof(cf32)), inB(in.size() * sizeof(cf32));
+        firtest::GuardedBlock outA(outLen * sizeof(cf32)), outB(outLen * sizeof(cf32));
+        cf32 *one = outA.back(), *parts = outB.front();
+        std::copy(in.begin(), in.end(), inA.front());
+        std::copy(in.begin(), in.end(), inB.back());
         SCOPED_TRACE(::testing::Message() << "taps " << c.h.size() << " U " << c.U << " pu " << c.pu
                                           << " D " << c.D << " pd " << c.pd << " blocks " << blocks);
-        ASSERT_EQ(sigFir_cf32(in.data(), one.data(), blocks, whole.state()), sigOk);
+        ASSERT_EQ(sigFir_cf32(inA.front(), one, blocks, whole.state()), sigOk);
         for (int done = 0, b; done < blocks; done += b) {
             b = std::min(blocks - done, std::uniform_int_distribution<int>(1, blocks / 2 + 1)(rng));
-            ASSERT_EQ(sigFir_cf32(in.data() + size_t(done) * c.D, parts.data() + size_t(done) * c.U, b,
-                                  split.state()), sigOk);
+            ASSERT_EQ(sigFir_cf32(inB.back() + size_t(done) * c.D, parts + size_t(done) * c.U, b, split.state()),
+                      sigOk);
         }
         const std::vector<cf32> signal = firtest::joined(c.history, in.data(), in.size());
         const auto ref = firtest::polyphase(c.h, c.U, c.pu, c.D, c.pd, signal, c.n, outLen);
-        firtest::expectNear(ref, one.data(), outLen, c.n, "one call");
-        firtest::expectNear(ref, parts.data(), outLen, c.n, "split calls");
-        EXPECT_EQ(one.back().re, -7.0f) << "wrote past the output";
-        EXPECT_TRUE(slot() != 0 || std::memcmp(one.data(), parts.data(), outLen * sizeof(cf32)) == 0);
+        firtest::expectNear(ref, one, outLen, c.n, "one call");
+        firtest::expectNear(ref, parts, outLen, c.n, "split calls");
+        EXPECT_TRUE(slot() != 0 || std::memcmp(one, parts, outLen * sizeof(cf32)) == 0);
         for (int k = 0; k < c.n; ++k)
             ASSERT_TRUE(whole.state()->dlyLine[k].re == signal[signal.size() - c.n + k].re &&
                         split.state()->dlyLine[k].re == signal[signal.size() - c.n + k].re);
@@ -133,7 +299,7 @@ TEST_P(FirMrSlots, DecoderFrontEndContinuesFromTheLoadedHistory)
 
 // Checks in order (the length before the tag); a block count whose sample counts exceed 32 bits
 // is -9 before anything is read; a failed temporary copy leaves output and history alone.
-TEST_P(FirMrSlots, ChecksInOrderAndFailuresLeaveOutputAndHistoryUntouched)
+TEST_P(FirMrSlots, FilterChecksInOrderAndFailuresLeaveOutputAndHistoryUntouched)
 {
     std::mt19937 rng(500);
     const std::vector<cf32> h = firtest::randomSignal(rng, 9), hist = firtest::randomSignal(rng, 3);
@@ -162,31 +328,6 @@ TEST_P(FirMrSlots, ChecksInOrderAndFailuresLeaveOutputAndHistoryUntouched)
     EXPECT_EQ(std::memcmp(inout.data(), before.data(), before.size() * sizeof(cf32)), 0);
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(st->dlyLine[k].re, hist[2 - k].re);
-}
-
-// Inputs that start right after and end right before inaccessible pages, outputs likewise: no
-// path reads before or past the caller's input or writes past its output.
-TEST_P(FirMrSlots, ReadsAndWritesStayWithinTheCallersArrays)
-{
-    std::mt19937 rng(600 + slot());
-    for (int trial = 0; trial < 60; ++trial) {
-        const Case c = randomCase(rng, 70, 5);
-        const int blocks = std::uniform_int_distribution<int>(1, 500)(rng);
-        const size_t inLen = size_t(blocks) * c.D, outLen = size_t(blocks) * c.U;
-        const std::vector<cf32> in = firtest::randomSignal(rng, inLen);
-        std::vector<cf32> expected(outLen);
-        MrRecord ref(c.h, c.U, c.pu, c.D, c.pd, c.history.data());
-        ASSERT_EQ(sigFir_cf32(in.data(), expected.data(), blocks, ref.state()), sigOk);
-        firtest::GuardedBlock inBlock(inLen * sizeof(cf32)), outBlock(outLen * sizeof(cf32));
-        for (bool atEnd : {false, true}) {
-            MrRecord rec(c.h, c.U, c.pu, c.D, c.pd, c.history.data());
-            cf32* src = atEnd ? inBlock.back() : inBlock.front();
-            cf32* dst = atEnd ? outBlock.back() : outBlock.front();
-            std::copy(in.begin(), in.end(), src);
-            ASSERT_EQ(sigFir_cf32(src, dst, blocks, rec.state()), sigOk);
-            ASSERT_EQ(std::memcmp(dst, expected.data(), outLen * sizeof(cf32)), 0);
-        }
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Slots, FirMrSlots, ::testing::Range(0, 7));

@@ -5,22 +5,16 @@
 // the caller's input; failures; the spectrum multiply.
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <vector>
 
 #include "core/memfuncs.h"
 #include "fir_test_support.h"
 #include "slots.h"
 
-#define MUL_TEST_DECLARE_SLOT(ns) \
-    namespace sig::ns { sigStatus sigkMulInPlace_cf32(const cf32*, cf32*, int32_t); }
-MUL_TEST_DECLARE_SLOT(s0)
-MUL_TEST_DECLARE_SLOT(s1)
-MUL_TEST_DECLARE_SLOT(s2)
-MUL_TEST_DECLARE_SLOT(s3)
-MUL_TEST_DECLARE_SLOT(s4)
-MUL_TEST_DECLARE_SLOT(s5)
-MUL_TEST_DECLARE_SLOT(s6)
-#undef MUL_TEST_DECLARE_SLOT
+#define MUL_DECLARE(ns) namespace sig::ns { sigStatus sigkMulInPlace_cf32(const cf32*, cf32*, int32_t); }
+MUL_DECLARE(s0) MUL_DECLARE(s1) MUL_DECLARE(s2) MUL_DECLARE(s3) MUL_DECLARE(s4) MUL_DECLARE(s5) MUL_DECLARE(s6)
+#undef MUL_DECLARE
 
 namespace {
 
@@ -33,24 +27,6 @@ protected:
     testing_slots::SlotScope scope_{GetParam()};
 };
 
-TEST_P(FirSingleRateSlots, DirectFormOverTapCountsLengthsAndAlignments)
-{
-    std::mt19937 rng(700 + slot());
-    for (int T : {1, 2, 3, 4, 5, 8, 10, 31}) {
-        const std::vector<cf32> h = firtest::randomSignal(rng, T), hist = firtest::randomSignal(rng, T);
-        for (int len = 1; len <= 40; ++len)
-            for (int off : {0, 1, 2, 3}) {  // 8-byte steps from a 32-byte boundary
-                SCOPED_TRACE(::testing::Message() << "taps " << T << " len " << len << " offset " << off);
-                const std::vector<cf32> in = firtest::randomSignal(rng, len);
-                std::vector<cf32> out(len + 8, cf32{5, 5});
-                SingleRateRecord rec(h, -1, hist.data());
-                ASSERT_EQ(sigFir_cf32(in.data(), out.data() + off, len, rec.state()), sigOk);
-                firtest::expectNear(firtest::singleRate(h, hist, in.data(), len), out.data() + off, len, T, "direct");
-                EXPECT_TRUE(out[off + len].re == 5.0f && (off == 0 || out[off - 1].re == 5.0f));
-            }
-    }
-}
-
 // Without taps the direct form writes zeros throughout, on the vector slots too.
 TEST_P(FirSingleRateSlots, NoTapsGiveZeros)
 {
@@ -62,18 +38,21 @@ TEST_P(FirSingleRateSlots, NoTapsGiveZeros)
 }
 
 // One call, random pieces and in place all match the reference and leave the last T samples of
-// history and input, oldest first.
+// history and input, oldest first; in the direct form and in FFT mode, where in place runs the
+// chunks (4096, or 4224 on slots 5 and 6) with more than 255 samples after them in FFT mode and
+// the rest in the direct form (trial 0: 5000 samples, one chunk of each).
 TEST_P(FirSingleRateSlots, SplitCallsInPlaceAndHistoryAgree)
 {
     std::mt19937 rng(800 + slot());
     for (int trial = 0; trial < 40; ++trial) {
-        const int T = std::uniform_int_distribution<int>(1, 64)(rng);
-        const int len = std::uniform_int_distribution<int>(1, 9000)(rng);
+        const int T = std::uniform_int_distribution<int>(1, 64)(rng), order = trial % 2 ? -1 : 9;
+        const int len = trial == 0 ? 5000 : std::uniform_int_distribution<int>(1, 9000)(rng);
         const std::vector<cf32> h = firtest::randomSignal(rng, T), hist = firtest::randomSignal(rng, T);
         const std::vector<cf32> in = firtest::randomSignal(rng, len);
         const auto ref = firtest::singleRate(h, hist, in.data(), len);
-        SCOPED_TRACE(::testing::Message() << "taps " << T << " len " << len);
-        SingleRateRecord whole(h, -1, hist.data()), split(h, -1, hist.data()), inPlace(h, -1, hist.data());
+        const double floor = order < 0 ? 0 : firtest::fftFloor(h, order);
+        SCOPED_TRACE(::testing::Message() << "taps " << T << " len " << len << " order " << order);
+        SingleRateRecord whole(h, order, hist.data()), split(h, order, hist.data()), inPlace(h, order, hist.data());
         std::vector<cf32> a(len), b(len), c(in);
         ASSERT_EQ(sigFir_cf32(in.data(), a.data(), len, whole.state()), sigOk);
         for (int done = 0, n; done < len; done += n) {
@@ -81,9 +60,9 @@ TEST_P(FirSingleRateSlots, SplitCallsInPlaceAndHistoryAgree)
             ASSERT_EQ(sigFir_cf32(in.data() + done, b.data() + done, n, split.state()), sigOk);
         }
         ASSERT_EQ(sigFir_cf32(c.data(), c.data(), len, inPlace.state()), sigOk);
-        firtest::expectNear(ref, a.data(), len, T, "one call");
-        firtest::expectNear(ref, b.data(), len, T, "split calls");
-        firtest::expectNear(ref, c.data(), len, T, "in place");
+        firtest::expectNear(ref, a.data(), len, T, "one call", floor);
+        firtest::expectNear(ref, b.data(), len, T, "split calls", floor);
+        firtest::expectNear(ref, c.data(), len, T, "in place", floor);
         const std::vector<cf32> all = firtest::joined(hist, in.data(), len);
         for (auto* rec : {&whole, &split, &inPlace})
             ASSERT_EQ(std::memcmp(rec->line().data(), &all[all.size() - T], T * sizeof(cf32)), 0);
@@ -106,7 +85,6 @@ TEST_P(FirSingleRateSlots, FftModeEqualsDirectFormInOutputsAndHistory)
             SCOPED_TRACE(::testing::Message() << "taps " << T << " order " << order << " len " << len);
             const std::vector<cf32> hist = firtest::randomSignal(rng, T), in = firtest::randomSignal(rng, len);
             SingleRateRecord fft(h, order, hist.data()), direct(h, -1, hist.data());
-            ASSERT_TRUE(fft.fftReady());
             std::vector<cf32> a(len + 1, cf32{3, 3}), b(len);
             ASSERT_EQ(sigFir_cf32(in.data(), a.data(), len, fft.state()), sigOk);
             ASSERT_EQ(sigFir_cf32(in.data(), b.data(), len, direct.state()), sigOk);
@@ -124,43 +102,31 @@ TEST_P(FirSingleRateSlots, FftModeEqualsDirectFormInOutputsAndHistory)
     }
 }
 
-// 5000 samples in place: the first chunk (4096, or 4224 on slots 5 and 6) in FFT mode since more
-// than 255 samples remain, the rest in the direct form.
-TEST_P(FirSingleRateSlots, FftModeInPlaceChunksMixBothModes)
+// Over the tap counts and lengths the block kernels special-case, inputs right after and right
+// before inaccessible pages, outputs at the other end (so at every 8-byte step of alignment): no
+// window reads past the input's end or writes outside the output, and an FFT shorter than twice
+// the taps takes every block's history from the record, never from before the caller's input.
+TEST_P(FirSingleRateSlots, DirectFormAndShortFftStayWithinTheCallersArrays)
 {
-    std::mt19937 rng(1100 + slot());
-    const int T = 40, len = 5000;
-    const std::vector<cf32> h = firtest::randomSignal(rng, T), hist = firtest::randomSignal(rng, T);
-    const std::vector<cf32> in = firtest::randomSignal(rng, len);
-    SingleRateRecord inPlace(h, 9, hist.data()), apart(h, 9, hist.data());
-    std::vector<cf32> io(in), out(len);
-    ASSERT_EQ(sigFir_cf32(io.data(), io.data(), len, inPlace.state()), sigOk);
-    ASSERT_EQ(sigFir_cf32(in.data(), out.data(), len, apart.state()), sigOk);
-    const auto ref = firtest::singleRate(h, hist, in.data(), len);
-    firtest::expectNear(ref, io.data(), len, T, "in place", firtest::fftFloor(h, 9));
-    firtest::expectNear(ref, out.data(), len, T, "out of place", firtest::fftFloor(h, 9));
-    ASSERT_EQ(std::memcmp(inPlace.line().data(), apart.line().data(), T * sizeof(cf32)), 0);
-}
-
-// Inputs right after and right before inaccessible pages: no window of the direct form reads
-// past the input's end, and an FFT shorter than twice the taps takes every block's history from
-// the record, never from before the caller's input.
-TEST_P(FirSingleRateSlots, ReadsStayWithinTheCallersInput)
-{
-    std::mt19937 rng(900 + slot());
+    std::mt19937 rng(700 + slot());
+    std::vector<int> lengths(40);
+    std::iota(lengths.begin(), lengths.end(), 1);
+    lengths.insert(lengths.end(), {100, 257, 700});
     for (auto [T, order] : {std::pair{1, -1}, {2, -1}, {3, -1}, {4, -1}, {5, -1}, {8, -1}, {10, -1},
-                            {33, -1}, {120, 7}})
-        for (int len : {1, 7, 8, 9, 33, 100, 257, 700}) {
+                            {31, -1}, {120, 7}})
+        for (int len : lengths) {
             SCOPED_TRACE(::testing::Message() << "taps " << T << " order " << order << " len " << len);
             const std::vector<cf32> h = firtest::randomSignal(rng, T), hist = firtest::randomSignal(rng, T);
             const std::vector<cf32> in = firtest::randomSignal(rng, len);
             const auto ref = firtest::singleRate(h, hist, in.data(), len);
             firtest::GuardedBlock inBlock(len * sizeof(cf32)), outBlock(len * sizeof(cf32));
-            for (cf32* src : {inBlock.front(), inBlock.back()}) {
+            for (bool atEnd : {false, true}) {
+                cf32* src = atEnd ? inBlock.back() : inBlock.front();
+                cf32* dst = atEnd ? outBlock.front() : outBlock.back();
                 std::copy(in.begin(), in.end(), src);
                 SingleRateRecord rec(h, order, hist.data());
-                ASSERT_EQ(sigFir_cf32(src, outBlock.back(), len, rec.state()), sigOk);
-                firtest::expectNear(ref, outBlock.back(), len, T, "guarded", order < 0 ? 0 : firtest::fftFloor(h, order));
+                ASSERT_EQ(sigFir_cf32(src, dst, len, rec.state()), sigOk);
+                firtest::expectNear(ref, dst, len, T, "guarded", order < 0 ? 0 : firtest::fftFloor(h, order));
             }
         }
 }
@@ -193,10 +159,7 @@ TEST_P(FirSingleRateSlots, FftModeTransformFailureIsReturnedAndKeepsTheHistory)
 // one element ahead of the destination (the values of an element-by-element loop).
 TEST_P(FirSingleRateSlots, SpectrumMultiplyChecksAndMultiplies)
 {
-    constexpr decltype(&sig::s0::sigkMulInPlace_cf32) kMul[7] = {
-        sig::s0::sigkMulInPlace_cf32, sig::s1::sigkMulInPlace_cf32, sig::s2::sigkMulInPlace_cf32,
-        sig::s3::sigkMulInPlace_cf32, sig::s4::sigkMulInPlace_cf32, sig::s5::sigkMulInPlace_cf32,
-        sig::s6::sigkMulInPlace_cf32};
+    constexpr decltype(&sig::s0::sigkMulInPlace_cf32) kMul[7] = FFT_TEST_PER_SLOT(sigkMulInPlace_cf32);
     const auto mul = kMul[slot()];
     std::vector<cf32> a(64, cf32{1, 1}), b(64, cf32{2, 2});
     EXPECT_EQ(mul(nullptr, nullptr, 0), sigErrNull);
