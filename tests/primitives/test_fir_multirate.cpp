@@ -168,30 +168,31 @@ TEST_P(FirMrSlots, RecordInMisalignedBuffersStaysWithinTheReportedSize)
         }
 }
 
+// The loader takes the history most recent first and stores it oldest first, resets the
+// offset, leaves what lies beyond the history alone, clears with NULL, and refuses other tags.
 TEST_P(FirMrSlots, SetDelayLoadsAndClearsExactlyTheHistory)
 {
     std::mt19937 rng(3);
-    const std::vector<cf32> h = firtest::randomSignal(rng, 10);
+    const std::vector<cf32> h = firtest::randomSignal(rng, 10), zeros(4, cf32{0, 0});
     const std::vector<cf32> hist = firtest::randomSignal(rng, 4), other = firtest::randomSignal(rng, 4);
     MrRecord rec(h, 3, 1, 2, 0, hist.data());  // n = ceil(10 / 3)
     ASSERT_EQ(rec.status(), sigOk);
     sigFirRecord_cf32& r = *rec.state();
     ASSERT_EQ(r.dlyLen, 4);
     auto expectLine = [&](const std::vector<cf32>& recentFirst) {
-        for (int k = 0; k < 4; ++k)  // oldest first in the record
-            EXPECT_TRUE(r.dlyLine[k].re == recentFirst[3 - k].re && r.dlyLine[k].im == recentFirst[3 - k].im);
+        const std::vector<cf32> oldestFirst(recentFirst.rbegin(), recentFirst.rend());
+        EXPECT_EQ(std::memcmp(r.dlyLine, oldestFirst.data(), 4 * sizeof(cf32)), 0);
+        EXPECT_EQ(r.dlyOffset, 0);
     };
     expectLine(hist);
     EXPECT_EQ(sigFirSetDelay_cf32(nullptr, hist.data()), sigErrNull);
     r.dlyOffset = 9;
-    r.dlyLine[4] = cf32{42, 43};  // beyond the history: the loader leaves it alone
+    r.dlyLine[4] = cf32{42, 43};
     EXPECT_EQ(sigFirSetDelay_cf32(&r, nullptr), sigOk);
-    EXPECT_EQ(r.dlyOffset, 0);
-    expectLine(std::vector<cf32>(4, cf32{0, 0}));
+    expectLine(zeros);
     EXPECT_EQ(r.dlyLine[4].re, 42.0f);
     r.dlyOffset = 5;
     EXPECT_EQ(sigFirSetDelay_cf32(&r, other.data()), sigOk);
-    EXPECT_EQ(r.dlyOffset, 0);
     expectLine(other);
     const uint32_t tag = r.tag;
     r.tag = 0x46493033;
@@ -199,6 +200,7 @@ TEST_P(FirMrSlots, SetDelayLoadsAndClearsExactlyTheHistory)
     expectLine(other);
     r.tag = kFirTagSingleRate;  // the single-rate tag is accepted too
     EXPECT_EQ(sigFirSetDelay_cf32(&r, nullptr), sigOk);
+    expectLine(zeros);
     r.tag = tag;
 }
 
