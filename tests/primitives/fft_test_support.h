@@ -38,9 +38,10 @@ FFT_TEST_DECLARE_SLOT(s5)
 FFT_TEST_DECLARE_SLOT(s6)
 #undef FFT_TEST_DECLARE_SLOT
 
-// One entry per slot 0..6 (only for entries every slot defines).
-#define FFT_TEST_PER_SLOT(f)                                                                       \
-    { sig::s0::f, sig::s1::f, sig::s2::f, sig::s3::f, sig::s4::f, sig::s5::f, sig::s6::f }
+// One entry per slot 0..6 (only for entries every slot defines); the first may stand apart.
+#define FFT_TEST_PER_SLOT(f) FFT_TEST_PER_SLOT_FROM(sig::s0::f, f)
+#define FFT_TEST_PER_SLOT_FROM(first, f)                                                           \
+    { first, sig::s1::f, sig::s2::f, sig::s3::f, sig::s4::f, sig::s5::f, sig::s6::f }
 
 namespace fft_test {
 

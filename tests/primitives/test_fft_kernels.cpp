@@ -12,6 +12,9 @@
 #include "sigprim.h"
 #include "slots.h"
 
+// The large-order helpers exist on slots 1 to 4 only.
+#define SLOTS_1_TO_4(f) sig::s1::f, sig::s2::f, sig::s3::f, sig::s4::f
+
 namespace {
 
 using fft_reference::cd;
@@ -48,11 +51,8 @@ TEST(FftBitRev, EverySlotMatchesTheNaiveReversal)
     constexpr decltype(&sig::s0::sigkBitRevCopy_cf32) copyOf[7] = FFT_TEST_PER_SLOT(sigkBitRevCopy_cf32);
     constexpr decltype(&sig::s0::sigkBitRevInPlace_cf32) inPlaceOf[7] =
         FFT_TEST_PER_SLOT(sigkBitRevInPlace_cf32);
-    constexpr decltype(&sig::s0::sigkFftBitRevTable_cf32) tableOf[7] = {
-        sig::s0::sigkFftBitRevSwapTable_cf32, sig::s1::sigkFftBitRevTable_cf32,
-        sig::s2::sigkFftBitRevTable_cf32,     sig::s3::sigkFftBitRevTable_cf32,
-        sig::s4::sigkFftBitRevTable_cf32,     sig::s5::sigkFftBitRevTable_cf32,
-        sig::s6::sigkFftBitRevTable_cf32};
+    constexpr decltype(&sig::s0::sigkFftBitRevTable_cf32) tableOf[7] =
+        FFT_TEST_PER_SLOT_FROM(sig::s0::sigkFftBitRevSwapTable_cf32, sigkFftBitRevTable_cf32);
     for (int slot = 0; slot < 7; ++slot) {
         if (!testing_slots::slotRuns(slot))
             continue;
@@ -77,17 +77,18 @@ TEST(FftBitRev, EverySlotMatchesTheNaiveReversal)
 // alignment of the tile.
 TEST(FftBitRev, TilePairsAtEveryAlignment)
 {
+    constexpr decltype(&sig::s1::sigkBitRevPairs_cf32) pairsOf[7] = FFT_TEST_PER_SLOT_FROM(nullptr, sigkBitRevPairs_cf32);
     std::vector<int32_t> table(1025 + 16);
     sig::s0::sigkFftBitRevSwapTable_cf32(12, table.data());
     const std::vector<cf32> x = ramp(4096), want = naiveReversal(x, 12);
     std::vector<float> raw(2 * 4096 + 8);
     for (size_t offset = 0; offset < 4; ++offset)
-        for (int slot : {1, 6}) {
+        for (int slot = 1; slot < 7; ++slot) {
             if (!testing_slots::slotRuns(slot))
                 continue;
             cf32* tile = reinterpret_cast<cf32*>(raw.data() + offset);
             std::memcpy(tile, x.data(), 4096 * sizeof(cf32));
-            (slot == 1 ? sig::s1::sigkBitRevPairs_cf32 : sig::s6::sigkBitRevPairs_cf32)(tile, 4096, table.data());
+            pairsOf[slot](tile, 4096, table.data());
             EXPECT_TRUE(same(tile, want)) << "slot " << slot << " offset " << offset;
         }
 }
@@ -106,12 +107,8 @@ protected:
 // split layout into interleaved values.
 TEST_P(FftHelpers, TileGatherAndScatter)
 {
-    constexpr decltype(&sig::s1::sigkFftTileGather_cf32) gather[5] = {
-        nullptr, sig::s1::sigkFftTileGather_cf32, sig::s2::sigkFftTileGather_cf32,
-        sig::s3::sigkFftTileGather_cf32, sig::s4::sigkFftTileGather_cf32};
-    constexpr decltype(&sig::s1::sigkFftTileScatter_cf32) scatter[5] = {
-        nullptr, sig::s1::sigkFftTileScatter_cf32, sig::s2::sigkFftTileScatter_cf32,
-        sig::s3::sigkFftTileScatter_cf32, sig::s4::sigkFftTileScatter_cf32};
+    constexpr decltype(&sig::s1::sigkFftTileGather_cf32) gather[5] = {nullptr, SLOTS_1_TO_4(sigkFftTileGather_cf32)};
+    constexpr decltype(&sig::s1::sigkFftTileScatter_cf32) scatter[5] = {nullptr, SLOTS_1_TO_4(sigkFftTileScatter_cf32)};
     constexpr int32_t kStride = 200, kRows = 64, kWidth = 64;
     const std::vector<cf32> matrix = fft_reference::testSignal(kStride * kRows, 4);
     std::vector<cf32> tile(kRows * kWidth), back(matrix.size(), cf32{0, 0});
@@ -136,9 +133,7 @@ TEST_P(FftHelpers, TileGatherAndScatter)
 // radix-4 pass (general form over several groups, final form over one) gives its 4a-point DFT.
 TEST_P(FftHelpers, ColumnPassCompletesTheTransform)
 {
-    constexpr decltype(&sig::s1::sigkFftRadix4Cols_cf32) cols[5] = {
-        nullptr, sig::s1::sigkFftRadix4Cols_cf32, sig::s2::sigkFftRadix4Cols_cf32,
-        sig::s3::sigkFftRadix4Cols_cf32, sig::s4::sigkFftRadix4Cols_cf32};
+    constexpr decltype(&sig::s1::sigkFftRadix4Cols_cf32) cols[5] = {nullptr, SLOTS_1_TO_4(sigkFftRadix4Cols_cf32)};
     constexpr int32_t a = 64;
     const int32_t residue[4] = {0, 2, 1, 3};
     const std::vector<cf32> x = fft_reference::testSignal(4 * a, 11);
@@ -188,32 +183,30 @@ INSTANTIATE_TEST_SUITE_P(Slots1To4, FftHelpers, testing::Range(1, 5));
 // exactly the given floats at every count and alignment.
 TEST(FftScale, ChecksSpecialFactorsCountsAndAlignments)
 {
-    constexpr decltype(&sig::s0::sigkScale_f32) scale[5] = {
-        sig::s0::sigkScale_f32, sig::s1::sigkScale_f32, sig::s2::sigkScale_f32,
-        sig::s3::sigkScale_f32, sig::s4::sigkScale_f32};
+    constexpr decltype(&sig::s0::sigkScale_f32) scale[5] = {sig::s0::sigkScale_f32, SLOTS_1_TO_4(sigkScale_f32)};
     for (int slot = 0; slot < 5; ++slot) {
-    if (!testing_slots::slotRuns(slot))
-        continue;
-    float data[5] = {1.0f, -2.0f, 3.0f, NAN, 4.0f};
-    EXPECT_EQ(scale[slot](2.0f, nullptr, 0), sigErrNull);
-    EXPECT_EQ(scale[slot](2.0f, data, 0), sigErrLength);
-    EXPECT_EQ(data[0], 1.0f);
-    EXPECT_EQ(scale[slot](1.0f, data, 4), sigOk);
-    EXPECT_TRUE(data[0] == 1.0f && std::isnan(data[3]));
-    EXPECT_EQ(scale[slot](0.0f, data, 4), sigOk);
-    EXPECT_TRUE(data[0] == 0.0f && data[3] == 0.0f && data[4] == 4.0f);
-    std::vector<float> raw(300);
-    for (int32_t count : {1, 10, 11, 17, 64, 250})
-        for (int offset = 0; offset < 4; ++offset) {
-            for (size_t i = 0; i < raw.size(); ++i)
-                raw[i] = static_cast<float>(i) * 0.37f - 20.0f;
-            const std::vector<float> before = raw;
-            ASSERT_EQ(scale[slot](-1.7f, raw.data() + offset, count), sigOk);
-            for (size_t i = 0; i < raw.size(); ++i) {
-                const bool inside = i >= size_t(offset) && i < size_t(offset + count);
-                ASSERT_EQ(raw[i], inside ? before[i] * -1.7f : before[i]) << count << " " << offset;
+        if (!testing_slots::slotRuns(slot))
+            continue;
+        float data[5] = {1.0f, -2.0f, 3.0f, NAN, 4.0f};
+        EXPECT_EQ(scale[slot](2.0f, nullptr, 0), sigErrNull);
+        EXPECT_EQ(scale[slot](2.0f, data, 0), sigErrLength);
+        EXPECT_EQ(data[0], 1.0f);
+        EXPECT_EQ(scale[slot](1.0f, data, 4), sigOk);
+        EXPECT_TRUE(data[0] == 1.0f && std::isnan(data[3]));
+        EXPECT_EQ(scale[slot](0.0f, data, 4), sigOk);
+        EXPECT_TRUE(data[0] == 0.0f && data[3] == 0.0f && data[4] == 4.0f);
+        std::vector<float> raw(300);
+        for (int32_t count : {1, 10, 11, 17, 64, 250})
+            for (int offset = 0; offset < 4; ++offset) {
+                for (size_t i = 0; i < raw.size(); ++i)
+                    raw[i] = static_cast<float>(i) * 0.37f - 20.0f;
+                const std::vector<float> before = raw;
+                ASSERT_EQ(scale[slot](-1.7f, raw.data() + offset, count), sigOk);
+                for (size_t i = 0; i < raw.size(); ++i) {
+                    const bool inside = i >= size_t(offset) && i < size_t(offset + count);
+                    ASSERT_EQ(raw[i], inside ? before[i] * -1.7f : before[i]) << count << " " << offset;
+                }
             }
-        }
     }
 }
 
