@@ -70,7 +70,8 @@ struct Plan {
     Plan(int32_t order, int32_t flag, int slot = -1)
     {
         int32_t s = 0, i = 0, w = 0;
-        EXPECT_EQ((slot < 0 ? sigFftGetSize_cf32 : kOwnGetSize[slot])(order, flag, 0, &s, &i, &w), sigOk);
+        const auto getSize = slot < 0 ? sigFftGetSize_cf32 : kOwnGetSize[slot];
+        EXPECT_EQ(getSize(order, flag, 0, &s, &i, &w), sigOk);
         specMem.assign(static_cast<size_t>(s), 0xA5);
         initMem.resize(static_cast<size_t>(i));
         workMem.resize(static_cast<size_t>(w));

@@ -113,7 +113,8 @@ public:
     {
         EXPECT_EQ(sigFirMrGetSize_cf32(int32_t(taps.size()), U, D, &size_), sigOk);
         storage_.assign(size_t(size_) + 64 + 64 + 64, 0xa5);
-        buf_ = storage_.data() + (64 - reinterpret_cast<uintptr_t>(storage_.data()) % 64) % 64 + misalign;
+        const uintptr_t base = reinterpret_cast<uintptr_t>(storage_.data());
+        buf_ = storage_.data() + (64 - base % 64) % 64 + misalign;
         std::memset(buf_, 0x5a, size_t(size_));
         status_ = sigFirMrInit_cf32(&state_, taps.data(), int32_t(taps.size()), U, pu, D, pd, dly, buf_);
     }

@@ -77,7 +77,8 @@ TEST(FftBitRev, EverySlotMatchesTheNaiveReversal)
 // alignment of the tile.
 TEST(FftBitRev, TilePairsAtEveryAlignment)
 {
-    constexpr decltype(&sig::s1::sigkBitRevPairs_cf32) pairsOf[7] = FFT_TEST_PER_SLOT_FROM(nullptr, sigkBitRevPairs_cf32);
+    constexpr decltype(&sig::s1::sigkBitRevPairs_cf32) pairsOf[7] =
+        FFT_TEST_PER_SLOT_FROM(nullptr, sigkBitRevPairs_cf32);
     std::vector<int32_t> table(1025 + 16);
     sig::s0::sigkFftBitRevSwapTable_cf32(12, table.data());
     const std::vector<cf32> x = ramp(4096), want = naiveReversal(x, 12);
@@ -107,15 +108,18 @@ protected:
 // split layout into interleaved values.
 TEST_P(FftHelpers, TileGatherAndScatter)
 {
-    constexpr decltype(&sig::s1::sigkFftTileGather_cf32) gather[5] = {nullptr, SLOTS_1_TO_4(sigkFftTileGather_cf32)};
-    constexpr decltype(&sig::s1::sigkFftTileScatter_cf32) scatter[5] = {nullptr, SLOTS_1_TO_4(sigkFftTileScatter_cf32)};
+    constexpr decltype(&sig::s1::sigkFftTileGather_cf32) gather[5] = {
+        nullptr, SLOTS_1_TO_4(sigkFftTileGather_cf32)};
+    constexpr decltype(&sig::s1::sigkFftTileScatter_cf32) scatter[5] = {
+        nullptr, SLOTS_1_TO_4(sigkFftTileScatter_cf32)};
     constexpr int32_t kStride = 200, kRows = 64, kWidth = 64;
     const std::vector<cf32> matrix = fft_reference::testSignal(kStride * kRows, 4);
     std::vector<cf32> tile(kRows * kWidth), back(matrix.size(), cf32{0, 0});
     gather[slot()](matrix.data() + 3, tile.data(), kStride, kRows, kWidth);
     scatter[slot()](back.data() + 3, tile.data(), kStride, kRows, kWidth, 0);
     for (int32_t r = 0; r < kRows; ++r)
-        ASSERT_EQ(std::memcmp(&back[r * kStride + 3], &matrix[r * kStride + 3], kWidth * sizeof(cf32)), 0);
+        ASSERT_EQ(std::memcmp(&back[r * kStride + 3], &matrix[r * kStride + 3], kWidth * sizeof(cf32)),
+                  0);
 
     std::vector<float> split(2 * kRows * kWidth);
     for (int32_t v = 0; v < kRows * kWidth; ++v) {
@@ -133,7 +137,8 @@ TEST_P(FftHelpers, TileGatherAndScatter)
 // radix-4 pass (general form over several groups, final form over one) gives its 4a-point DFT.
 TEST_P(FftHelpers, ColumnPassCompletesTheTransform)
 {
-    constexpr decltype(&sig::s1::sigkFftRadix4Cols_cf32) cols[5] = {nullptr, SLOTS_1_TO_4(sigkFftRadix4Cols_cf32)};
+    constexpr decltype(&sig::s1::sigkFftRadix4Cols_cf32) cols[5] = {
+        nullptr, SLOTS_1_TO_4(sigkFftRadix4Cols_cf32)};
     constexpr int32_t a = 64;
     const int32_t residue[4] = {0, 2, 1, 3};
     const std::vector<cf32> x = fft_reference::testSignal(4 * a, 11);
@@ -183,7 +188,8 @@ INSTANTIATE_TEST_SUITE_P(Slots1To4, FftHelpers, testing::Range(1, 5));
 // exactly the given floats at every count and alignment.
 TEST(FftScale, ChecksSpecialFactorsCountsAndAlignments)
 {
-    constexpr decltype(&sig::s0::sigkScale_f32) scale[5] = {sig::s0::sigkScale_f32, SLOTS_1_TO_4(sigkScale_f32)};
+    constexpr decltype(&sig::s0::sigkScale_f32) scale[5] = {sig::s0::sigkScale_f32,
+                                                            SLOTS_1_TO_4(sigkScale_f32)};
     for (int slot = 0; slot < 5; ++slot) {
         if (!testing_slots::slotRuns(slot))
             continue;

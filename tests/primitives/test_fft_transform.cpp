@@ -63,14 +63,16 @@ TEST_P(FftOrder, BothDirectionsMatchDoublePrecisionAndInvertEachOther)
             ASSERT_EQ(direction(inverse)(x.data(), out.data(), plan.spec, plan.work()), sigOk);
             ASSERT_EQ(direction(inverse)(inPlace.data(), inPlace.data(), plan.spec, nullptr), sigOk);
             EXPECT_EQ(std::memcmp(out.data(), inPlace.data(), n * sizeof(cf32)), 0);
-            EXPECT_LE(fft_reference::relativeRmsError(out.data(), ref[inverse], scaleOf(flag, order, inverse)),
+            const double scale = scaleOf(flag, order, inverse);
+            EXPECT_LE(fft_reference::relativeRmsError(out.data(), ref[inverse], scale),
                       allowedError(order))
                 << (inverse ? "inverse" : "forward");
         }
         ASSERT_EQ(sigFftFwd_cf32(x.data(), out.data(), plan.spec, plan.work()), sigOk);
         ASSERT_EQ(sig::s0::sigkFftInv_cf32(out.data(), out.data(), plan.spec, plan.work()), sigOk);
         const double roundTrip = double(n) * scaleOf(flag, order, false) * scaleOf(flag, order, true);
-        EXPECT_LE(fft_reference::relativeRmsError(out.data(), toDouble(x), roundTrip), 2 * allowedError(order));
+        EXPECT_LE(fft_reference::relativeRmsError(out.data(), toDouble(x), roundTrip),
+                  2 * allowedError(order));
     }
 }
 
@@ -123,7 +125,8 @@ TEST(FftTransform, WorkBufferAllocatedOnlyWhenNeededOrTheCallersAtAnyAlignment)
         ASSERT_EQ(needed, order >= 13);
         const std::vector<cf32> x = fft_reference::testSignal(n, 5);
         std::vector<uint8_t> guarded(size + 64 + 128);
-        uint8_t* base = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(guarded.data()) + 63) & ~uintptr_t{63});
+        uint8_t* base = reinterpret_cast<uint8_t*>(
+            (reinterpret_cast<uintptr_t>(guarded.data()) + 63) & ~uintptr_t{63});
         for (bool inverse : {false, true}) {
             SCOPED_TRACE(testing::Message() << "order " << order << (inverse ? " inverse" : " forward"));
             std::vector<cf32> y(n), z(n, cf32{5, 5});
@@ -134,9 +137,11 @@ TEST(FftTransform, WorkBufferAllocatedOnlyWhenNeededOrTheCallersAtAnyAlignment)
             }
             {
                 AllocatorSwap failing(true);
-                EXPECT_EQ(direction(inverse)(x.data(), z.data(), plan.spec, nullptr), needed ? sigErrMemory : sigOk);
+                EXPECT_EQ(direction(inverse)(x.data(), z.data(), plan.spec, nullptr),
+                          needed ? sigErrMemory : sigOk);
             }
-            EXPECT_TRUE(!needed || std::all_of(z.begin(), z.end(), [](cf32 v) { return v.re == 5.0f && v.im == 5.0f; }));
+            EXPECT_TRUE(!needed || std::all_of(z.begin(), z.end(),
+                                               [](cf32 v) { return v.re == 5.0f && v.im == 5.0f; }));
             for (size_t offset : {size_t{1}, size_t{63}}) {
                 std::fill(guarded.begin(), guarded.end(), 0xA5);
                 ASSERT_EQ(direction(inverse)(x.data(), z.data(), plan.spec, base + offset), sigOk);
@@ -170,12 +175,15 @@ TEST(FftTransform, EverySlotsEntriesGiveThePlainForwardAndInvertIt)
             ASSERT_EQ(sigFftFwd_cf32(x.data(), y.data(), plan.spec, nullptr), sigOk);
             if (slot == 0)
                 plain[order] = y;
-            EXPECT_EQ(std::memcmp(plain[order].data(), y.data(), n * sizeof(cf32)), 0) << "slot " << slot;
+            EXPECT_EQ(std::memcmp(plain[order].data(), y.data(), n * sizeof(cf32)), 0)
+                << "slot " << slot << " order " << order;
             ASSERT_EQ(fft_test::kInverse[slot](y.data(), a.data(), plan.spec, nullptr), sigOk);
             ASSERT_EQ(fft_test::kThroughForward[slot](y.data(), b.data(), plan.spec, nullptr), sigOk);
-            const double roundTrip = double(n) * scaleOf(flag, order, false) * scaleOf(flag, order, true);
+            const double roundTrip =
+                double(n) * scaleOf(flag, order, false) * scaleOf(flag, order, true);
             for (const std::vector<cf32>* r : {&a, &b})
-                EXPECT_LT(fft_reference::relativeRmsError(r->data(), toDouble(x), roundTrip), 2 * allowedError(order))
+                EXPECT_LT(fft_reference::relativeRmsError(r->data(), toDouble(x), roundTrip),
+                          2 * allowedError(order))
                     << "slot " << slot << " order " << order << " flag " << flag;
         }
         Plan plan(13, 8);

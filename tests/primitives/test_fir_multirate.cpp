@@ -40,26 +40,6 @@ std::vector<cf32> countingTaps(int T)
     return h;
 }
 
-struct Case {
-    std::vector<cf32> h, history;
-    int U, pu, D, pd, n;
-};
-
-Case randomCase(std::mt19937& rng, int maxTaps = 100, int maxFactor = 6)
-{
-    auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    Case c;
-    const int T = uniform(1, maxTaps);
-    c.U = uniform(1, maxFactor);
-    c.D = uniform(1, maxFactor);
-    c.pu = uniform(0, c.U - 1);
-    c.pd = uniform(0, c.D - 1);
-    c.n = (T + c.U - 1) / c.U;
-    c.h = firtest::randomSignal(rng, T);
-    c.history = firtest::randomSignal(rng, c.n);
-    return c;
-}
-
 class FirMrSlots : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override { SIG_SKIP_UNLESS_SLOT_RUNS(GetParam()); }
@@ -212,35 +192,39 @@ TEST_P(FirMrSlots, SetDelayLoadsAndClearsExactlyTheHistory)
 TEST_P(FirMrSlots, RandomFiltersInOneCallAndSplitMatchTheReferenceWithinTheCallersArrays)
 {
     std::mt19937 rng(100 + slot());
+    auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     for (int trial = 0; trial < 300; ++trial) {
-        const Case c = randomCase(rng);
-        MrRecord whole(c.h, c.U, c.pu, c.D, c.pd, c.history.data());
-        MrRecord split(c.h, c.U, c.pu, c.D, c.pd, c.history.data());
+        const int T = uniform(1, 100), U = uniform(1, 6), D = uniform(1, 6), n = (T + U - 1) / U;
+        const int pu = uniform(0, U - 1), pd = uniform(0, D - 1);
+        const std::vector<cf32> h = firtest::randomSignal(rng, T);
+        const std::vector<cf32> history = firtest::randomSignal(rng, n);
+        MrRecord whole(h, U, pu, D, pd, history.data());
+        MrRecord split(h, U, pu, D, pd, history.data());
         ASSERT_EQ(whole.status(), sigOk);
-        const int blocks = std::uniform_int_distribution<int>(1, 3 * whole.state()->dlyExt / c.D + 40)(rng);
-        const int64_t outLen = int64_t(blocks) * c.U;
-        const std::vector<cf32> in = firtest::randomSignal(rng, size_t(blocks) * c.D);
+        const int blocks = uniform(1, 3 * whole.state()->dlyExt / D + 40);
+        const int64_t outLen = int64_t(blocks) * U;
+        const std::vector<cf32> in = firtest::randomSignal(rng, size_t(blocks) * D);
         firtest::GuardedBlock inA(in.size() * sizeof(cf32)), inB(in.size() * sizeof(cf32));
         firtest::GuardedBlock outA(outLen * sizeof(cf32)), outB(outLen * sizeof(cf32));
         cf32 *one = outA.back(), *parts = outB.front();
         std::copy(in.begin(), in.end(), inA.front());
         std::copy(in.begin(), in.end(), inB.back());
-        SCOPED_TRACE(::testing::Message() << "taps " << c.h.size() << " U " << c.U << " pu " << c.pu
-                                          << " D " << c.D << " pd " << c.pd << " blocks " << blocks);
+        SCOPED_TRACE(::testing::Message() << "taps " << h.size() << " U " << U << " pu " << pu
+                                          << " D " << D << " pd " << pd << " blocks " << blocks);
         ASSERT_EQ(sigFir_cf32(inA.front(), one, blocks, whole.state()), sigOk);
         for (int done = 0, b; done < blocks; done += b) {
-            b = std::min(blocks - done, std::uniform_int_distribution<int>(1, blocks / 2 + 1)(rng));
-            ASSERT_EQ(sigFir_cf32(inB.back() + size_t(done) * c.D, parts + size_t(done) * c.U, b, split.state()),
-                      sigOk);
+            b = std::min(blocks - done, uniform(1, blocks / 2 + 1));
+            const cf32* src = inB.back() + size_t(done) * D;
+            ASSERT_EQ(sigFir_cf32(src, parts + size_t(done) * U, b, split.state()), sigOk);
         }
-        const std::vector<cf32> signal = firtest::joined(c.history, in.data(), in.size());
-        const auto ref = firtest::polyphase(c.h, c.U, c.pu, c.D, c.pd, signal, c.n, outLen);
-        firtest::expectNear(ref, one, outLen, c.n, "one call");
-        firtest::expectNear(ref, parts, outLen, c.n, "split calls");
+        const std::vector<cf32> signal = firtest::joined(history, in.data(), in.size());
+        const auto ref = firtest::polyphase(h, U, pu, D, pd, signal, n, outLen);
+        firtest::expectNear(ref, one, outLen, n, "one call");
+        firtest::expectNear(ref, parts, outLen, n, "split calls");
         EXPECT_TRUE(slot() != 0 || std::memcmp(one, parts, outLen * sizeof(cf32)) == 0);
-        for (int k = 0; k < c.n; ++k)
-            ASSERT_TRUE(whole.state()->dlyLine[k].re == signal[signal.size() - c.n + k].re &&
-                        split.state()->dlyLine[k].re == signal[signal.size() - c.n + k].re);
+        for (int k = 0; k < n; ++k)
+            ASSERT_TRUE(whole.state()->dlyLine[k].re == signal[signal.size() - n + k].re &&
+                        split.state()->dlyLine[k].re == signal[signal.size() - n + k].re);
         ASSERT_TRUE(whole.canaryIntact());
     }
 }
@@ -264,8 +248,8 @@ TEST_P(FirMrSlots, InPlaceEqualsOutOfPlace)
         std::copy(in.begin(), in.end(), inout.begin());
         ASSERT_EQ(sigFir_cf32(in.data(), out.data(), s.blocks, a.state()), sigOk);
         ASSERT_EQ(sigFir_cf32(inout.data(), inout.data(), s.blocks, b.state()), sigOk);
-        const auto ref = firtest::polyphase(h, s.U, 0, s.D, s.D - 1, firtest::joined(hist, in.data(), inLen),
-                                            n, int64_t(outLen));
+        const std::vector<cf32> signal = firtest::joined(hist, in.data(), inLen);
+        const auto ref = firtest::polyphase(h, s.U, 0, s.D, s.D - 1, signal, n, int64_t(outLen));
         firtest::expectNear(ref, inout.data(), int64_t(outLen), n, "in place");
         // The same calls, hence the same bits, unless in place runs in chunks on a vector slot.
         const bool sameCalls = s.U > s.D || outLen <= 4096 || slot() == 0;
@@ -293,7 +277,8 @@ TEST_P(FirMrSlots, DecoderFrontEndContinuesFromTheLoadedHistory)
         ASSERT_EQ(sigFirSetDelay_cf32(rec.state(), dly.data()), sigOk);
         std::vector<cf32> out(1646 + 1, cf32{9, 9});
         ASSERT_EQ(sigFir_cf32(frameStart, out.data(), 1646, rec.state()), sigOk);
-        const auto ref = firtest::polyphase(h, 1, 0, 2, 0, {frameStart - 48, frameStart + 3292}, 48, 1646);
+        const std::vector<cf32> signal(frameStart - 48, frameStart + 3292);
+        const auto ref = firtest::polyphase(h, 1, 0, 2, 0, signal, 48, 1646);
         firtest::expectNear(ref, out.data(), 1646, 48, "decoder frame");
         EXPECT_EQ(out[1646].re, 9.0f);
     }
