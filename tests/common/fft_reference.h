@@ -1,5 +1,5 @@
-// Double-precision references for the FFT tests: the direct DFT with exact-argument roots for
-// small sizes, double-precision FFTW for large ones, and error measures against them.
+// Double-precision references for the FFT tests: FFTW's double transform and error measures
+// against it, and a signal of the shapes the system transforms. Link fftw3 to use it.
 #pragma once
 
 #include <cmath>
@@ -17,33 +17,8 @@ namespace fft_reference {
 
 using cd = std::complex<double>;
 
-// e^(-j*2*pi*m/n), with m reduced modulo n first so the argument stays exact.
-inline cd unitRoot(int64_t m, int64_t n)
-{
-    const long double a = -2.0L * 3.141592653589793238462643383279502884L *
-                          static_cast<long double>(m % n) / static_cast<long double>(n);
-    return {static_cast<double>(cosl(a)), static_cast<double>(sinl(a))};
-}
-
-inline std::vector<cd> directDft(const std::vector<cd>& x)
-{
-    const int64_t n = static_cast<int64_t>(x.size());
-    std::vector<cd> root(static_cast<size_t>(n));
-    for (int64_t m = 0; m < n; ++m)
-        root[static_cast<size_t>(m)] = unitRoot(m, n);
-    std::vector<cd> out(static_cast<size_t>(n));
-    for (int64_t k = 0; k < n; ++k) {
-        cd sum = 0;
-        for (int64_t m = 0; m < n; ++m)
-            sum += x[static_cast<size_t>(m)] * root[static_cast<size_t>((k * m) % n)];
-        out[static_cast<size_t>(k)] = sum;
-    }
-    return out;
-}
-
-// Double-precision FFTW (estimate plan): an independent transform for the sizes where the direct
-// sum is too slow. Link fftw3 to use it.
-inline std::vector<cd> doubleFft(const std::vector<cd>& x)
+// The forward DFT, sum of x[m] e^(-j 2 pi k m / n), by double-precision FFTW (estimate plan).
+inline std::vector<cd> dft(const std::vector<cd>& x)
 {
     std::vector<cd> out(x.size());
     auto* in = reinterpret_cast<fftw_complex*>(const_cast<cd*>(x.data()));
@@ -55,12 +30,7 @@ inline std::vector<cd> doubleFft(const std::vector<cd>& x)
     return out;
 }
 
-inline std::vector<cd> dft(const std::vector<cd>& x)
-{
-    return x.size() <= 1024 ? directDft(x) : doubleFft(x);
-}
-
-// A signal of the shapes the system transforms: complex noise under two tones and a DC offset.
+// Complex noise under two tones and a DC offset.
 inline std::vector<cf32> testSignal(size_t n, uint32_t seed)
 {
     std::mt19937 rng(seed);
