@@ -13,8 +13,8 @@
 
 namespace cell_run {
 
-// What a run of frames gave: frames pushed until the first result and until the channel map,
-// and the last result (copied; the decoder's record changes with every call).
+// Frames pushed until the first result and until the channel map, and the last result (copied:
+// the decoder's record changes with every call).
 struct Outcome {
     int framesToIdentity = -1;
     int framesToMap = -1;
@@ -26,8 +26,8 @@ inline bool hasMap(const BcchInfo& r)
     return std::any_of(std::begin(r.arfcnMap), std::end(r.arfcnMap), [](uint8_t b) { return b; });
 }
 
-// Pushes the frames of x (a whole number of 2500-sample frames) through the table's entries.
-// Stops at the channel map when stopAtMap, else at the identity.
+// Pushes the frames of x through the table's entries; stops at the channel map when stopAtMap,
+// else at the identity.
 inline Outcome run(const GsmVtab& gsm, CellDecoder* dec, const std::vector<gsmsig::cf32>& x,
                    bool stopAtMap)
 {

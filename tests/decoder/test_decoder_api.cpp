@@ -15,16 +15,11 @@
 
 using namespace corvane;
 
-static_assert(sizeof(BcchInfo) == 152);
-static_assert(offsetof(BcchInfo, feLevelDb) == 0);
-static_assert(offsetof(BcchInfo, freqOffHz) == 4);
-static_assert(offsetof(BcchInfo, burstLevelDb) == 8);
-static_assert(offsetof(BcchInfo, mcc) == 12);
-static_assert(offsetof(BcchInfo, mnc) == 14);
-static_assert(offsetof(BcchInfo, lac) == 16);
-static_assert(offsetof(BcchInfo, ci) == 18);
-static_assert(offsetof(BcchInfo, arfcnMap) == 20);
-static_assert(offsetof(BcchInfo, bandFlag) == 148);
+static_assert(sizeof(BcchInfo) == 152 && offsetof(BcchInfo, feLevelDb) == 0 &&
+              offsetof(BcchInfo, freqOffHz) == 4 && offsetof(BcchInfo, burstLevelDb) == 8 &&
+              offsetof(BcchInfo, mcc) == 12 && offsetof(BcchInfo, mnc) == 14 &&
+              offsetof(BcchInfo, lac) == 16 && offsetof(BcchInfo, ci) == 18 &&
+              offsetof(BcchInfo, arfcnMap) == 20 && offsetof(BcchInfo, bandFlag) == 148);
 
 namespace {
 
@@ -33,15 +28,11 @@ void pretendDecoded(CellDecoder* dec, bool withSi1)
 {
     SiArea& si = dec->siArea;
     si.ciValid = si.laiValid = 1;
-    si.mcc = 0x262;
-    si.mnc = 0x01F;
-    si.lac = 0x1234;
     si.ci = 0xBEEF;
     if (withSi1) {
-        si.si1Valid = 1;
+        si.si1Valid = si.bandFlag = 1;
         si.arfcnMap[0] = 0x05;
         si.arfcnMap[127] = 0x80;
-        si.bandFlag = 1;
     }
 }
 
@@ -91,7 +82,7 @@ TEST(DecoderApi, ResultNeedsIdentityAndLevelsNeverAccumulate)
         EXPECT_EQ(0, std::memcmp(GSM_getResult(d.dec), &first, sizeof first));
     EXPECT_EQ(first.ci, 0xBEEF);
     // SI3 without SI1: an empty map and band flag 0.
-    EXPECT_TRUE(std::all_of(std::begin(first.arfcnMap), std::end(first.arfcnMap), [](uint8_t b) { return b == 0; }));
+    EXPECT_EQ(std::vector<uint8_t>(std::begin(first.arfcnMap), std::end(first.arfcnMap)), std::vector<uint8_t>(128, 0));
     EXPECT_EQ(first.bandFlag, 0);
 
     pretendDecoded(d.dec, true);
@@ -140,32 +131,23 @@ TEST(DecoderApi, ResetClearsTheIdentityAndRestartsTheFrameAccounting)
     EXPECT_EQ(fe.held, 2000);
 }
 
-// Counts the primitives' allocations and fails them from the n-th on.
-struct FailingAllocator {
-    static inline int budget = 0;
-    static inline int calls = 0;
-    static void* alloc(size_t n)
-    {
-        ++calls;
-        return calls > budget ? nullptr : std::malloc(n);
-    }
-};
+// The primitives' allocations counted, and failed from the budget-th on.
+int g_budget, g_calls;
+void* failingAlloc(size_t n) { return ++g_calls > g_budget ? nullptr : std::malloc(n); }
 
 TEST(DecoderApi, CreationReleasesEverythingWhenABlockCannotBeMade)
 {
-    sigMemFuncTable saved = sigMemFuncs;
-    FailingAllocator::budget = 1000;
-    FailingAllocator::calls = 0;
-    sigMemFuncs.alloc = FailingAllocator::alloc;
-    CellDecoder* probe = GSM_create(nullptr);
-    const int needed = FailingAllocator::calls;
-    GSM_destroy(probe);
+    const sigMemFuncTable saved = sigMemFuncs;
+    sigMemFuncs.alloc = failingAlloc;
+    g_budget = 1000;
+    g_calls = 0;
+    GSM_destroy(GSM_create(nullptr));
+    const int needed = g_calls;
     EXPECT_GE(needed, 4);   // taps, delay line, filter state, FFT spec (+ work buffer)
     // Every possible failure point: NULL, and (under the leak checker) nothing left behind.
-    for (int budget = 0; budget < needed; ++budget) {
-        FailingAllocator::budget = budget;
-        FailingAllocator::calls = 0;
-        EXPECT_EQ(GSM_create(nullptr), nullptr) << budget;
+    for (g_budget = 0; g_budget < needed; ++g_budget) {
+        g_calls = 0;
+        EXPECT_EQ(GSM_create(nullptr), nullptr) << g_budget;
     }
     sigMemFuncs = saved;
 }
@@ -233,10 +215,7 @@ TEST(DecoderApi, ResyncLeavesAMatchingBcchContextAlone)
     CellDecoder* dec = d.dec;
     SchInfo info{21, 1000, 7, 11};
     resyncSch(dec, info);
-    EXPECT_EQ(dec->siArea.bsic, 21);
-    EXPECT_EQ(dec->t1, 1000);
-    EXPECT_EQ(dec->t2, 7);
-    EXPECT_EQ(dec->t3, 11);
+    EXPECT_EQ((std::vector<int>{dec->siArea.bsic, dec->t1, dec->t2, dec->t3}), (std::vector<int>{21, 1000, 7, 11}));
     EXPECT_EQ(dec->bcchCtx.known, tscBits(5));
     EXPECT_EQ(dec->bcchCtx.ref.knownStart, 61);
     dec->bcchCtx.ref.threshold = 0.5f;   // a mark that a rebuild would overwrite

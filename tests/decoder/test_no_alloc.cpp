@@ -48,19 +48,15 @@ TEST(NoAlloc, PushFrameAllocatesNothingInAnyState)
     const gsmsig::Cell c = cell_run::cell(234, 15, 2, 99, 12345, 12, {5, 6, 7});
     auto x = gsmsig::generateFrames(c, 10 * 51, 0, cell_run::impairments(1717.3, 4000.0, 20.0));
 
-    CellDecoder* dec = kCoreVtab.GSM_create(nullptr);
-    kCoreVtab.GSM_reset(dec);
-    int results = 0;
+    CoreDecoder d;
     g_counting = true;
-    for (size_t f = 0; f * GSM_FRAME_SAMPLES < x.size(); ++f)
-        results += kCoreVtab.GSM_pushFrame(dec, reinterpret_cast<const cf32*>(x.data()) + f * GSM_FRAME_SAMPLES) != nullptr;
+    for (size_t f = 0; f < x.size() / GSM_FRAME_SAMPLES; ++f)
+        kCoreVtab.GSM_pushFrame(d.dec, reinterpret_cast<const cf32*>(x.data()) + f * GSM_FRAME_SAMPLES);
     g_counting = false;
-    const BcchInfo* r = kCoreVtab.GSM_getResult(dec);
+    const BcchInfo* r = kCoreVtab.GSM_getResult(d.dec);
     ASSERT_NE(r, nullptr);
     EXPECT_TRUE(cell_run::mapMatches(*r, c));   // went all the way to the channel map
-    EXPECT_GT(results, 0);
     EXPECT_EQ(g_allocations.load(), 0);
-    kCoreVtab.GSM_destroy(dec);
 }
 
 }  // namespace

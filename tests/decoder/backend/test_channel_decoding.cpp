@@ -83,8 +83,8 @@ void flipBits(std::array<float, N>& soft, const std::array<uint8_t, N>& bits, in
     }
 }
 
-template <size_t N>
-std::array<float, N> pureNoise(std::mt19937& rng)
+// No signal at all.
+template <size_t N> std::array<float, N> pureNoise(std::mt19937& rng)
 {
     std::normal_distribution<float> noise(0.0f, 1.5f);
     std::array<float, N> soft{};
@@ -96,8 +96,7 @@ std::array<float, N> pureNoise(std::mt19937& rng)
 Octets randomOctets(std::mt19937& rng)
 {
     Octets o{};
-    for (auto& v : o)
-        v = static_cast<uint8_t>(rng());
+    std::generate(o.begin(), o.end(), [&] { return static_cast<uint8_t>(rng()); });
     return o;
 }
 
@@ -168,10 +167,8 @@ std::vector<float> encodeToSoft(const std::vector<uint8_t>& u)
     std::vector<float> c;
     auto bit = [&](int k) { return k >= 0 ? u[k] : 0; };
     for (int k = 0; k < static_cast<int>(u.size()); ++k) {
-        int c0 = bit(k) ^ bit(k - 3) ^ bit(k - 4);
-        int c1 = bit(k) ^ bit(k - 1) ^ bit(k - 3) ^ bit(k - 4);
-        c.push_back(c0 ? 1.0f : -1.0f);
-        c.push_back(c1 ? 1.0f : -1.0f);
+        c.push_back(bit(k) ^ bit(k - 3) ^ bit(k - 4) ? 1.0f : -1.0f);
+        c.push_back(bit(k) ^ bit(k - 1) ^ bit(k - 3) ^ bit(k - 4) ? 1.0f : -1.0f);
     }
     return c;
 }
@@ -334,16 +331,13 @@ TEST(SchAgainstOsmocom, RandomFieldsComeBackBothWaysThroughNoiseAndFlips)
         EXPECT_EQ(info[3], out[3] & 1);
         SchInfo sch{};
         ASSERT_TRUE(parseSch(out, &sch));
-        EXPECT_EQ(bsic, sch.bsic);
-        EXPECT_EQ(t1, sch.t1);
-        EXPECT_EQ(t2, sch.t2);
-        EXPECT_EQ(10 * t3p + 1, sch.t3);
+        EXPECT_EQ((std::array<unsigned, 4>{bsic, t1, t2, 10 * t3p + 1}),
+                  (std::array<unsigned, 4>{sch.bsic, sch.t1, sch.t2, sch.t3}));
         // The other direction of the bit conventions: libosmocore decodes the same soft input
         // to the same octets.
         if (trial % 12 == 0) {
             sbit_t sb[kSchCodedBits];
-            for (int i = 0; i < kSchCodedBits; ++i)
-                sb[i] = toOsmo(soft[i]);
+            std::transform(soft.begin(), soft.end(), sb, toOsmo);
             uint8_t theirs[4] = {};
             ASSERT_EQ(0, gsm0503_sch_decode(theirs, sb));
             EXPECT_EQ(0, std::memcmp(theirs, out, 3));

