@@ -60,7 +60,7 @@ TEST_F(Workers, DecodeEveryChannelAndReportTheCell)
         ASSERT_TRUE(w.submit(capture.data(), 27));
         EXPECT_FALSE(w.submit(capture.data(), 27)) << "a busy worker refuses";
         const DecResBlock* res = nullptr;
-        for (int i = 0; i < 2000 && !res; ++i) {
+        for (int i = 0; i < 12000 && !res; ++i) {   // two minutes: slow under ThreadSanitizer
             res = w.takeRes();
             if (!res)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
