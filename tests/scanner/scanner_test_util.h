@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,18 @@ private:
     std::string path_;
     std::filesystem::path old_;
 };
+
+// The message of the runtime_error that f throws; empty when it throws none.
+template <class F>
+std::string errorOf(F f)
+{
+    try {
+        f();
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+    return {};
+}
 
 inline void writeFile(const char* name, const void* data, size_t bytes)
 {

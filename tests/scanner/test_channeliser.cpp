@@ -1,19 +1,20 @@
 // The channeliser (CIC decimator and fractional resampler) and the mixed-radix FFT of the sweep.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
-#include <random>
 #include <vector>
 
 #include "channeliser.h"
+#include "fft_reference.h"
 #include "mix_fft.h"
 #include "scratch_pool.h"
 #include "slots.h"
 
 namespace {
 
-using cd = std::complex<double>;
+using fft_reference::cd;
 
 // Mean power gain in dB of a complex tone (amplitude 1000 at 2.4 MHz) through the decimator by 6
 // from a reset, once its stages have filled.
@@ -49,8 +50,8 @@ TEST(CicDec, UnityGainForFullScaleThePassbandAndRejectsAliases)
     cic.reset();
     std::fill(in.begin(), in.end(), cs16{0, 0});
     cic.proc(out.data(), n, in.data());
-    for (int i = 0; i < n; ++i)
-        ASSERT_EQ(out[size_t(i)].re, 0) << "a reset starts again from silence";
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](cs16 v) { return v.re == 0; }))
+        << "a reset starts again from silence";
     const double dc = toneGainDb(cic, 0);
     EXPECT_NEAR(dc, 0.0, 0.3);
     EXPECT_NEAR(toneGainDb(cic, 50e3), dc, 0.5);
@@ -64,8 +65,8 @@ TEST(FrcRsmp, BlockCountsAndToneFrequencyAndAmplitudeAcrossSeams)
     FrcRsmp silent(1024, 400000.0f, 541666.6875);
     std::vector<cf32> zeros(1024, cf32{0, 0}), zout(1400, cf32{1, 1});
     ASSERT_EQ(silent.proc(zout.data(), zeros.data(), 1024), 1387);
-    for (int i = 0; i < 1387; ++i)
-        ASSERT_EQ(zout[size_t(i)].re, 0.0f) << "zeros in, zeros out from a fresh history";
+    EXPECT_TRUE(std::all_of(zout.begin(), zout.begin() + 1387, [](cf32 v) { return v.re == 0.0f; }))
+        << "zeros in, zeros out from a fresh history";
     FrcRsmp rs(1024, 400000.0f, 541666.6875);
     EXPECT_EQ(rs.phaseStep(), 774333);
     const double f = 30e3;
@@ -93,13 +94,6 @@ TEST(FrcRsmp, BlockCountsAndToneFrequencyAndAmplitudeAcrossSeams)
     }
 }
 
-TEST(WrapAngle, ReducesIntoHalfOpenInterval)
-{
-    EXPECT_EQ(wrapAngle(3.5f), 3.5f - 6.2831855f);
-    EXPECT_EQ(wrapAngle(-3.1415927f), 3.1415927f);
-    EXPECT_EQ(wrapAngle(0.0f), 0.0f);
-}
-
 class MixFftSlots : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override { ScrPool::init(); }
@@ -109,20 +103,13 @@ TEST_P(MixFftSlots, MatchesADoublePrecisionDftAndSwapsHalves)
 {
     SIG_SKIP_UNLESS_SLOT_RUNS(GetParam());
     testing_slots::SlotScope slot(GetParam());
-    std::mt19937 rng(7);
-    std::normal_distribution<float> g;
     for (int n : {384, 48}) {
         MixFft fft(n);
         ASSERT_EQ(fft.size(), n);
-        std::vector<cf32> x(static_cast<size_t>(n));
-        for (auto& v : x)
-            v = cf32{g(rng), g(rng)};
-        double err = 0, norm = 0;
-        std::vector<cd> ref(x.size());
-        for (size_t f = 0; f < x.size(); ++f)
-            for (size_t k = 0; k < x.size(); ++k)
-                ref[f] += cd(x[k].re, x[k].im) * std::polar(1.0, -2 * M_PI * double(f * k % x.size()) / n);
+        std::vector<cf32> x = fft_reference::testSignal(size_t(n), 7);
+        const std::vector<cd> ref = fft_reference::dft(fft_reference::toDouble(x));
         fft.fwd(x.data());
+        double err = 0, norm = 0;
         for (size_t f = 0; f < x.size(); ++f) {
             err = std::max(err, std::abs(cd(x[f].re, x[f].im) - ref[f]));
             norm = std::max(norm, std::abs(ref[f]));

@@ -13,7 +13,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <stdexcept>
 
 #include "eng_thrd.h"
 #include "engine_receiver.h"
@@ -162,12 +161,6 @@ TEST(Program, DecodesTheCellsShowsTheirColoursAndSavesTheReport)
     p.win.grab().toImage().save(QString(SCANNER_ARTIFACTS) + "/scanner_window.png");
     ASSERT_TRUE(decoded()) << "colours " << g->barColor(2).name().toStdString() << " "
                          << g->barColor(4).name().toStdString() << " " << g->barColor(6).name().toStdString();
-    // The grabbed chart shows the operators' colours in the bars of their channels.
-    const QImage chart = g->grab().toImage();
-    QMutexLocker hold(&p.eng.mutex());
-    EXPECT_EQ(chart.pixelColor(g->barRect(4, -90.0f).bottomLeft() + QPoint(1, -2)), beeline);
-    hold.unlock();
-
     p.win.saveReportAction()->trigger();
     const QStringList reports = QDir(".").entryList({"GSM_scan_*.txt"});
     ASSERT_EQ(reports.size(), 1);
@@ -208,12 +201,7 @@ TEST(Program, NoReceiverAsksAndCancelEndsStartUp)
     MainWin win;
     QString message;
     answerNextBox(QMessageBox::Cancel, &message);
-    try {
-        EngThrd eng(&win);
-        ADD_FAILURE() << "start-up must fail without a receiver";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "No SDR found");
-    }
+    EXPECT_EQ(errorOf([&] { EngThrd eng(&win); }), "No SDR found");
     EXPECT_TRUE(message.startsWith("No SDR found,")) << message.toStdString();
 }
 

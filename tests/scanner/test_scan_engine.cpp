@@ -8,11 +8,11 @@
 
 #include <cmath>
 #include <complex>
-#include <stdexcept>
 #include <vector>
 
 #include "fake_corvane.h"
 #include "scan_engine.h"
+#include "scanner_test_util.h"
 #include "scratch_pool.h"
 
 namespace {
@@ -60,13 +60,13 @@ protected:
 TEST_F(Engine, GeometryOfEveryReceiverAndBand)
 {
     ScanEng eng(&ScriptedSdr::cb, &sdr);
+    // Channels per capture, FFT size, first bin, settling and decode reads, captures per sweep.
+    const auto geometry = [&] {
+        return std::vector<int>{eng.perCapture(), eng.fftSize(), eng.firstBin(), eng.settleLen(),
+                                eng.decodeLen(), eng.capturesPerSweep()};
+    };
     eng.setSdr(rtlDesc());
-    EXPECT_EQ(eng.perCapture(), 10);
-    EXPECT_EQ(eng.fftSize(), 384);
-    EXPECT_EQ(eng.firstBin(), 42);
-    EXPECT_EQ(eng.settleLen(), 9600);
-    EXPECT_EQ(eng.decodeLen(), 2400000);
-    EXPECT_EQ(eng.capturesPerSweep(), 18);
+    EXPECT_EQ(geometry(), (std::vector<int>{10, 384, 42, 9600, 2400000, 18}));
     EXPECT_FLOAT_EQ(eng.firstCentre(), 925.2f + 0.9f);
     EXPECT_FLOAT_EQ(eng.curGain(), 10.0f);
     ASSERT_FALSE(sdr.gainsAsked.empty());
@@ -74,10 +74,7 @@ TEST_F(Engine, GeometryOfEveryReceiverAndBand)
     eng.setBand(1);
     EXPECT_EQ(eng.capturesPerSweep(), 38);
     eng.setSdr(swemuDesc);
-    EXPECT_EQ(eng.perCapture(), 9);
-    EXPECT_EQ(eng.firstBin(), 58);
-    EXPECT_EQ(eng.settleLen(), 2400);
-    EXPECT_EQ(eng.capturesPerSweep(), 20);
+    EXPECT_EQ(geometry(), (std::vector<int>{9, 384, 58, 2400, 2400000, 20}));
     eng.setBand(1);
     EXPECT_EQ(eng.capturesPerSweep(), 42);
 }
@@ -134,11 +131,8 @@ TEST_F(Engine, DecodedCellsMarkTheirChannelsListsAndReportRows)
     block.res[9] = DecRes{1, 99, 250, 1234, 5678, 3, {1024, 600, 10}};   // channel 49 = ARFCN 0
     eng.storeRes(block);
     const ChanRes* r = eng.chanRes();
-    EXPECT_EQ(r[49].type, 1) << "own channel keeps BCCH+TCH though listed as ARFCN 1024";
-    EXPECT_EQ(r[49].mnc, 99);
-    EXPECT_EQ(r[59].type, 2) << "ARFCN 10 is channel 59";
-    EXPECT_EQ(r[59].bcch, 49);
-    EXPECT_EQ(r[59].ci, 5678);
+    // The own channel keeps BCCH+TCH though listed as ARFCN 1024; ARFCN 10 is channel 59, and
+    // ARFCN 600 lies outside the band.
     for (int k = 0; k < 174; ++k)
         EXPECT_EQ(r[k].type, k == 49 ? 1 : k == 59 ? 2 : 0) << k;
     QString text;
@@ -160,9 +154,8 @@ TEST_F(Engine, DecodedCellsMarkTheirChannelsListsAndReportRows)
     for (auto& d : last.res)
         d = DecRes{1, 1, 250, 1, 2, 0, {}};
     eng.storeRes(last);
-    for (int k = 370; k < 374; ++k)
-        EXPECT_EQ(r[k].type, 1);
-    EXPECT_EQ(r[374].type, 0);
+    for (int k = 370; k < 375; ++k)
+        EXPECT_EQ(r[k].type, k < 374) << k;
     eng.clrRes();
     EXPECT_EQ(r[370].type, 0);
 }
@@ -171,13 +164,8 @@ TEST_F(Engine, WorkerThatCannotBindEndsTheConstructionAndTheWorkersStarted)
 {
     FakeCorvaneState& fake = fakeCorvane();
     const int destroys = fake.destroys;
-    fake.createsBeforeFailure = 2;
-    try {
-        ScanEng eng(&ScriptedSdr::cb, &sdr);
-        ADD_FAILURE() << "the third worker cannot have its decoder";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "!!! Can not load GSM DLL\n");
-    }
+    fake.createsBeforeFailure = 2;   // the third worker cannot have its decoder
+    EXPECT_EQ(errorOf([&] { ScanEng eng(&ScriptedSdr::cb, &sdr); }), "!!! Can not load GSM DLL\n");
     fake.createsBeforeFailure = -1;
     EXPECT_EQ(fake.destroys - destroys, 2);
 }
@@ -189,10 +177,10 @@ TEST_F(Engine, CaptureIsRefusedWhenEveryWorkerIsBusy)
     std::vector<cs16> capture(2400000, cs16{0, 0});
     for (int i = 0; i < ScanEng::kWorkers; ++i)
         ASSERT_TRUE(eng.worker(i).submit(capture.data(), 0));
-    for (int i = 0; i < ScanEng::kWorkers; ++i)
+    for (int i = 0; i < ScanEng::kWorkers; ++i) {
         EXPECT_FALSE(eng.worker(i).submit(capture.data(), 0));
-    for (int i = 0; i < ScanEng::kWorkers; ++i)
         eng.worker(i).waitIdle();
+    }
 }
 
 }  // namespace

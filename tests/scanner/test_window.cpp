@@ -30,14 +30,6 @@ std::vector<SdrDesc> allReceivers()
     return list;
 }
 
-QStringList bandNames(const MainWin& win)
-{
-    QStringList names;
-    for (int i = 0; i < win.bandBox()->count(); ++i)
-        names << win.bandBox()->itemText(i);
-    return names;
-}
-
 TEST(MainWin, BandBoxFollowsTheReceiverAndStartsAtGsm900)
 {
     app();
@@ -52,7 +44,10 @@ TEST(MainWin, BandBoxFollowsTheReceiverAndStartsAtGsm900)
                                      {"GSM 900", "GSM 1800"}, {"GSM 900"}, {"GSM 900", "GSM 1800"}};
     for (int i = 0; i < 7; ++i) {
         win.sdrBox()->setCurrentIndex(i);
-        EXPECT_EQ(bandNames(win), expected[i]) << i;
+        QStringList names;
+        for (int k = 0; k < win.bandBox()->count(); ++k)
+            names << win.bandBox()->itemText(k);
+        EXPECT_EQ(names, expected[i]) << i;
     }
     types.clear();
     win.setSdr(6);
@@ -84,25 +79,19 @@ TEST(Graph, ScaleAndTickLabelsFollowTheWidgetAndTheBand)
     Graph g;
     g.resize(840, 640);
     g.setBand(0);
-    EXPECT_EQ(g.plotW(), 800);
-    EXPECT_EQ(g.plotH(), 600);
+    EXPECT_EQ(QSize(g.plotW(), g.plotH()), QSize(800, 600));
     EXPECT_NEAR(g.pxPerChan(), 800.0f / 174.0f, 1e-5f);
     EXPECT_FLOAT_EQ(g.pxPerDb(), 7.5f);
-    EXPECT_EQ(g.chanTick(), 10);
-    EXPECT_EQ(g.chanTickOff(), 5);
-    EXPECT_EQ(g.dbTick(), 10);
-    EXPECT_EQ(g.dbTickOff(), 10);
+    const auto ticks = [&] { return std::vector<int>{g.chanTick(), g.chanTickOff(), g.dbTick(), g.dbTickOff()}; };
+    EXPECT_EQ(ticks(), (std::vector<int>{10, 5, 10, 10}));
     // GSM 900 runs 975 .. 1023, 0 .. 124.
-    EXPECT_EQ(g.axisLabel(5), "980");
-    EXPECT_EQ(g.axisLabel(55), "6");
-    EXPECT_EQ(g.axisLabel(165), "116");
+    EXPECT_EQ((QStringList{g.axisLabel(5), g.axisLabel(55), g.axisLabel(165)}), (QStringList{"980", "6", "116"}));
     g.setHorUnit(1);
     EXPECT_EQ(g.axisLabel(5), "926.2");
     EXPECT_EQ(g.barRect(0, -20.0f).width(), 3);
     EXPECT_EQ(g.barRect(0, -110.0f).height(), int(7.5f * 1) + 2);
     g.setBand(1);
-    EXPECT_EQ(g.chanTick(), 20);
-    EXPECT_EQ(g.chanTickOff(), 8);
+    EXPECT_EQ(ticks(), (std::vector<int>{20, 8, 10, 10}));
 
     const std::pair<int, float> mhz[] = {{0, 935.0f},   {124, 959.8f}, {975, 925.2f}, {512, 1805.2f},
                                          {885, 1879.8f}, {125, -1.0f},  {886, -1.0f},  {-3, -1.0f}};
