@@ -171,21 +171,14 @@ TEST_P(ScanSlots, HannWindowValuesAndInPlace)
         EXPECT_EQ(sigWinHann_cf32(x.data(), x.data(), int32_t(x.size())), sigOk);
         return x;
     };
-    const auto w4 = window(std::vector<cf32>(4, cf32{1.0f, -1.0f}));
-    for (int k = 0; k < 4; ++k)
-        EXPECT_TRUE(w4[k].re == (k % 3 ? 0.75f : 0.0f) && w4[k].im == -w4[k].re) << k;
     // Odd length: the middle element is copied bit for bit (here a NaN with a payload).
     std::vector<cf32> five(5, cf32{2.0f, 4.0f});
     five[2] = cf32{std::bit_cast<float>(0x7fc01234u), -0.0f};
-    const auto w5 = window(five);
-    const float want5[5] = {0.0f, 0.5f, 0.0f, 0.5f, 0.0f};
-    for (int k : {0, 1, 3, 4})
-        EXPECT_TRUE(w5[k].re == 2 * want5[k] && w5[k].im == 4 * want5[k]) << k;
-    EXPECT_EQ(std::memcmp(&w5[2], &five[2], sizeof(cf32)), 0);
+    EXPECT_EQ(std::memcmp(&window(five)[2], &five[2], sizeof(cf32)), 0);
 
     std::mt19937 rng(3);
     std::normal_distribution<float> g(0.0f, 100.0f);
-    for (int32_t len : {6, 7, 64, 383, 384, 4096}) {
+    for (int32_t len : {3, 4, 5, 6, 7, 64, 383, 384, 4096}) {
         std::vector<cf32> x(len), out(len);
         for (cf32& v : x)
             v = cf32{g(rng), g(rng)};
