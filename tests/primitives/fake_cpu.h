@@ -42,9 +42,10 @@ public:
         return n;
     }
 
+    sigCpuidRecord& at(uint32_t leaf, uint32_t sub = 0) { return answers[{leaf, sub}]; }
     FakeCpu& leaf(uint32_t leaf, uint32_t sub, sigCpuidRecord r)
     {
-        answers[{leaf, sub}] = r;
+        at(leaf, sub) = r;
         return *this;
     }
     // Leaf 0 with the given highest leaf and a 12-character vendor string.

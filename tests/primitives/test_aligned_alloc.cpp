@@ -52,42 +52,56 @@ protected:
     CountingMemory mem;
 };
 
+// The complex float allocator and the scanner's complex 16-bit and 32-bit ones.
+struct Allocator {
+    void* (*alloc)(int32_t);
+    size_t unit;
+};
+const Allocator kAllocators[] = {{[](int32_t n) -> void* { return sigMalloc_cf32(n); }, 8},
+                                 {[](int32_t n) -> void* { return sigMalloc_cs16(n); }, 4},
+                                 {[](int32_t n) -> void* { return sigMalloc_cs32(n); }, 8}};
+
 TEST_P(AllocSlots, BlocksAreAlignedAndKeepTheirUnderlyingStart)
 {
-    for (int count : {1, 2, 3, 7, 63, 64, 65, 1000, 4097}) {
-        cf32* p = sigMalloc_cf32(count);
-        ASSERT_NE(p, nullptr);
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % 64, 0u);
-        EXPECT_EQ(mem.lastRequest, size_t(count) * 8 + 64 + sizeof(void*));
-        void* raw;
-        std::memcpy(&raw, reinterpret_cast<char*>(p) - sizeof(void*), sizeof raw);
-        const ptrdiff_t below = reinterpret_cast<char*>(p) - static_cast<char*>(raw);
-        EXPECT_GE(below, ptrdiff_t(sizeof(void*)));
-        EXPECT_LT(below, ptrdiff_t(64 + sizeof(void*)));
-        std::memset(p, 0xa5, size_t(count) * 8);  // the whole block is usable
-        sigFree(p);
-        EXPECT_EQ(mem.lastFreed, raw);
-    }
+    for (const Allocator& a : kAllocators)
+        for (int count : {1, 2, 3, 7, 63, 64, 65, 1000, 4097}) {
+            char* p = static_cast<char*>(a.alloc(count));
+            ASSERT_NE(p, nullptr);
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % 64, 0u);
+            EXPECT_EQ(mem.lastRequest, size_t(count) * a.unit + 64 + sizeof(void*));
+            void* raw;
+            std::memcpy(&raw, p - sizeof(void*), sizeof raw);
+            const ptrdiff_t below = p - static_cast<char*>(raw);
+            EXPECT_GE(below, ptrdiff_t(sizeof(void*)));
+            EXPECT_LT(below, ptrdiff_t(64 + sizeof(void*)));
+            std::memset(p, 0xa5, size_t(count) * a.unit);  // the whole block is usable
+            sigFree(p);
+            EXPECT_EQ(mem.lastFreed, raw);
+        }
     EXPECT_EQ(mem.allocs, mem.frees);
 }
 
 TEST_P(AllocSlots, RefusedCountsAndFailedAllocationsGiveNull)
 {
     EXPECT_EQ(sigMalloc_u8(0), nullptr);
-    EXPECT_EQ(sigMalloc_cf32(-5), nullptr);
     EXPECT_EQ(sigAlignedAlloc(0), nullptr);
-    EXPECT_EQ(sigMalloc_cf32(1 << 28), nullptr);  // 2^31 bytes: beyond the signed range
-    EXPECT_EQ(sigMalloc_cf32(INT32_MAX), nullptr);
+    for (const Allocator& a : kAllocators) {
+        EXPECT_EQ(a.alloc(-5), nullptr);
+        EXPECT_EQ(a.alloc(0), nullptr);
+        EXPECT_EQ(a.alloc(int32_t(0x80000000u / a.unit)), nullptr);  // 2^31 bytes: beyond the signed range
+        EXPECT_EQ(a.alloc(INT32_MAX), nullptr);
+    }
     EXPECT_EQ(mem.allocs, 0) << "a refused count must not reach the allocator";
     sigFree(nullptr);
     EXPECT_EQ(mem.frees, 0);
 
     mem.fail = true;
     EXPECT_EQ(sigMalloc_u8(100), nullptr);
-    EXPECT_EQ(sigMalloc_cf32((1 << 28) - 1), nullptr);
+    for (const Allocator& a : kAllocators)
+        EXPECT_EQ(a.alloc(int32_t(0x80000000u / a.unit) - 1), nullptr);
     EXPECT_EQ(sigMalloc_u8(INT32_MAX), nullptr);
     EXPECT_EQ(mem.lastRequest, size_t(INT32_MAX) + 64 + sizeof(void*)) << "the request wrapped";
-    EXPECT_EQ(mem.allocs, 3);
+    EXPECT_EQ(mem.allocs, 5);
 }
 
 INSTANTIATE_TEST_SUITE_P(EverySlot, AllocSlots, ::testing::Range(0, 7));

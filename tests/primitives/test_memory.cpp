@@ -1,5 +1,6 @@
 // Copies, moves, zero-fills and 32-bit fills of every slot against the C runtime, byte for byte
-// with canaries on both sides; the argument checks of the guarded kernels.
+// with canaries on both sides (the scanner's 16-bit copy and zero among them); the argument
+// checks of the guarded kernels.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -40,37 +41,51 @@ struct Kernel {
 };
 
 template <class T>
-T* as(uint8_t* p) { return reinterpret_cast<T*>(p); }
-template <class T>
-const T* as(const uint8_t* p) { return reinterpret_cast<const T*>(p); }
+T* as(Src p) { return reinterpret_cast<T*>(const_cast<uint8_t*>(p)); }
+
+// The raw kernels check nothing and report nothing; the public ones run on the slot dispatched.
+Kernel raw(const char* name, Kind kind, size_t unit, std::function<void(Src, Dst, int32_t)> f)
+{
+    return {name, kind, unit, false, [f](Src s, Dst d, int32_t n) { f(s, d, n); return sigOk; }};
+}
+Kernel guarded(const char* name, Kind kind, size_t unit, int slot, std::function<sigStatus(Src, Dst, int32_t)> f)
+{
+    return {name, kind, unit, true, [f, slot](Src s, Dst d, int32_t n) { SlotScope in(slot); return f(s, d, n); }};
+}
 
 std::vector<Kernel> kernels(int slot)
 {
     const MemKernels& k = memKernels(slot);
     std::vector<Kernel> list = {
-        {"sigkMemCopy_u8", Kind::Copy, 1, false, [&k](Src s, Dst d, int32_t n) { k.memCopy(s, d, n); return sigOk; }},
-        {"sigkCopy_u8", Kind::Copy, 1, true, [&k](Src s, Dst d, int32_t n) { return k.copyU8(s, d, n); }},
-        {"sigCopy_cf32", Kind::Copy, 8, true,
-         [slot](Src s, Dst d, int32_t n) { SlotScope in(slot); return sigCopy_cf32(as<cf32>(s), as<cf32>(d), n); }},
-        {"sigkMemMove_u8", Kind::Move, 1, false, [&k](Src s, Dst d, int32_t n) { k.memMove(s, d, n); return sigOk; }},
-        {"sigkMove_cf32", Kind::Move, 8, true,
-         [&k](Src s, Dst d, int32_t n) { return k.moveCf32(as<cf32>(s), as<cf32>(d), n); }},
-        {"sigkMemZero_u8", Kind::Zero, 1, false, [&k](Src, Dst d, int32_t n) { k.memZero(d, n); return sigOk; }},
-        {"sigkZero_u8", Kind::Zero, 1, true, [&k](Src, Dst d, int32_t n) { return k.zeroU8(d, n); }},
-        {"sigkZero_f32", Kind::Zero, 4, true, [&k](Src, Dst d, int32_t n) { return k.zeroF32(as<float>(d), n); }},
-        {"sigZero_cf32", Kind::Zero, 8, true,
-         [slot](Src, Dst d, int32_t n) { SlotScope in(slot); return sigZero_cf32(as<cf32>(d), n); }},
-        {"sigkMemSet_s32", Kind::Fill, 4, false,
-         [&k](Src, Dst d, int32_t n) { k.memSet(kValue, as<int32_t>(d), n); return sigOk; }},
-        {"sigkSet_s32", Kind::Fill, 4, true, [&k](Src, Dst d, int32_t n) { return k.setS32(kValue, as<int32_t>(d), n); }},
+        raw("sigkMemCopy_u8", Kind::Copy, 1, k.memCopy),
+        guarded("sigkCopy_u8", Kind::Copy, 1, slot, k.copyU8),
+        guarded("sigCopy_cf32", Kind::Copy, 8, slot,
+            [](Src s, Dst d, int32_t n) { return sigCopy_cf32(as<cf32>(s), as<cf32>(d), n); }),
+        guarded("sigCopy_cs16", Kind::Copy, 4, slot,
+            [](Src s, Dst d, int32_t n) { return sigCopy_cs16(as<cs16>(s), as<cs16>(d), n); }),
+        raw("sigkMemMove_u8", Kind::Move, 1, k.memMove),
+        guarded("sigkMove_cf32", Kind::Move, 8, slot,
+            [&k](Src s, Dst d, int32_t n) { return k.moveCf32(as<cf32>(s), as<cf32>(d), n); }),
+        raw("sigkMemZero_u8", Kind::Zero, 1, [&k](Src, Dst d, int32_t n) { k.memZero(d, n); }),
+        guarded("sigkZero_u8", Kind::Zero, 1, slot, [&k](Src, Dst d, int32_t n) { return k.zeroU8(d, n); }),
+        guarded("sigkZero_f32", Kind::Zero, 4, slot,
+            [&k](Src, Dst d, int32_t n) { return k.zeroF32(as<float>(d), n); }),
+        guarded("sigZero_f32", Kind::Zero, 4, slot,
+            [](Src, Dst d, int32_t n) { return sigZero_f32(as<float>(d), n); }),
+        guarded("sigZero_cs16", Kind::Zero, 4, slot,
+            [](Src, Dst d, int32_t n) { return sigZero_cs16(as<cs16>(d), n); }),
+        guarded("sigZero_cf32", Kind::Zero, 8, slot,
+            [](Src, Dst d, int32_t n) { return sigZero_cf32(as<cf32>(d), n); }),
+        raw("sigkMemSet_s32", Kind::Fill, 4, [&k](Src, Dst d, int32_t n) { k.memSet(kValue, as<int32_t>(d), n); }),
+        guarded("sigkSet_s32", Kind::Fill, 4, slot,
+            [&k](Src, Dst d, int32_t n) { return k.setS32(kValue, as<int32_t>(d), n); }),
     };
     if (k.memCopyRep)
         list.insert(list.end(), {
-            {"sigkMemCopyRep_u8", Kind::Copy, 1, false,
-             [&k](Src s, Dst d, int32_t n) { k.memCopyRep(s, d, n); return sigOk; }},
-            {"sigkMemZeroNt_u8", Kind::Zero, 1, false, [&k](Src, Dst d, int32_t n) { k.memZeroNt(d, n); return sigOk; }},
-            {"sigkMemSetNt_s32", Kind::Fill, 4, false,
-             [&k](Src, Dst d, int32_t n) { k.memSetNt(kValue, as<int32_t>(d), n); return sigOk; }},
+            raw("sigkMemCopyRep_u8", Kind::Copy, 1, k.memCopyRep),
+            raw("sigkMemZeroNt_u8", Kind::Zero, 1, [&k](Src, Dst d, int32_t n) { k.memZeroNt(d, n); }),
+            raw("sigkMemSetNt_s32", Kind::Fill, 4,
+                [&k](Src, Dst d, int32_t n) { k.memSetNt(kValue, as<int32_t>(d), n); }),
         });
     return list;
 }

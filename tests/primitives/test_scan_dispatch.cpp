@@ -4,7 +4,6 @@
 #include <cpuid.h>
 
 #include <cstdint>
-#include <map>
 #include <utility>
 
 #include "fake_cpu.h"
@@ -14,36 +13,25 @@
 
 namespace {
 
-// A stand-in processor built from feature bits; its leaves go to the library's cpuid hooks.
-struct Processor {
-    FakeCpu fake;
-    bool hasCpuid = true;
-    bool osSavesAvx = false;
+// A stand-in processor built from feature bits; install() adds the vendor with leaf 0's highest
+// leaf.
+struct Processor : FakeCpu {
     bool intel = false;
-    std::map<uint32_t, sigCpuidRecord> leaves;
 
     Processor()
     {
-        leaves = {{0, {7, 0, 0, 0}}, {1, {0x00a20f10, 0, 0, 0}}, {7, {}}, {0x80000000u, {0x80000008u, 0, 0, 0}}};
+        leaf(0, 0, {7, 0, 0, 0}).leaf(1, 0, {0x00a20f10, 0, 0, 0}).leaf(0x80000000u, 0, {0x80000008u, 0, 0, 0});
+        osState(1);
         sigCpuFeatureWordReset();
     }
     ~Processor() { sigCpuFeatureWordReset(); }
 
-    // Hands the current description to the hooks.
-    void install()
-    {
-        if (!hasCpuid)
-            fake.noCpuid();
-        fake.osState(osSavesAvx ? 7 : 1);
-        for (auto& [leaf, r] : leaves)
-            fake.leaf(leaf, 0, r);
-        fake.vendor(intel ? "GenuineIntel" : "AuthenticAMD", leaves[0].eax);
-    }
-    void ecx1(int bit) { leaves[1].ecx |= 1u << bit; }
-    void edx1(int bit) { leaves[1].edx |= 1u << bit; }
-    void ebx7(int bit) { leaves[7].ebx |= 1u << bit; }
+    void install() { vendor(intel ? "GenuineIntel" : "AuthenticAMD", at(0).eax); }
+    void ecx1(int bit) { at(1).ecx |= 1u << bit; }
+    void edx1(int bit) { at(1).edx |= 1u << bit; }
+    void ebx7(int bit) { at(7).ebx |= 1u << bit; }
     void sse2() { edx1(23), edx1(25), edx1(26); }
-    void avxWithOs() { ecx1(27), ecx1(28), osSavesAvx = true; }
+    void avxWithOs() { ecx1(27), ecx1(28), osState(7); }
     void avx2FmaBmi() { ecx1(12), ebx7(5), ebx7(3), ebx7(8); }
 };
 
@@ -73,7 +61,7 @@ uint32_t featureWord()
 TEST(SlotSelection, WithoutCpuidThePlainSlotAndAWarning)
 {
     Processor cpu;
-    cpu.hasCpuid = false;
+    cpu.noCpuid();
     cpu.sse2();
     cpu.install();
     FakeCpu::calls() = 0;
@@ -102,12 +90,12 @@ TEST(SlotSelection, TruthTableOfInjectedProcessors)
         {"Intel with AVX2, FMA, BMI1, BMI2",
          [](Processor& c) { c.intel = true, c.sse2(), c.ecx1(19), c.avxWithOs(), c.avx2FmaBmi(); }, 6, sigOk},
         {"AVX2 without BMI2",
-         [](Processor& c) { c.intel = true, c.sse2(), c.avxWithOs(), c.avx2FmaBmi(), c.leaves[7].ebx &= ~(1u << 8); }, 5, sigOk},
+         [](Processor& c) { c.intel = true, c.sse2(), c.avxWithOs(), c.avx2FmaBmi(), c.at(7).ebx &= ~(1u << 8); }, 5, sigOk},
         {"AVX2 bits but leaf 7 beyond the highest leaf",
-         [](Processor& c) { c.sse2(), c.avxWithOs(), c.avx2FmaBmi(), c.leaves[0].eax = 6; }, 5, sigWarnCpuSlot},
+         [](Processor& c) { c.sse2(), c.avxWithOs(), c.avx2FmaBmi(), c.at(0).eax = 6; }, 5, sigWarnCpuSlot},
         {"AVX that the system does not save, with SSE4.1",
          [](Processor& c) { c.sse2(), c.ecx1(19), c.ecx1(27), c.ecx1(28), c.avx2FmaBmi(); }, 4, sigWarnCpuSlot},
-        {"AVX without OSXSAVE (xgetbv never asked)", [](Processor& c) { c.sse2(), c.ecx1(28), c.osSavesAvx = true; }, 1, sigWarnCpuSlot},
+        {"AVX without OSXSAVE (xgetbv never asked)", [](Processor& c) { c.sse2(), c.ecx1(28), c.osState(7); }, 1, sigWarnCpuSlot},
         {"SSSE3 with MOVBE", [](Processor& c) { c.sse2(), c.ecx1(9), c.ecx1(22); }, 3, sigWarnCpuSlot},
         {"SSSE3 alone", [](Processor& c) { c.sse2(), c.ecx1(9); }, 2, sigWarnCpuSlot},
         {"MOVBE without SSSE3", [](Processor& c) { c.sse2(), c.ecx1(22); }, 1, sigWarnCpuSlot},
@@ -134,7 +122,7 @@ TEST(SlotSelection, FeatureWordBitsAndTheEnabledMask)
     cpu.sse2(), cpu.ecx1(0), cpu.ecx1(9), cpu.ecx1(22), cpu.ecx1(19), cpu.ecx1(20), cpu.ecx1(25),
         cpu.ecx1(1), cpu.ecx1(30), cpu.ecx1(29);
     cpu.ebx7(19), cpu.ebx7(18);
-    cpu.leaves[0x80000001u] = {0, 0, 1u << 8, 0};
+    cpu.at(0x80000001u) = {0, 0, 1u << 8, 0};
     cpu.install();
     const uint32_t word = featureWord();
     EXPECT_EQ(word, 0x76cffu) << "every bit but AVX (8, 9), bit 12 and the AVX2 group (15)";
@@ -143,10 +131,10 @@ TEST(SlotSelection, FeatureWordBitsAndTheEnabledMask)
     EXPECT_EQ(s.mask, word & 0xcdf) << "only the slot's features";
 
     Processor familyB;
-    familyB.leaves[1].eax = 0xb10;
-    familyB.leaves[0x20000001u] = {0, 0, 0, 2};
-    familyB.leaves[0x80000001u] = {0, 0, 1u << 8, 0};
-    familyB.leaves[0x80000000u].eax = 0x80000000u;  // 0x80000001 beyond the highest extended leaf
+    familyB.at(1).eax = 0xb10;
+    familyB.at(0x20000001u) = {0, 0, 0, 2};
+    familyB.at(0x80000001u) = {0, 0, 1u << 8, 0};
+    familyB.at(0x80000000u).eax = 0x80000000u;  // 0x80000001 beyond the highest extended leaf
     familyB.install();
     EXPECT_EQ(featureWord(), (1u << 12) | (1u << 31));
 }

@@ -1,6 +1,7 @@
-// The scanner's 16-bit and float primitives of every slot: allocation, copy and zero; the complex
-// 16-bit multiply bit-exact against the exact product; the 16-bit to float conversion (exact);
-// the real-by-complex dot product and the Hann window against long-double references.
+// The scanner's 16-bit and float primitives of every slot (allocation, copy and zero stand with
+// the memory tests): the complex 16-bit multiply bit-exact against the exact product, the 16-bit
+// to float conversion (exact), the real-by-complex dot product and the Hann window against
+// long-double references.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,42 +15,6 @@ namespace {
 
 using ScanSlots = vtest::EverySlot;
 using vtest::sameBits;
-
-TEST_P(ScanSlots, AllocatorsCopyAndZero)
-{
-    EXPECT_EQ(sigMalloc_cs16(0), nullptr);
-    EXPECT_EQ(sigMalloc_cs32(-1), nullptr);
-    EXPECT_EQ(sigMalloc_cs16(0x20000000), nullptr) << "2^31 bytes do not fit the signed size";
-    EXPECT_EQ(sigMalloc_cs32(0x10000000), nullptr);
-    for (int32_t len : {1, 3, 17, 1000}) {
-        cs16* a = sigMalloc_cs16(len);
-        cs16* b = sigMalloc_cs16(len);
-        cs32* t = sigMalloc_cs32(len);
-        ASSERT_TRUE(a && b && t);
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 64, 0u);
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(t) % 64, 0u);
-        for (int32_t i = 0; i < len; ++i)
-            a[i] = cs16{int16_t(i * 7 - 300), int16_t(-i)};
-        EXPECT_EQ(sigCopy_cs16(a, b, len), sigOk);
-        EXPECT_EQ(std::memcmp(a, b, size_t(len) * 4), 0);
-        EXPECT_EQ(sigZero_cs16(b, len), sigOk);
-        EXPECT_EQ(sigZero_f32(reinterpret_cast<float*>(a), len), sigOk);
-        for (int32_t i = 0; i < len; ++i)
-            EXPECT_TRUE(sameBits(b[i], cs16{0, 0}) && std::bit_cast<uint32_t>(a[i]) == 0);
-        sigFree(a);
-        sigFree(b);
-        sigFree(t);
-    }
-    cs16 x[2] = {{1, 2}, {3, 4}}, y[2] = {{9, 9}, {9, 9}};
-    EXPECT_EQ(sigCopy_cs16(nullptr, y, 0), sigErrNull) << "pointer test before length test";
-    EXPECT_EQ(sigCopy_cs16(x, nullptr, 2), sigErrNull);
-    EXPECT_EQ(sigCopy_cs16(x, y, 0), sigErrLength);
-    EXPECT_EQ(sigZero_cs16(nullptr, 0), sigErrNull);
-    EXPECT_EQ(sigZero_cs16(y, -1), sigErrLength);
-    EXPECT_EQ(sigZero_f32(nullptr, 1), sigErrNull);
-    EXPECT_EQ(sigZero_f32(reinterpret_cast<float*>(y), 0), sigErrLength);
-    EXPECT_EQ(y[0].re, 9) << "failed calls write nothing";
-}
 
 // x / 2^sf rounded half to even (sf > 0) or x * 2^-sf (sf <= 0), saturated to 16 bits.
 int16_t exactScaled(int64_t x, int32_t sf)
@@ -206,21 +171,14 @@ TEST_P(ScanSlots, HannWindowValuesAndInPlace)
         EXPECT_EQ(sigWinHann_cf32(x.data(), x.data(), int32_t(x.size())), sigOk);
         return x;
     };
-    const auto w4 = window(std::vector<cf32>(4, cf32{1.0f, -1.0f}));
-    for (int k = 0; k < 4; ++k)
-        EXPECT_TRUE(w4[k].re == (k % 3 ? 0.75f : 0.0f) && w4[k].im == -w4[k].re) << k;
     // Odd length: the middle element is copied bit for bit (here a NaN with a payload).
     std::vector<cf32> five(5, cf32{2.0f, 4.0f});
     five[2] = cf32{std::bit_cast<float>(0x7fc01234u), -0.0f};
-    const auto w5 = window(five);
-    const float want5[5] = {0.0f, 0.5f, 0.0f, 0.5f, 0.0f};
-    for (int k : {0, 1, 3, 4})
-        EXPECT_TRUE(w5[k].re == 2 * want5[k] && w5[k].im == 4 * want5[k]) << k;
-    EXPECT_EQ(std::memcmp(&w5[2], &five[2], sizeof(cf32)), 0);
+    EXPECT_EQ(std::memcmp(&window(five)[2], &five[2], sizeof(cf32)), 0);
 
     std::mt19937 rng(3);
     std::normal_distribution<float> g(0.0f, 100.0f);
-    for (int32_t len : {6, 7, 64, 383, 384, 4096}) {
+    for (int32_t len : {3, 4, 5, 6, 7, 64, 383, 384, 4096}) {
         std::vector<cf32> x(len), out(len);
         for (cf32& v : x)
             v = cf32{g(rng), g(rng)};

@@ -30,54 +30,46 @@ double maxError(const Sample* got, int64_t len, double mag, float freq, float ph
     return worst;
 }
 
+// Both generators check in the same order; the float one lets NaN through its comparisons, the
+// 16-bit one does not and counts its magnitude by the low 16 bits only.
 TEST_P(ToneSlots, ChecksInTheirOrderAndWritesNothingOnFailure)
 {
-    const float nan = std::nanf("");
-    const float twoPiF = float(kTwoPi);   // 6.2831855, above 2pi
-    const struct { bool nullPhase; float phase, mag, freq; bool nullDst; int32_t len; sigStatus code; } cases[] = {
-        {true, 0, -1, 2, true, 0, sigErrNull},     // phase pointer first, whatever else is wrong
-        {false, 9, 0, 2, true, 0, sigErrToneMag},  // then the magnitude
-        {false, 9, -0.0f, 0.5f, false, 4, sigErrToneMag},
-        {false, 9, 1, 1.0f, true, 0, sigErrToneFreq},
-        {false, 9, 1, -1e-30f, false, 4, sigErrToneFreq},
-        {false, -1e-30f, 1, 0.5f, true, 0, sigErrTonePhase},
-        {false, twoPiF, 1, 0.5f, true, 0, sigErrTonePhase},
-        {false, 1, 1, 0.5f, true, 0, sigErrNull},  // dst only after the value checks
-        {false, 1, 1, 0.5f, false, 0, sigErrLength},
-        {false, 1, 1, 0.5f, false, -5, sigErrLength},
-        {false, -0.0f, 1, 0.5f, true, 3, sigErrNull},  // -0.0 is a valid phase
-        {false, nan, nan, nan, false, 0, sigErrLength},  // NaN passes the comparisons
+    const float nan = std::nanf(""), twoPiF = float(kTwoPi);  // 6.2831855, above 2pi
+    const struct { bool nullPhase; float phase, mag; int32_t mag16; float freq; bool nullDst; int32_t len;
+                   sigStatus code, code16; } cases[] = {
+        {true, 0, -1, 0, 2, true, 0, sigErrNull, sigErrNull},  // phase pointer first, whatever else is wrong
+        {false, 9, 0, 0, 2, true, 0, sigErrToneMag, sigErrToneMag},  // then the magnitude
+        {false, 9, -0.0f, 65536, 0.5f, false, 4, sigErrToneMag, sigErrToneMag},
+        {false, 9, 1, 0x18000, 2, false, 4, sigErrToneFreq, sigErrToneMag},  // 16 bits: -32768
+        {false, 9, 1, 100, 1.0f, true, 0, sigErrToneFreq, sigErrToneFreq},
+        {false, 9, 1, 100, -1e-30f, false, 4, sigErrToneFreq, sigErrToneFreq},
+        {false, -1e-30f, 1, 100, 0.5f, true, 0, sigErrTonePhase, sigErrTonePhase},
+        {false, twoPiF, 1, 100, 0.5f, true, 0, sigErrTonePhase, sigErrTonePhase},
+        {false, float(INFINITY), 1, 100, 0.5f, true, 0, sigErrTonePhase, sigErrTonePhase},
+        {false, 1, 1, 100, 0.5f, true, 0, sigErrNull, sigErrNull},  // dst after the values, before len
+        {false, 1, 1, 100, 0.5f, false, 0, sigErrLength, sigErrLength},
+        {false, 1, 1, 100, 0.5f, false, -5, sigErrLength, sigErrLength},
+        {false, -0.0f, 1, 100, 0.5f, true, 3, sigErrNull, sigErrNull},  // -0.0 is a valid phase
+        {false, 1, nan, 100, nan, false, 0, sigErrLength, sigErrToneFreq},
+        {false, nan, nan, 100, 0.5f, false, 0, sigErrLength, sigErrTonePhase},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "phase " << c.phase << " mag " << c.mag << "/" << c.mag16
+                                          << " freq " << c.freq << " len " << c.len);
         for (int32_t hint : {0, 1}) {
             cf32 dst[4] = {{7, 7}, {7, 7}, {7, 7}, {7, 7}};
-            float ph = c.phase;
-            sigStatus st = sigTone_cf32(c.nullDst ? nullptr : dst, c.len, c.mag, c.freq, c.nullPhase ? nullptr : &ph, hint);
-            EXPECT_EQ(st, c.code) << "phase " << c.phase << " mag " << c.mag << " freq " << c.freq << " len " << c.len;
-            EXPECT_TRUE(vtest::sameBits(ph, c.phase));
-            for (const cf32& v : dst)
-                EXPECT_TRUE(vtest::sameBits(v, cf32{7, 7}));
+            cs16 dst16[4] = {{7, 7}, {7, 7}, {7, 7}, {7, 7}};
+            float ph = c.phase, ph16 = c.phase;
+            EXPECT_EQ(sigTone_cf32(c.nullDst ? nullptr : dst, c.len, c.mag, c.freq, c.nullPhase ? nullptr : &ph, hint),
+                      c.code);
+            EXPECT_EQ(sigTone_cs16(c.nullDst ? nullptr : dst16, c.len, c.mag16, c.freq, c.nullPhase ? nullptr : &ph16,
+                                   hint),
+                      c.code16);
+            EXPECT_TRUE(vtest::sameBits(ph, c.phase) && vtest::sameBits(ph16, c.phase));
+            for (int i = 0; i < 4; ++i)
+                EXPECT_TRUE(vtest::sameBits(dst[i], cf32{7, 7}) && vtest::sameBits(dst16[i], cs16{7, 7}));
         }
     }
-    // The 16-bit tone checks in the same order; its magnitude counts by the low 16 bits only.
-    cs16 y[4] = {{7, 7}, {7, 7}, {7, 7}, {7, 7}};
-    float phase = 1.0f;
-    EXPECT_EQ(sigTone_cs16(y, 4, 0, 2.0f, nullptr, 1), sigErrNull);
-    EXPECT_EQ(sigTone_cs16(y, 4, 0, 2.0f, &phase, 1), sigErrToneMag);
-    EXPECT_EQ(sigTone_cs16(y, 4, 65536, 0.1f, &phase, 1), sigErrToneMag);
-    EXPECT_EQ(sigTone_cs16(y, 4, 0x18000, 0.1f, &phase, 1), sigErrToneMag) << "-32768";
-    EXPECT_EQ(sigTone_cs16(nullptr, 0, 100, 1.0f, &phase, 1), sigErrToneFreq);
-    EXPECT_EQ(sigTone_cs16(y, 4, 100, -0.1f, &phase, 1), sigErrToneFreq);
-    EXPECT_EQ(sigTone_cs16(y, 4, 100, nan, &phase, 1), sigErrToneFreq);
-    for (float bad : {twoPiF, -0.5f, nan, float(INFINITY)}) {
-        phase = bad;
-        EXPECT_EQ(sigTone_cs16(nullptr, 0, 100, 0.1f, &phase, 1), sigErrTonePhase) << bad;
-    }
-    phase = 1.0f;
-    EXPECT_EQ(sigTone_cs16(nullptr, 4, 100, 0.1f, &phase, 1), sigErrNull);
-    EXPECT_EQ(sigTone_cs16(y, 0, 100, 0.1f, &phase, 1), sigErrLength);
-    EXPECT_EQ(phase, 1.0f);
-    EXPECT_TRUE(vtest::sameBits(y[0], cs16{7, 7}));
 }
 
 // Without hint 1 every slot takes the double path: two direct samples, then
