@@ -35,7 +35,7 @@ std::vector<Block> makeBlocks(int count, double ebN0Db, uint32_t seed, bool quan
     for (auto& b : blocks) {
         for (auto& o : b.octets)
             o = static_cast<uint8_t>(rng());
-        b.soft = toSoft(encodeBcch(b.octets.data()), sigmaFor(ebN0Db), rng);
+        b.soft = toSoft(encodeBcch(b.octets), sigmaFor(ebN0Db), rng);
         if (quantise) // the values libosmocore's 8-bit soft bits can carry
             for (auto& v : b.soft)
                 v = -toOsmo(v) * (kSoftMax / 127.0f);
@@ -138,7 +138,7 @@ void BM_SchBurst(benchmark::State& state)
     std::vector<std::array<float, kSchCodedBits>> bursts;
     for (int i = 0; i < 256; ++i) {
         auto info = schOctets(rng() % 64, rng() % 2048, rng() % 26, rng() % 5);
-        bursts.push_back(toSoft(encodeSch(info.data()), sigmaFor(3.0), rng));
+        bursts.push_back(toSoft(encodeSch(info), sigmaFor(3.0), rng));
     }
     uint8_t octets[kBlockOctets];
     size_t i = 0;

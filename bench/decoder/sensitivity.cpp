@@ -57,6 +57,10 @@ gsmsig::Cell randomCell(std::mt19937& rng)
     return c;
 }
 
+// The generator's SNR for an Es/N0 of the GMSK signal at two samples per symbol (noise over
+// twice the symbol rate).
+double snrForEsN0(double esn0Db) { return esn0Db - 10.0 * std::log10(2.0); }
+
 // One trial; returns frames to the identity (0: none, -1: a wrong identity).
 int trial(int row, int cond, int k)
 {
@@ -74,7 +78,7 @@ int trial(int row, int cond, int k)
         imp.echo.gain = std::pow(10.0, -3.0 / 20.0);
         imp.echo.phaseRad = std::uniform_real_distribution<double>(0.0, 6.28)(rng);
     }
-    imp.snrDb = cell_run::snrForEsN0(kEsN0[row]);
+    imp.snrDb = snrForEsN0(kEsN0[row]);
     imp.seed = rng();
     auto x = gsmsig::generateFrames(cell, kFrameBudget, rng() % gsmsig::kHyperframe, imp);
     CellDecoder* dec = kCoreVtab.GSM_create(nullptr);
