@@ -6,8 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
+#include "core/memfuncs.h"
 #include "fft/fft_spec.h"
 #include "sigprim.h"
 
@@ -53,6 +55,29 @@ inline constexpr decltype(&sig::s0::sigkFftInitOwn_cf32) kOwnInit[7] =
 inline constexpr decltype(&sig::s0::sigkFftInv_cf32) kInverse[7] = FFT_TEST_PER_SLOT(sigkFftInv_cf32);
 inline constexpr decltype(&sig::s0::sigkFftInv_cf32) kThroughForward[7] =
     FFT_TEST_PER_SLOT(fftInvThroughForward);
+
+// Swaps the library's allocator for one that fails or counts its calls, for the life of a scope.
+struct AllocatorSwap {
+    static inline int calls = 0;
+    static inline bool fail = false;
+    sigMemFuncTable saved = sigMemFuncs;
+    explicit AllocatorSwap(bool failing)
+    {
+        calls = 0;
+        fail = failing;
+        sigMemFuncs.alloc = [](size_t size) -> void* { return ++calls, fail ? nullptr : std::malloc(size); };
+    }
+    ~AllocatorSwap() { sigMemFuncs = saved; }
+};
+
+// x with its low `bits` bits in reverse order.
+inline int32_t reverseBits(int64_t x, int bits)
+{
+    int32_t r = 0;
+    for (int b = 0; b < bits; ++b)
+        r |= static_cast<int32_t>((x >> b) & 1) << (bits - 1 - b);
+    return r;
+}
 
 // The word of the head at index w (0..21), as raw 32 bits.
 inline int32_t word(const sigFftSpec_cf32* spec, int w)

@@ -30,12 +30,8 @@ std::vector<cf32> ramp(size_t n)
 std::vector<cf32> naiveReversal(const std::vector<cf32>& x, int bits)
 {
     std::vector<cf32> y(x.size());
-    for (size_t i = 0; i < x.size(); ++i) {
-        size_t r = 0;
-        for (int b = 0; b < bits; ++b)
-            r |= ((i >> b) & 1) << (bits - 1 - b);
-        y[r] = x[i];
-    }
+    for (size_t i = 0; i < x.size(); ++i)
+        y[fft_test::reverseBits(int64_t(i), bits)] = x[i];
     return y;
 }
 

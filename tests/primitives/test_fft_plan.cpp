@@ -14,6 +14,7 @@
 namespace {
 
 using fft_test::kOwnGetSize;
+using fft_test::reverseBits;
 using fft_test::Plan;
 using fft_test::word;
 
@@ -134,14 +135,6 @@ TEST(FftInit, NeverWritesPastTheReportedSizesAtAnyAlignment)
 
 constexpr long double kTwoPi = 6.283185307179586476925286766559L;
 
-int32_t reverse(int64_t x, int bits)
-{
-    int32_t r = 0;
-    for (int b = 0; b < bits; ++b)
-        r |= static_cast<int32_t>((x >> b) & 1) << (bits - 1 - b);
-    return r;
-}
-
 // Reads a table of roots in order and compares each float with the float nearest cos / -sin of
 // 2 pi m / L. Tables from the 1024-point constants are exact (kExact: only the zeros of the
 // extended-precision cos and sin are off, by about 1e-20); computed ones within 2^-24.
@@ -213,15 +206,15 @@ TEST(FftTables, Order8WorkedExample)
         const int32_t* table = plan.at<int32_t>(10);
         if (slot != 0) {
             for (int i = 0; i < 64; ++i)
-                ASSERT_EQ(table[i], 2 * reverse(i, 6)) << "slot " << slot;
+                ASSERT_EQ(table[i], 2 * reverseBits(i, 6)) << "slot " << slot;
             EXPECT_EQ(table[64], 0);
             continue;
         }
         EXPECT_EQ(word(plan.spec, 4), 0);
         int pairs = 0;
         for (int i = 1; i < 64; ++i)
-            if (i < reverse(i, 6)) {
-                EXPECT_TRUE(table[2 * pairs] == 4 * i && table[2 * pairs + 1] == 4 * reverse(i, 6));
+            if (i < reverseBits(i, 6)) {
+                EXPECT_TRUE(table[2 * pairs] == 4 * i && table[2 * pairs + 1] == 4 * reverseBits(i, 6));
                 ++pairs;
             }
         EXPECT_EQ(pairs, 28);
@@ -281,7 +274,7 @@ TEST(FftTables, Order13PlainSplitTables)
     for (int64_t g = 0; g < 64; ++g)
         for (int64_t j = 0; j < 32; ++j)
             for (int64_t r = 0; r < 4; ++r)
-                stream.group(8192, (4 * g + r) * reverse(j, 5), 1, 1);
+                stream.group(8192, (4 * g + r) * reverseBits(j, 5), 1, 1);
     EXPECT_EQ(stream.position(), plan.at<float>(19) + 2 * 8192);
 }
 
@@ -293,7 +286,7 @@ TEST(FftTables, Order17BlockIndexTableOfSlot1)
     EXPECT_EQ(word(plan.spec, 6), 65536);
     const int32_t* table = plan.at<int32_t>(10);
     for (int i = 0; i < 32; ++i)
-        ASSERT_EQ(table[i], reverse(i, 5) << 6);
+        ASSERT_EQ(table[i], reverseBits(i, 5) << 6);
     std::vector<int32_t> tileSwap(1025 + 16);
     sig::s0::sigkFftBitRevSwapTable_cf32(12, tileSwap.data());
     EXPECT_EQ(std::memcmp(table + 32, tileSwap.data(), 1025 * sizeof(int32_t)), 0);
