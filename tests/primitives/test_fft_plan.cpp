@@ -100,26 +100,23 @@ TEST(FftInit, StatusCodesInTheirOrderAndNoUsableRecordOnFailure)
     EXPECT_EQ(sigFftFwd_cf32(x.data(), y.data(), spec, nullptr), sigErrTag);
 }
 
+// 1/sqrt(N) is a power of two, or that times the float nearest 1/sqrt(2) (0x3f3504f3).
 TEST(FftInit, ScalingWordsOfEveryFlag)
 {
     std::vector<uint8_t> mem(1 << 16), init(1 << 16);
-    for (int32_t order = 0; order <= 12; ++order) {
-        const float invN = std::ldexp(1.0f, -order);
-        // 1/sqrt(N): a power of two, or that times the float nearest 1/sqrt(2) (0x3f3504f3).
-        const float invRoot = std::ldexp(order % 2 ? 0.70710677f : 1.0f, -(order / 2));
-        struct Case {
-            int32_t flag, fwd, inv;
-            float factor;
-        } cases[] = {{1, 1, 0, invN}, {2, 0, 1, invN}, {4, 1, 1, invRoot}, {8, 0, 0, 0.0f}};
-        for (const Case& c : cases) {
+    for (int32_t order = 0; order <= 12; ++order)
+        for (int32_t flag : {1, 2, 4, 8}) {
+            const float invN = std::ldexp(1.0f, -order);
+            const float invRoot = std::ldexp(order % 2 ? 0.70710677f : 1.0f, -(order / 2));
+            const float factor[9] = {0, invN, invN, 0, invRoot};
             sigFftSpec_cf32* spec;
-            ASSERT_EQ(sigFftInit_cf32(&spec, order, c.flag, 7, mem.data(), init.data()), sigOk);
-            const sigFftSpec_cf32& s = *spec;
-            EXPECT_TRUE(s.tag == 4 && s.order == order && s.hint == 7);
-            EXPECT_TRUE(s.fwdScale == c.fwd && s.invScale == c.inv && s.factor == c.factor)
-                << "order " << order << " flag " << c.flag;
+            ASSERT_EQ(sigFftInit_cf32(&spec, order, flag, 7, mem.data(), init.data()), sigOk);
+            EXPECT_TRUE(spec->tag == 4 && spec->order == order && spec->hint == 7);
+            // Flags 1 and 4 scale the forward direction, 2 and 4 the inverse.
+            EXPECT_TRUE(spec->fwdScale == ((flag & 5) != 0) && spec->invScale == ((flag & 6) != 0) &&
+                        spec->factor == factor[flag])
+                << "order " << order << " flag " << flag;
         }
-    }
 }
 
 TEST(FftInit, NeverWritesPastTheReportedSizesAtAnyAlignment)

@@ -97,7 +97,7 @@ TEST(FftTransform, WorkBufferAllocatedOnlyWhenNeededOrTheCallersAtAnyAlignment)
 {
     for (int32_t order : {10, 11, 13, 19}) {
         Plan plan(order, 8);
-        const size_t n = size_t{1} << order, size = plan.workMem.size();
+        const size_t n = size_t{1} << order, size = size_t(plan.workSize);
         const bool needed = plan.spec->workBytes > 0;
         ASSERT_EQ(needed, order >= 13);
         const std::vector<cf32> x = fft_reference::testSignal(n, 5);
