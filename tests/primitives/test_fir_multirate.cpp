@@ -136,38 +136,36 @@ TEST_P(FirMrSlots, RecordChecksInOrderAndFailuresWriteNothing)
 }
 
 // The loader takes the history most recent first and stores it oldest first, resets the
-// offset, leaves what lies beyond the history alone, clears with NULL, and refuses other tags.
+// offset, leaves what lies beyond the history alone, clears with NULL, and refuses other tags
+// (the single-rate one is accepted too).
 TEST_P(FirMrSlots, SetDelayLoadsAndClearsExactlyTheHistory)
 {
     std::mt19937 rng(3);
     const std::vector<cf32> h = firtest::randomSignal(rng, 10), zeros(4, cf32{0, 0});
     const std::vector<cf32> hist = firtest::randomSignal(rng, 4), other = firtest::randomSignal(rng, 4);
     MrRecord rec(h, 3, 1, 2, 0, hist.data());  // n = ceil(10 / 3)
-    ASSERT_EQ(rec.status(), sigOk);
     sigFirRecord_cf32& r = *rec.state();
     ASSERT_EQ(r.dlyLen, 4);
-    auto expectLine = [&](const std::vector<cf32>& recentFirst) {
-        const std::vector<cf32> oldestFirst(recentFirst.rbegin(), recentFirst.rend());
-        EXPECT_EQ(std::memcmp(r.dlyLine, oldestFirst.data(), 4 * sizeof(cf32)), 0);
-        EXPECT_EQ(r.dlyOffset, 0);
-    };
-    expectLine(hist);
-    EXPECT_EQ(sigFirSetDelay_cf32(nullptr, hist.data()), sigErrNull);
-    r.dlyOffset = 9;
     r.dlyLine[4] = cf32{42, 43};
-    EXPECT_EQ(sigFirSetDelay_cf32(&r, nullptr), sigOk);
-    expectLine(zeros);
-    EXPECT_EQ(r.dlyLine[4].re, 42.0f);
-    r.dlyOffset = 5;
-    EXPECT_EQ(sigFirSetDelay_cf32(&r, other.data()), sigOk);
-    expectLine(other);
     const uint32_t tag = r.tag;
-    r.tag = 0x46493033;
-    EXPECT_EQ(sigFirSetDelay_cf32(&r, nullptr), sigErrTag);
-    expectLine(other);
-    r.tag = kFirTagSingleRate;  // the single-rate tag is accepted too
-    EXPECT_EQ(sigFirSetDelay_cf32(&r, nullptr), sigOk);
-    expectLine(zeros);
+    EXPECT_EQ(sigFirSetDelay_cf32(nullptr, hist.data()), sigErrNull);
+    const struct {
+        uint32_t tag;
+        const cf32* dly;
+        sigStatus status;
+        const std::vector<cf32>& line;  // most recent first
+    } steps[] = {{tag, hist.data(), sigOk, hist},       {tag, nullptr, sigOk, zeros},
+                 {tag, other.data(), sigOk, other},     {0x46493033, nullptr, sigErrTag, other},
+                 {kFirTagSingleRate, nullptr, sigOk, zeros}};
+    for (const auto& step : steps) {
+        r.tag = step.tag;
+        r.dlyOffset = 5;
+        EXPECT_EQ(sigFirSetDelay_cf32(&r, step.dly), step.status);
+        const std::vector<cf32> oldestFirst(step.line.rbegin(), step.line.rend());
+        EXPECT_EQ(std::memcmp(r.dlyLine, oldestFirst.data(), 4 * sizeof(cf32)), 0);
+        EXPECT_EQ(r.dlyOffset, step.status == sigOk ? 0 : 5);
+        EXPECT_EQ(r.dlyLine[4].re, 42.0f);
+    }
     r.tag = tag;
 }
 
