@@ -45,15 +45,14 @@ protected:
     testing_slots::SlotScope scope_{GetParam()};
 };
 
-// The phase table exactly (start indices on the plain slot, byte steps between consecutive
-// windows on the others), and every tap-table entry the tap the filter's definition puts on
-// that buffer sample.
-TEST_P(FirMrSlots, WorkedExamplesGiveTheirPhaseAndTapTables)
+// The derived words and the phase table exactly (start indices on the plain slot, byte steps
+// between consecutive windows on the others). A wrong tap-table entry shows in the filters'
+// outputs against the reference below; the zeros padding the vector layout's rows do not.
+TEST_P(FirMrSlots, WorkedExamplesGiveTheirDerivedWordsAndPhaseTables)
 {
     for (const Example& ex : kExamples) {
         SCOPED_TRACE(::testing::Message() << "taps " << ex.T << " U " << ex.U << " D " << ex.D);
-        const std::vector<cf32> h = countingTaps(ex.T);
-        MrRecord rec(h, ex.U, ex.pu, ex.D, ex.pd, nullptr);
+        MrRecord rec(countingTaps(ex.T), ex.U, ex.pu, ex.D, ex.pd, nullptr);
         ASSERT_EQ(rec.status(), sigOk);
         const sigFirRecord_cf32& r = *rec.state();
         EXPECT_EQ(r.tag, kFirTagMultiRate);
@@ -68,26 +67,11 @@ TEST_P(FirMrSlots, WorkedExamplesGiveTheirPhaseAndTapTables)
         EXPECT_EQ(std::vector<int32_t>(r.phaseTable, r.phaseTable + entries), expected);
         for (int k = 0; k < ex.T; ++k)
             EXPECT_EQ(r.taps[k].re, float(ex.T - k));  // reversed
-        const int n = ex.n, f = r.tapStride;
-        for (int m = 0; m < 4 * ex.U; ++m) {  // the outputs of the first cycle
-            for (int i = 0; i < n; ++i) {
-                // Buffer index s + i is input q = s + i - n, at up-sampled position q U + pu.
-                const int64_t q = ex.phases[m] + i - n;
-                const int64_t k = m * ex.D + ex.pd - (q * ex.U + ex.pu);
-                const cf32 want = (k >= 0 && k < ex.T) ? h[k] : cf32{0, 0};
-                cf32 got;
-                if (slot() == 0) {
-                    got = r.tapTable[(m / 4 * n + i) * 4 + m % 4];
-                } else {  // halves of (Re h, -Im h) and (Im h, Re h)
-                    const cf32 a = r.tapTable[m * f + i], b = r.tapTable[4 * ex.U * f + m * f + i];
-                    EXPECT_TRUE(b.re == -a.im && b.im == a.re);
-                    got = cf32{a.re, -a.im};
-                }
-                EXPECT_TRUE(got.re == want.re && got.im == want.im) << "output " << m << " tap " << i;
+        for (int64_t row = 0; slot() != 0 && row < 8 * ex.U; ++row)  // both halves
+            for (int i = ex.n; i < r.tapStride; ++i) {
+                const cf32 pad = r.tapTable[row * r.tapStride + i];
+                EXPECT_TRUE(pad.re == 0 && pad.im == 0);
             }
-            for (int i = n; slot() != 0 && i < f; ++i)
-                EXPECT_EQ(r.tapTable[m * f + i].re, 0.0f);
-        }
         EXPECT_TRUE(rec.canaryIntact());
     }
 }
