@@ -30,24 +30,20 @@ TEST(FftGetSize, StatusCodesInTheirOrder)
     EXPECT_EQ(sigFftGetSize_cf32(29, 1, 0, &a, &b, &c), sigErrFftOrder);
     EXPECT_EQ(sigFftGetSize_cf32(28, 0, 0, &a, &b, &c), sigErrFftFlag);
     EXPECT_TRUE(a == -1 && b == -1 && c == -1) << "written on failure";
-    for (int slot = 0; slot < 7; ++slot) {
-        if (!testing_slots::slotRuns(slot))
-            continue;
-        EXPECT_EQ(kOwnGetSize[slot](28, 4, 0, &a, &b, &c), slot == 0 ? sigErrFftOrder : sigOk);
-        EXPECT_EQ(kOwnGetSize[slot](29, 4, 0, &a, &b, &c), sigErrFftOrder) << "slot " << slot;
-        EXPECT_EQ(kOwnGetSize[slot](8, 16, 0, &a, &b, &c), sigErrFftFlag) << "slot " << slot;
-    }
 }
 
-// The own layouts of the small and direct orders; the dispatch entries of the vector slots size
-// with the plain layout until their kernels exist.
-TEST(FftGetSize, SizesOfEveryLayoutAndEntry)
+// Each slot's own layout: its order limit, the small and direct orders. The dispatch entries of
+// the vector slots size with the plain layout until their kernels exist.
+TEST(FftGetSize, CodesAndSizesOfEveryLayoutAndEntry)
 {
     int32_t s, i, w, s0, i0, w0;
     for (int slot = 0; slot < 7; ++slot) {
         if (!testing_slots::slotRuns(slot))
             continue;
         SCOPED_TRACE(testing::Message() << "slot " << slot);
+        EXPECT_EQ(kOwnGetSize[slot](28, 4, 0, &s, &i, &w), slot == 0 ? sigErrFftOrder : sigOk);
+        EXPECT_EQ(kOwnGetSize[slot](29, 4, 0, &s, &i, &w), sigErrFftOrder);
+        EXPECT_EQ(kOwnGetSize[slot](8, 16, 0, &s, &i, &w), sigErrFftFlag);
         for (int32_t flag : {1, 2, 4, 8})
             for (int32_t order = 0; order <= sig::fft::kSmallLimit[slot]; ++order) {
                 ASSERT_EQ(kOwnGetSize[slot](order, flag, 99, &s, &i, &w), sigOk);
