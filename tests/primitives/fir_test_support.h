@@ -18,8 +18,17 @@
 #include "fft_test_support.h"
 #include "fir/fir_record.h"
 #include "sigprim.h"
+#include "slots.h"
 
 namespace firtest {
+
+// A test run once per slot with that slot dispatched; a slot this processor lacks is skipped.
+class EverySlot : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override { SIG_SKIP_UNLESS_SLOT_RUNS(GetParam()); }
+    int slot() const { return GetParam(); }
+    testing_slots::SlotScope scope_{GetParam()};
+};
 
 using cd = std::complex<double>;
 

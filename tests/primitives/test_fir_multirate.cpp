@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "fir_test_support.h"
-#include "slots.h"
 
 namespace {
 
@@ -36,12 +35,7 @@ std::vector<cf32> countingTaps(int T)
     return h;
 }
 
-class FirMrSlots : public ::testing::TestWithParam<int> {
-protected:
-    void SetUp() override { SIG_SKIP_UNLESS_SLOT_RUNS(GetParam()); }
-    int slot() const { return GetParam(); }
-    testing_slots::SlotScope scope_{GetParam()};
-};
+using FirMrSlots = firtest::EverySlot;
 
 // The derived words and the phase table exactly (start indices on the plain slot, byte steps
 // between consecutive windows on the others). A wrong tap-table entry shows in the filters'

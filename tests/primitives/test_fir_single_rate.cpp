@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "fir_test_support.h"
-#include "slots.h"
 
 #define MUL_DECLARE(ns) \
     namespace sig::ns { sigStatus sigkMulInPlace_cf32(const cf32*, cf32*, int32_t); }
@@ -20,12 +19,7 @@ namespace {
 
 using firtest::SingleRateRecord;
 
-class FirSingleRateSlots : public ::testing::TestWithParam<int> {
-protected:
-    void SetUp() override { SIG_SKIP_UNLESS_SLOT_RUNS(GetParam()); }
-    int slot() const { return GetParam(); }
-    testing_slots::SlotScope scope_{GetParam()};
-};
+using FirSingleRateSlots = firtest::EverySlot;
 
 // One filter of T random taps (order < 0: direct form only) over len samples. The one call reads
 // an input right after and right before an inaccessible page and writes to the other end, so no
