@@ -15,6 +15,7 @@
 
 namespace {
 
+using fft_reference::allowedError;
 using fft_reference::cd;
 using fft_reference::toDouble;
 using fft_test::AllocatorSwap;
@@ -30,10 +31,6 @@ double scaleOf(int32_t flag, int32_t order, bool inverse)
     const double n = std::ldexp(1.0, order);
     return flag == 4 ? 1.0 / std::sqrt(n) : flag == (inverse ? 2 : 1) ? 1.0 / n : 1.0;
 }
-
-// Relative rms error allowed: half a float rounding (2^-24) per radix-2 level, plus one. Measured:
-// 0.13 to 0.26 of that per level from order 2 to 22.
-double allowedError(int32_t order) { return 0.5 * std::ldexp(1.0, -24) * (order + 2); }
 
 class FftOrder : public testing::TestWithParam<int32_t> {};
 
