@@ -54,6 +54,10 @@ inline std::vector<cd> toDouble(const std::vector<cf32>& x)
     return out;
 }
 
+// Relative rms error allowed a transform of 2^order points: half a float rounding (2^-24) per
+// radix-2 level, plus one. Measured: 0.13 to 0.26 of that per level from order 2 to 22.
+inline double allowedError(int32_t order) { return 0.5 * std::ldexp(1.0, -24) * (order + 2); }
+
 // Root-mean-square error of y against scale * ref, relative to the rms of scale * ref.
 inline double relativeRmsError(const cf32* y, const std::vector<cd>& ref, double scale)
 {

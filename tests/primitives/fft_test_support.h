@@ -6,8 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <tuple>
 #include <vector>
 
+#include "core/memfuncs.h"
 #include "fft/fft_spec.h"
 #include "sigprim.h"
 
@@ -54,6 +57,29 @@ inline constexpr decltype(&sig::s0::sigkFftInv_cf32) kInverse[7] = FFT_TEST_PER_
 inline constexpr decltype(&sig::s0::sigkFftInv_cf32) kThroughForward[7] =
     FFT_TEST_PER_SLOT(fftInvThroughForward);
 
+// Swaps the library's allocator for one that fails or counts its calls, for the life of a scope.
+struct AllocatorSwap {
+    static inline int calls = 0;
+    static inline bool fail = false;
+    sigMemFuncTable saved = sigMemFuncs;
+    explicit AllocatorSwap(bool failing)
+    {
+        calls = 0;
+        fail = failing;
+        sigMemFuncs.alloc = [](size_t size) -> void* { return ++calls, fail ? nullptr : std::malloc(size); };
+    }
+    ~AllocatorSwap() { sigMemFuncs = saved; }
+};
+
+// x with its low `bits` bits in reverse order.
+inline int32_t reverseBits(int64_t x, int bits)
+{
+    int32_t r = 0;
+    for (int b = 0; b < bits; ++b)
+        r |= static_cast<int32_t>((x >> b) & 1) << (bits - 1 - b);
+    return r;
+}
+
 // The word of the head at index w (0..21), as raw 32 bits.
 inline int32_t word(const sigFftSpec_cf32* spec, int w)
 {
@@ -62,22 +88,30 @@ inline int32_t word(const sigFftSpec_cf32* spec, int w)
     return v;
 }
 
-// A plan in blocks of exactly the reported sizes (the spec block filled with 0xA5): by a slot's
-// own planner, or through the dispatch entries when slot < 0.
+// A plan in blocks of exactly the reported sizes, by a slot's own planner or through the dispatch
+// entries when slot < 0. The spec and init blocks start the given offsets past a 64-byte
+// boundary, between guard bytes; blocks and guards start as 0xA5.
 struct Plan {
-    std::vector<uint8_t> specMem, initMem, workMem;
+    static constexpr size_t kGuard = 128;
+    int32_t specSize = 0, initSize = 0, workSize = 0;
+    std::vector<uint8_t> specBlock, initBlock, workMem;
+    uint8_t *specMem = nullptr, *initMem = nullptr;
     sigFftSpec_cf32* spec = nullptr;
-    Plan(int32_t order, int32_t flag, int slot = -1)
+    Plan(int32_t order, int32_t flag, int slot = -1, size_t specOffset = 0, size_t initOffset = 0)
     {
-        int32_t s = 0, i = 0, w = 0;
         const auto getSize = slot < 0 ? sigFftGetSize_cf32 : kOwnGetSize[slot];
-        EXPECT_EQ(getSize(order, flag, 0, &s, &i, &w), sigOk);
-        specMem.assign(static_cast<size_t>(s), 0xA5);
-        initMem.resize(static_cast<size_t>(i));
-        workMem.resize(static_cast<size_t>(w));
-        EXPECT_EQ((slot < 0 ? sigFftInit_cf32 : kOwnInit[slot])(
-                      &spec, order, flag, 0, specMem.data(), initMem.empty() ? nullptr : initMem.data()),
+        EXPECT_EQ(getSize(order, flag, 0, &specSize, &initSize, &workSize), sigOk);
+        specMem = place(specBlock, specSize, specOffset);
+        initMem = initSize > 0 ? place(initBlock, initSize, initOffset) : nullptr;
+        workMem.resize(size_t(workSize));
+        EXPECT_EQ((slot < 0 ? sigFftInit_cf32 : kOwnInit[slot])(&spec, order, flag, 0, specMem, initMem),
                   sigOk);
+    }
+    static uint8_t* place(std::vector<uint8_t>& block, int32_t size, size_t offset)
+    {
+        block.assign(size_t(size) + 2 * kGuard + 64, 0xA5);
+        const uintptr_t start = reinterpret_cast<uintptr_t>(block.data()) + kGuard + 63;
+        return reinterpret_cast<uint8_t*>((start & ~uintptr_t{63}) + offset);
     }
     uint8_t* work() { return workMem.empty() ? nullptr : workMem.data(); }
     // The table whose offset head word w holds.
@@ -88,43 +122,30 @@ struct Plan {
     }
 };
 
-// Plans with a slot's own planner into blocks of exactly the reported sizes placed at the given
-// offsets from a 64-byte boundary, with guard bytes around each; fails if any guard byte changed.
+// Plans with a slot's own planner at the given block offsets; fails if any guard byte changed,
+// the head is not on a 64-byte boundary within the block's first 64 bytes, or the reported work
+// size does not hold what the head asks for.
 inline void expectPlanStaysInside(int slot, int32_t order, int32_t flag, size_t specOffset,
                                   size_t initOffset)
 {
-    constexpr uint8_t kCanary = 0xA5;
-    constexpr size_t kGuard = 128;
     SCOPED_TRACE(testing::Message() << "slot " << slot << " order " << order << " offsets "
                                     << specOffset << "/" << initOffset);
-    int32_t specSize, initSize, workSize;
-    ASSERT_EQ(kOwnGetSize[slot](order, flag, 0, &specSize, &initSize, &workSize), sigOk);
-    std::vector<uint8_t> specBlock(size_t(specSize) + 2 * kGuard + 64, kCanary);
-    std::vector<uint8_t> initBlock(size_t(initSize) + 2 * kGuard + 64, kCanary);
-    auto place = [&](std::vector<uint8_t>& v, size_t offset) {
-        uintptr_t base = (reinterpret_cast<uintptr_t>(v.data()) + kGuard + 63) & ~uintptr_t{63};
-        return reinterpret_cast<uint8_t*>(base + offset);
-    };
-    uint8_t* specMem = place(specBlock, specOffset);
-    uint8_t* initMem = initSize > 0 ? place(initBlock, initOffset) : nullptr;
-    sigFftSpec_cf32* spec = nullptr;
-    ASSERT_EQ(kOwnInit[slot](&spec, order, flag, 0, specMem, initMem), sigOk);
-    auto checkGuards = [&](const std::vector<uint8_t>& v, const uint8_t* start, size_t size) {
-        for (const uint8_t* p = v.data(); p < start; ++p)
-            ASSERT_EQ(*p, kCanary) << "written before the block";
-        for (const uint8_t* p = start + size; p < v.data() + v.size(); ++p)
-            ASSERT_EQ(*p, kCanary) << "written " << (p - start - size) << " bytes past " << size;
-    };
-    checkGuards(specBlock, specMem, size_t(specSize));
-    if (initMem != nullptr)
-        checkGuards(initBlock, initMem, size_t(initSize));
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(spec) % 64, 0u);
-    EXPECT_LT(reinterpret_cast<uint8_t*>(spec) - specMem, 64);
+    const Plan plan(order, flag, slot, specOffset, initOffset);
+    ASSERT_NE(plan.spec, nullptr);
+    for (auto [block, start, size] : {std::tuple{&plan.specBlock, plan.specMem, plan.specSize},
+                                      {&plan.initBlock, plan.initMem, plan.initSize}})
+        for (size_t i = 0; i < block->size(); ++i) {
+            const ptrdiff_t at = block->data() + i - start;
+            ASSERT_TRUE((at >= 0 && at < size) || (*block)[i] == 0xA5)
+                << "written at byte " << at << " of a block of " << size;
+        }
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(plan.spec) % 64, 0u);
+    EXPECT_LT(reinterpret_cast<uint8_t*>(plan.spec) - plan.specMem, 64);
     // The transform's work buffer, used from its 64-byte boundary, holds word 6 bytes.
-    if (word(spec, 6) == 0)
-        EXPECT_EQ(workSize, 0);
+    if (word(plan.spec, 6) == 0)
+        EXPECT_EQ(plan.workSize, 0);
     else
-        EXPECT_GE(workSize, word(spec, 6) + 63);
+        EXPECT_GE(plan.workSize, word(plan.spec, 6) + 63);
 }
 
 }  // namespace fft_test

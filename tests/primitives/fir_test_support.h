@@ -18,8 +18,17 @@
 #include "fft_test_support.h"
 #include "fir/fir_record.h"
 #include "sigprim.h"
+#include "slots.h"
 
 namespace firtest {
+
+// A test run once per slot with that slot dispatched; a slot this processor lacks is skipped.
+class EverySlot : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override { SIG_SKIP_UNLESS_SLOT_RUNS(GetParam()); }
+    int slot() const { return GetParam(); }
+    testing_slots::SlotScope scope_{GetParam()};
+};
 
 using cd = std::complex<double>;
 
@@ -107,6 +116,12 @@ inline double fftFloor(const std::vector<cf32>& h, int order)
 // A multi-rate record in a buffer of the size the query reports, placed `misalign` bytes past
 // a 64-byte boundary, with 64 canary bytes behind it.
 class MrRecord {
+    std::vector<uint8_t> storage_;
+    uint8_t* buf_ = nullptr;
+    int32_t size_ = 0;
+    sigFirMrState_cf32* state_ = nullptr;
+    sigStatus status_ = -1;
+
 public:
     MrRecord(const std::vector<cf32>& taps, int U, int pu, int D, int pd, const cf32* dly,
              int misalign = 0)
@@ -124,13 +139,6 @@ public:
     {
         return std::all_of(buf_ + size_, buf_ + size_ + 64, [](uint8_t b) { return b == 0xa5; });
     }
-
-private:
-    std::vector<uint8_t> storage_;
-    uint8_t* buf_ = nullptr;
-    int32_t size_ = 0;
-    sigFirMrState_cf32* state_ = nullptr;
-    sigStatus status_ = -1;
 };
 
 // A single-rate record ('FI02'). Nothing in the library builds one; the filter accepts it, so
@@ -141,6 +149,11 @@ private:
 // zero-padded taps and inverse give the circular convolution with h), the spectrum and the
 // block and work buffers.
 class SingleRateRecord {
+    sigFirRecord_cf32 rec_{};
+    std::vector<cf32> taps_, line_, scratch_, spectrum_, block_;
+    std::vector<float> table_;
+    std::optional<fft_test::Plan> fft_;
+
 public:
     // fftOrder < 0: direct form only. dly: tapsLen history samples, most recent first, or NULL.
     SingleRateRecord(const std::vector<cf32>& h, int fftOrder, const cf32* dly = nullptr)
@@ -174,36 +187,23 @@ public:
     }
     sigFirState_cf32* state() { return &rec_; }
     const std::vector<cf32>& line() const { return line_; }
-
-private:
-    sigFirRecord_cf32 rec_{};
-    std::vector<cf32> taps_, line_, scratch_, spectrum_, block_;
-    std::vector<float> table_;
-    std::optional<fft_test::Plan> fft_;
 };
 
-// Readable pages with an inaccessible page on each side: `front` starts right after the lower
-// guard page, `back` ends right before the upper one.
-class GuardedBlock {
-public:
-    explicit GuardedBlock(size_t bytes) : bytes_(bytes)
+// Pages between two inaccessible ones: `front` starts right after the lower guard page, `back`
+// ends right before the upper one.
+struct GuardedBlock {
+    size_t bytes, page = size_t(sysconf(_SC_PAGESIZE)), inner = (bytes + page - 1) / page * page;
+    uint8_t* base = static_cast<uint8_t*>(mmap(nullptr, inner + 2 * page, PROT_READ | PROT_WRITE,
+                                               MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    explicit GuardedBlock(size_t n) : bytes(n)
     {
-        page_ = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        inner_ = (bytes + page_ - 1) / page_ * page_;
-        base_ = static_cast<uint8_t*>(mmap(nullptr, inner_ + 2 * page_, PROT_READ | PROT_WRITE,
-                                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-        mprotect(base_, page_, PROT_NONE);
-        mprotect(base_ + page_ + inner_, page_, PROT_NONE);
+        mprotect(base, page, PROT_NONE);
+        mprotect(base + page + inner, page, PROT_NONE);
     }
-    ~GuardedBlock() { munmap(base_, inner_ + 2 * page_); }
+    ~GuardedBlock() { munmap(base, inner + 2 * page); }
     GuardedBlock(const GuardedBlock&) = delete;
-    GuardedBlock& operator=(const GuardedBlock&) = delete;
-    cf32* front() const { return reinterpret_cast<cf32*>(base_ + page_); }
-    cf32* back() const { return reinterpret_cast<cf32*>(base_ + page_ + inner_ - bytes_); }
-
-private:
-    size_t bytes_, page_, inner_;
-    uint8_t* base_;
+    cf32* front() const { return reinterpret_cast<cf32*>(base + page); }
+    cf32* back() const { return reinterpret_cast<cf32*>(base + page + inner - bytes); }
 };
 
 }  // namespace firtest

@@ -18,24 +18,13 @@
 namespace {
 
 using fft_reference::cd;
-
-std::vector<cf32> ramp(size_t n)
-{
-    std::vector<cf32> x(n);
-    for (size_t i = 0; i < n; ++i)
-        x[i] = {static_cast<float>(i), -static_cast<float>(i) - 0.5f};
-    return x;
-}
+using fft_reference::testSignal;
 
 std::vector<cf32> naiveReversal(const std::vector<cf32>& x, int bits)
 {
     std::vector<cf32> y(x.size());
-    for (size_t i = 0; i < x.size(); ++i) {
-        size_t r = 0;
-        for (int b = 0; b < bits; ++b)
-            r |= ((i >> b) & 1) << (bits - 1 - b);
-        y[r] = x[i];
-    }
+    for (size_t i = 0; i < x.size(); ++i)
+        y[fft_test::reverseBits(int64_t(i), bits)] = x[i];
     return y;
 }
 
@@ -61,7 +50,7 @@ TEST(FftBitRev, EverySlotMatchesTheNaiveReversal)
             const int32_t n = int32_t{1} << bits;
             std::vector<int32_t> table(n / 4 + 32);
             tableOf[slot](bits, table.data());
-            const std::vector<cf32> x = ramp(n), want = naiveReversal(x, bits);
+            const std::vector<cf32> x = testSignal(n, bits), want = naiveReversal(x, bits);
             std::vector<cf32> copy(n), inPlace = x;
             copyOf[slot](x.data(), copy.data(), n, table.data());
             ASSERT_TRUE(same(copy.data(), want));
@@ -81,7 +70,7 @@ TEST(FftBitRev, TilePairsAtEveryAlignment)
         FFT_TEST_PER_SLOT_FROM(nullptr, sigkBitRevPairs_cf32);
     std::vector<int32_t> table(1025 + 16);
     sig::s0::sigkFftBitRevSwapTable_cf32(12, table.data());
-    const std::vector<cf32> x = ramp(4096), want = naiveReversal(x, 12);
+    const std::vector<cf32> x = testSignal(4096, 1), want = naiveReversal(x, 12);
     std::vector<float> raw(2 * 4096 + 8);
     for (size_t offset = 0; offset < 4; ++offset)
         for (int slot = 1; slot < 7; ++slot) {
@@ -113,7 +102,7 @@ TEST_P(FftHelpers, TileGatherAndScatter)
     constexpr decltype(&sig::s1::sigkFftTileScatter_cf32) scatter[5] = {
         nullptr, SLOTS_1_TO_4(sigkFftTileScatter_cf32)};
     constexpr int32_t kStride = 200, kRows = 64, kWidth = 64;
-    const std::vector<cf32> matrix = fft_reference::testSignal(kStride * kRows, 4);
+    const std::vector<cf32> matrix = testSignal(kStride * kRows, 4);
     std::vector<cf32> tile(kRows * kWidth), back(matrix.size(), cf32{0, 0});
     gather[slot()](matrix.data() + 3, tile.data(), kStride, kRows, kWidth);
     scatter[slot()](back.data() + 3, tile.data(), kStride, kRows, kWidth, 0);
@@ -141,7 +130,7 @@ TEST_P(FftHelpers, ColumnPassCompletesTheTransform)
         nullptr, SLOTS_1_TO_4(sigkFftRadix4Cols_cf32)};
     constexpr int32_t a = 64;
     const int32_t residue[4] = {0, 2, 1, 3};
-    const std::vector<cf32> x = fft_reference::testSignal(4 * a, 11);
+    const std::vector<cf32> x = testSignal(4 * a, 11);
     const std::vector<cd> want = fft_reference::dft(fft_reference::toDouble(x));
     std::vector<float> group(8 * a);
     for (int32_t q = 0; q < 4; ++q) {

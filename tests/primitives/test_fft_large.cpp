@@ -14,10 +14,9 @@
 
 namespace {
 
+using fft_reference::allowedError;
 using fft_test::Plan;
 using fft_test::word;
-
-double allowedError(int32_t order) { return 0.5 * std::ldexp(1.0, -24) * (order + 2); }
 
 class FftLargeOrder : public testing::TestWithParam<int32_t> {};
 

@@ -14,6 +14,7 @@
 namespace {
 
 using fft_test::kOwnGetSize;
+using fft_test::reverseBits;
 using fft_test::Plan;
 using fft_test::word;
 
@@ -29,24 +30,20 @@ TEST(FftGetSize, StatusCodesInTheirOrder)
     EXPECT_EQ(sigFftGetSize_cf32(29, 1, 0, &a, &b, &c), sigErrFftOrder);
     EXPECT_EQ(sigFftGetSize_cf32(28, 0, 0, &a, &b, &c), sigErrFftFlag);
     EXPECT_TRUE(a == -1 && b == -1 && c == -1) << "written on failure";
-    for (int slot = 0; slot < 7; ++slot) {
-        if (!testing_slots::slotRuns(slot))
-            continue;
-        EXPECT_EQ(kOwnGetSize[slot](28, 4, 0, &a, &b, &c), slot == 0 ? sigErrFftOrder : sigOk);
-        EXPECT_EQ(kOwnGetSize[slot](29, 4, 0, &a, &b, &c), sigErrFftOrder) << "slot " << slot;
-        EXPECT_EQ(kOwnGetSize[slot](8, 16, 0, &a, &b, &c), sigErrFftFlag) << "slot " << slot;
-    }
 }
 
-// The own layouts of the small and direct orders; the dispatch entries of the vector slots size
-// with the plain layout until their kernels exist.
-TEST(FftGetSize, SizesOfEveryLayoutAndEntry)
+// Each slot's own layout: its order limit, the small and direct orders. The dispatch entries of
+// the vector slots size with the plain layout until their kernels exist.
+TEST(FftGetSize, CodesAndSizesOfEveryLayoutAndEntry)
 {
     int32_t s, i, w, s0, i0, w0;
     for (int slot = 0; slot < 7; ++slot) {
         if (!testing_slots::slotRuns(slot))
             continue;
         SCOPED_TRACE(testing::Message() << "slot " << slot);
+        EXPECT_EQ(kOwnGetSize[slot](28, 4, 0, &s, &i, &w), slot == 0 ? sigErrFftOrder : sigOk);
+        EXPECT_EQ(kOwnGetSize[slot](29, 4, 0, &s, &i, &w), sigErrFftOrder);
+        EXPECT_EQ(kOwnGetSize[slot](8, 16, 0, &s, &i, &w), sigErrFftFlag);
         for (int32_t flag : {1, 2, 4, 8})
             for (int32_t order = 0; order <= sig::fft::kSmallLimit[slot]; ++order) {
                 ASSERT_EQ(kOwnGetSize[slot](order, flag, 99, &s, &i, &w), sigOk);
@@ -99,26 +96,23 @@ TEST(FftInit, StatusCodesInTheirOrderAndNoUsableRecordOnFailure)
     EXPECT_EQ(sigFftFwd_cf32(x.data(), y.data(), spec, nullptr), sigErrTag);
 }
 
+// 1/sqrt(N) is a power of two, or that times the float nearest 1/sqrt(2) (0x3f3504f3).
 TEST(FftInit, ScalingWordsOfEveryFlag)
 {
     std::vector<uint8_t> mem(1 << 16), init(1 << 16);
-    for (int32_t order = 0; order <= 12; ++order) {
-        const float invN = std::ldexp(1.0f, -order);
-        // 1/sqrt(N): a power of two, or that times the float nearest 1/sqrt(2) (0x3f3504f3).
-        const float invRoot = std::ldexp(order % 2 ? 0.70710677f : 1.0f, -(order / 2));
-        struct Case {
-            int32_t flag, fwd, inv;
-            float factor;
-        } cases[] = {{1, 1, 0, invN}, {2, 0, 1, invN}, {4, 1, 1, invRoot}, {8, 0, 0, 0.0f}};
-        for (const Case& c : cases) {
+    for (int32_t order = 0; order <= 12; ++order)
+        for (int32_t flag : {1, 2, 4, 8}) {
+            const float invN = std::ldexp(1.0f, -order);
+            const float invRoot = std::ldexp(order % 2 ? 0.70710677f : 1.0f, -(order / 2));
+            const float factor[9] = {0, invN, invN, 0, invRoot};
             sigFftSpec_cf32* spec;
-            ASSERT_EQ(sigFftInit_cf32(&spec, order, c.flag, 7, mem.data(), init.data()), sigOk);
-            const sigFftSpec_cf32& s = *spec;
-            EXPECT_TRUE(s.tag == 4 && s.order == order && s.hint == 7);
-            EXPECT_TRUE(s.fwdScale == c.fwd && s.invScale == c.inv && s.factor == c.factor)
-                << "order " << order << " flag " << c.flag;
+            ASSERT_EQ(sigFftInit_cf32(&spec, order, flag, 7, mem.data(), init.data()), sigOk);
+            EXPECT_TRUE(spec->tag == 4 && spec->order == order && spec->hint == 7);
+            // Flags 1 and 4 scale the forward direction, 2 and 4 the inverse.
+            EXPECT_TRUE(spec->fwdScale == ((flag & 5) != 0) && spec->invScale == ((flag & 6) != 0) &&
+                        spec->factor == factor[flag])
+                << "order " << order << " flag " << flag;
         }
-    }
 }
 
 TEST(FftInit, NeverWritesPastTheReportedSizesAtAnyAlignment)
@@ -133,14 +127,6 @@ TEST(FftInit, NeverWritesPastTheReportedSizesAtAnyAlignment)
 }
 
 constexpr long double kTwoPi = 6.283185307179586476925286766559L;
-
-int32_t reverse(int64_t x, int bits)
-{
-    int32_t r = 0;
-    for (int b = 0; b < bits; ++b)
-        r |= static_cast<int32_t>((x >> b) & 1) << (bits - 1 - b);
-    return r;
-}
 
 // Reads a table of roots in order and compares each float with the float nearest cos / -sin of
 // 2 pi m / L. Tables from the 1024-point constants are exact (kExact: only the zeros of the
@@ -213,15 +199,15 @@ TEST(FftTables, Order8WorkedExample)
         const int32_t* table = plan.at<int32_t>(10);
         if (slot != 0) {
             for (int i = 0; i < 64; ++i)
-                ASSERT_EQ(table[i], 2 * reverse(i, 6)) << "slot " << slot;
+                ASSERT_EQ(table[i], 2 * reverseBits(i, 6)) << "slot " << slot;
             EXPECT_EQ(table[64], 0);
             continue;
         }
         EXPECT_EQ(word(plan.spec, 4), 0);
         int pairs = 0;
         for (int i = 1; i < 64; ++i)
-            if (i < reverse(i, 6)) {
-                EXPECT_TRUE(table[2 * pairs] == 4 * i && table[2 * pairs + 1] == 4 * reverse(i, 6));
+            if (i < reverseBits(i, 6)) {
+                EXPECT_TRUE(table[2 * pairs] == 4 * i && table[2 * pairs + 1] == 4 * reverseBits(i, 6));
                 ++pairs;
             }
         EXPECT_EQ(pairs, 28);
@@ -281,7 +267,7 @@ TEST(FftTables, Order13PlainSplitTables)
     for (int64_t g = 0; g < 64; ++g)
         for (int64_t j = 0; j < 32; ++j)
             for (int64_t r = 0; r < 4; ++r)
-                stream.group(8192, (4 * g + r) * reverse(j, 5), 1, 1);
+                stream.group(8192, (4 * g + r) * reverseBits(j, 5), 1, 1);
     EXPECT_EQ(stream.position(), plan.at<float>(19) + 2 * 8192);
 }
 
@@ -293,7 +279,7 @@ TEST(FftTables, Order17BlockIndexTableOfSlot1)
     EXPECT_EQ(word(plan.spec, 6), 65536);
     const int32_t* table = plan.at<int32_t>(10);
     for (int i = 0; i < 32; ++i)
-        ASSERT_EQ(table[i], reverse(i, 5) << 6);
+        ASSERT_EQ(table[i], reverseBits(i, 5) << 6);
     std::vector<int32_t> tileSwap(1025 + 16);
     sig::s0::sigkFftBitRevSwapTable_cf32(12, tileSwap.data());
     EXPECT_EQ(std::memcmp(table + 32, tileSwap.data(), 1025 * sizeof(int32_t)), 0);

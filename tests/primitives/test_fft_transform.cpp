@@ -8,7 +8,6 @@
 #include <cstring>
 #include <vector>
 
-#include "core/memfuncs.h"
 #include "fft_reference.h"
 #include "fft_test_support.h"
 #include "sigprim.h"
@@ -16,8 +15,10 @@
 
 namespace {
 
+using fft_reference::allowedError;
 using fft_reference::cd;
 using fft_reference::toDouble;
+using fft_test::AllocatorSwap;
 using fft_test::Plan;
 using Transform = decltype(&sig::s0::sigkFftInv_cf32);
 
@@ -31,17 +32,6 @@ double scaleOf(int32_t flag, int32_t order, bool inverse)
     return flag == 4 ? 1.0 / std::sqrt(n) : flag == (inverse ? 2 : 1) ? 1.0 / n : 1.0;
 }
 
-// Relative rms error allowed: half a float rounding (2^-24) per radix-2 level, plus one. Measured:
-// 0.13 to 0.26 of that per level from order 2 to 22.
-double allowedError(int32_t order) { return 0.5 * std::ldexp(1.0, -24) * (order + 2); }
-
-std::vector<cd> conjugated(std::vector<cd> v)
-{
-    for (cd& c : v)
-        c = std::conj(c);
-    return v;
-}
-
 class FftOrder : public testing::TestWithParam<int32_t> {};
 
 // Every flag, out of place and in place (the two agree to the bit), against the double-precision
@@ -52,8 +42,9 @@ TEST_P(FftOrder, BothDirectionsMatchDoublePrecisionAndInvertEachOther)
     const int32_t order = GetParam();
     const size_t n = size_t{1} << order;
     const std::vector<cf32> x = fft_reference::testSignal(n, 17u + static_cast<uint32_t>(order));
-    const std::vector<cd> ref[2] = {fft_reference::dft(toDouble(x)),
-                                    conjugated(fft_reference::dft(conjugated(toDouble(x))))};
+    std::vector<cd> ref[2] = {fft_reference::dft(toDouble(x)), std::vector<cd>(n)};
+    for (size_t k = 0; k < n; ++k)  // the inverse: the forward at -k
+        ref[1][k] = ref[0][(n - k) % n];
     std::vector<cf32> out(n), inPlace(n);
     for (int32_t flag : {1, 2, 4, 8}) {
         SCOPED_TRACE(testing::Message() << "order " << order << " flag " << flag);
@@ -96,102 +87,65 @@ TEST(FftTransform, StatusCodesInTheirOrder)
     EXPECT_EQ(y[0].re, 7.0f);
 }
 
-// Swaps the library's allocator for one that fails or counts, for the life of a scope.
-struct AllocatorSwap {
-    static inline int calls = 0;
-    static inline bool fail = false;
-    sigMemFuncTable saved = sigMemFuncs;
-    explicit AllocatorSwap(bool failing)
-    {
-        calls = 0;
-        fail = failing;
-        sigMemFuncs.alloc = [](size_t size) -> void* {
-            ++calls;
-            return fail ? nullptr : std::malloc(size);
-        };
-    }
-    ~AllocatorSwap() { sigMemFuncs = saved; }
-};
-
-// Without a caller's work buffer one is allocated per call, and only when the spec needs one;
-// when that fails, -9 comes back with dst untouched. A caller's buffer of exactly the reported
-// size at an odd address is used from its next boundary and gives the same bits.
-TEST(FftTransform, WorkBufferAllocatedOnlyWhenNeededOrTheCallersAtAnyAlignment)
-{
-    for (int32_t order : {10, 11, 13, 19}) {
-        Plan plan(order, 8);
-        const size_t n = size_t{1} << order, size = plan.workMem.size();
-        const bool needed = plan.spec->workBytes > 0;
-        ASSERT_EQ(needed, order >= 13);
-        const std::vector<cf32> x = fft_reference::testSignal(n, 5);
-        std::vector<uint8_t> guarded(size + 64 + 128);
-        uint8_t* base = reinterpret_cast<uint8_t*>(
-            (reinterpret_cast<uintptr_t>(guarded.data()) + 63) & ~uintptr_t{63});
-        for (bool inverse : {false, true}) {
-            SCOPED_TRACE(testing::Message() << "order " << order << (inverse ? " inverse" : " forward"));
-            std::vector<cf32> y(n), z(n, cf32{5, 5});
-            {
-                AllocatorSwap counting(false);
-                ASSERT_EQ(direction(inverse)(x.data(), y.data(), plan.spec, nullptr), sigOk);
-                EXPECT_EQ(AllocatorSwap::calls, needed ? 1 : 0);
-            }
-            {
-                AllocatorSwap failing(true);
-                EXPECT_EQ(direction(inverse)(x.data(), z.data(), plan.spec, nullptr),
-                          needed ? sigErrMemory : sigOk);
-            }
-            EXPECT_TRUE(!needed || std::all_of(z.begin(), z.end(),
-                                               [](cf32 v) { return v.re == 5.0f && v.im == 5.0f; }));
-            for (size_t offset : {size_t{1}, size_t{63}}) {
-                std::fill(guarded.begin(), guarded.end(), 0xA5);
-                ASSERT_EQ(direction(inverse)(x.data(), z.data(), plan.spec, base + offset), sigOk);
-                EXPECT_EQ(std::memcmp(y.data(), z.data(), n * sizeof(cf32)), 0);
-                for (uint8_t* p = base + offset + size; p < guarded.data() + guarded.size(); ++p)
-                    ASSERT_EQ(*p, 0xA5) << "wrote past the work buffer";
-            }
-        }
-    }
-}
-
 // Until their vector kernels exist the vector slots size, plan and transform with the plain
 // layout, all three together, so every slot's forward gives the plain slot's bits. Each slot's
 // inverse entry, and the route through the forward transform a slot takes once its forward runs
-// its own layout, invert it with every flag's factor; both return -9 before dst is touched when
-// their work buffer cannot be had.
+// its own layout, invert it with every flag's factor. Without a caller's work buffer each
+// transform allocates one per call, only when the spec needs one, and returns -9 with dst
+// untouched when that fails; a caller's buffer of exactly the reported size at an odd address is
+// used from its next boundary and gives the same bits.
 TEST(FftTransform, EverySlotsEntriesGiveThePlainForwardAndInvertIt)
 {
     const int32_t flags[4] = {8, 2, 1, 4};
-    std::vector<cf32> plain[18];
+    std::vector<cf32> plain[20];
     for (int slot = 0; slot < 7; ++slot) {
         if (!testing_slots::slotRuns(slot))
             continue;
         testing_slots::SlotScope scope(slot);
-        for (int32_t order : {0, 3, 4, 5, 6, 7, 10, 11, 12, 13, 17}) {
+        for (int32_t order : {0, 3, 4, 5, 6, 7, 10, 11, 12, 13, 17, 19}) {
+            SCOPED_TRACE(testing::Message() << "slot " << slot << " order " << order);
             const int32_t flag = flags[order % 4];
             const size_t n = size_t{1} << order;
             Plan plan(order, flag);
-            const std::vector<cf32> x = fft_reference::testSignal(n, 3);
-            std::vector<cf32> y(n), a(n), b(n);
-            ASSERT_EQ(sigFftFwd_cf32(x.data(), y.data(), plan.spec, nullptr), sigOk);
+            const bool needed = plan.workSize > 0;
+            ASSERT_EQ(needed, order >= 13);
+            std::vector<uint8_t> guarded;
+            uint8_t* const base = Plan::place(guarded, plan.workSize, 0);
+            auto run = [&](Transform transform, const std::vector<cf32>& in) {
+                std::vector<cf32> y(n), z(n, cf32{5, 5});
+                {
+                    AllocatorSwap counting(false);
+                    EXPECT_EQ(transform(in.data(), y.data(), plan.spec, nullptr), sigOk);
+                    EXPECT_EQ(AllocatorSwap::calls, needed ? 1 : 0);
+                }
+                {
+                    AllocatorSwap failing(true);
+                    EXPECT_EQ(transform(in.data(), z.data(), plan.spec, nullptr),
+                              needed ? sigErrMemory : sigOk);
+                }
+                EXPECT_TRUE(!needed || std::all_of(z.begin(), z.end(), [](cf32 v) {
+                                return v.re == 5.0f && v.im == 5.0f;
+                            }));
+                for (uint8_t* work : {base + 1, base + 63}) {
+                    std::fill(guarded.begin(), guarded.end(), 0xA5);
+                    EXPECT_EQ(transform(in.data(), z.data(), plan.spec, work), sigOk);
+                    EXPECT_EQ(std::memcmp(y.data(), z.data(), n * sizeof(cf32)), 0);
+                    EXPECT_TRUE(std::all_of(work + plan.workSize, guarded.data() + guarded.size(),
+                                            [](uint8_t b) { return b == 0xA5; }))
+                        << "wrote past the work buffer";
+                }
+                return y;
+            };
+            const std::vector<cf32> x = fft_reference::testSignal(n, 3), y = run(sigFftFwd_cf32, x);
             if (slot == 0)
                 plain[order] = y;
-            EXPECT_EQ(std::memcmp(plain[order].data(), y.data(), n * sizeof(cf32)), 0)
-                << "slot " << slot << " order " << order;
-            ASSERT_EQ(fft_test::kInverse[slot](y.data(), a.data(), plan.spec, nullptr), sigOk);
-            ASSERT_EQ(fft_test::kThroughForward[slot](y.data(), b.data(), plan.spec, nullptr), sigOk);
-            const double roundTrip =
-                double(n) * scaleOf(flag, order, false) * scaleOf(flag, order, true);
-            for (const std::vector<cf32>* r : {&a, &b})
-                EXPECT_LT(fft_reference::relativeRmsError(r->data(), toDouble(x), roundTrip),
+            EXPECT_EQ(std::memcmp(plain[order].data(), y.data(), n * sizeof(cf32)), 0);
+            const double roundTrip = double(n) * scaleOf(flag, order, false) * scaleOf(flag, order, true);
+            for (Transform inverse : {fft_test::kInverse[slot], fft_test::kThroughForward[slot]})
+                EXPECT_LT(fft_reference::relativeRmsError(run(inverse, y).data(), toDouble(x), roundTrip),
                           2 * allowedError(order))
-                    << "slot " << slot << " order " << order << " flag " << flag;
+                    << "flag " << flag;
         }
-        Plan plan(13, 8);
-        std::vector<cf32> x(8192, cf32{1, 0}), y(8192, cf32{5, 5});
-        AllocatorSwap failing(true);
-        EXPECT_EQ(fft_test::kInverse[slot](x.data(), y.data(), plan.spec, nullptr), sigErrMemory);
-        EXPECT_EQ(fft_test::kThroughForward[slot](x.data(), y.data(), plan.spec, nullptr), sigErrMemory);
-        EXPECT_TRUE(y[0].re == 5.0f && y[8191].im == 5.0f);
     }
 }
 

@@ -1,17 +1,12 @@
-// The multi-rate FIR on every slot. The record: derived words, phase and tap tables of the
-// worked examples, sizes, checks in order, failures that write nothing, the delay loader.
-// Filtering against the double-precision polyphase reference: random filters and phases across
-// the short and long paths, in one call and split, reads and writes bounded by the caller's
-// arrays, in place, the decoder's front-end case, checks, failures.
+// The multi-rate FIR on every slot: the record (worked examples, sizes, checks, failures that
+// write nothing, the delay loader) and filtering against the double-precision polyphase
+// reference (random filters, in place, the decoder's front-end case, checks, failures).
 #include <gtest/gtest.h>
 
 #include <iterator>
-#include <tuple>
 #include <vector>
 
-#include "core/memfuncs.h"
 #include "fir_test_support.h"
-#include "slots.h"
 
 namespace {
 
@@ -40,22 +35,16 @@ std::vector<cf32> countingTaps(int T)
     return h;
 }
 
-class FirMrSlots : public ::testing::TestWithParam<int> {
-protected:
-    void SetUp() override { SIG_SKIP_UNLESS_SLOT_RUNS(GetParam()); }
-    int slot() const { return GetParam(); }
-    testing_slots::SlotScope scope_{GetParam()};
-};
+using FirMrSlots = firtest::EverySlot;
 
-// The phase table exactly (start indices on the plain slot, byte steps between consecutive
-// windows on the others), and every tap-table entry the tap the filter's definition puts on
-// that buffer sample.
-TEST_P(FirMrSlots, WorkedExamplesGiveTheirPhaseAndTapTables)
+// The derived words and the phase table exactly (start indices on the plain slot, byte steps
+// between consecutive windows on the others). A wrong tap-table entry shows in the filters'
+// outputs against the reference below; the zeros padding the vector layout's rows do not.
+TEST_P(FirMrSlots, WorkedExamplesGiveTheirDerivedWordsAndPhaseTables)
 {
     for (const Example& ex : kExamples) {
         SCOPED_TRACE(::testing::Message() << "taps " << ex.T << " U " << ex.U << " D " << ex.D);
-        const std::vector<cf32> h = countingTaps(ex.T);
-        MrRecord rec(h, ex.U, ex.pu, ex.D, ex.pd, nullptr);
+        MrRecord rec(countingTaps(ex.T), ex.U, ex.pu, ex.D, ex.pd, nullptr);
         ASSERT_EQ(rec.status(), sigOk);
         const sigFirRecord_cf32& r = *rec.state();
         EXPECT_EQ(r.tag, kFirTagMultiRate);
@@ -70,26 +59,11 @@ TEST_P(FirMrSlots, WorkedExamplesGiveTheirPhaseAndTapTables)
         EXPECT_EQ(std::vector<int32_t>(r.phaseTable, r.phaseTable + entries), expected);
         for (int k = 0; k < ex.T; ++k)
             EXPECT_EQ(r.taps[k].re, float(ex.T - k));  // reversed
-        const int n = ex.n, f = r.tapStride;
-        for (int m = 0; m < 4 * ex.U; ++m) {  // the outputs of the first cycle
-            for (int i = 0; i < n; ++i) {
-                // Buffer index s + i is input q = s + i - n, at up-sampled position q U + pu.
-                const int64_t q = ex.phases[m] + i - n;
-                const int64_t k = m * ex.D + ex.pd - (q * ex.U + ex.pu);
-                const cf32 want = (k >= 0 && k < ex.T) ? h[k] : cf32{0, 0};
-                cf32 got;
-                if (slot() == 0) {
-                    got = r.tapTable[(m / 4 * n + i) * 4 + m % 4];
-                } else {  // halves of (Re h, -Im h) and (Im h, Re h)
-                    const cf32 a = r.tapTable[m * f + i], b = r.tapTable[4 * ex.U * f + m * f + i];
-                    EXPECT_TRUE(b.re == -a.im && b.im == a.re);
-                    got = cf32{a.re, -a.im};
-                }
-                EXPECT_TRUE(got.re == want.re && got.im == want.im) << "output " << m << " tap " << i;
+        for (int64_t row = 0; slot() != 0 && row < 8 * ex.U; ++row)  // both halves
+            for (int i = ex.n; i < r.tapStride; ++i) {
+                const cf32 pad = r.tapTable[row * r.tapStride + i];
+                EXPECT_TRUE(pad.re == 0 && pad.im == 0);
             }
-            for (int i = n; slot() != 0 && i < f; ++i)
-                EXPECT_EQ(r.tapTable[m * f + i].re, 0.0f);
-        }
         EXPECT_TRUE(rec.canaryIntact());
     }
 }
@@ -137,126 +111,106 @@ TEST_P(FirMrSlots, RecordChecksInOrderAndFailuresWriteNothing)
     EXPECT_TRUE(std::all_of(buf.begin(), buf.end(), [](uint8_t v) { return v == 0x77; }));
 }
 
-// The size covers a buffer at any alignment: the record starts at the next 16-byte boundary.
-TEST_P(FirMrSlots, RecordInMisalignedBuffersStaysWithinTheReportedSize)
-{
-    for (int misalign = 0; misalign < 16; ++misalign)
-        for (auto [T, U, D] : {std::tuple{48, 1, 2}, {7, 2, 3}, {1000, 1, 1}, {5, 7, 1}}) {
-            MrRecord rec(countingTaps(T), U, 0, D, 0, nullptr, misalign);
-            ASSERT_EQ(rec.status(), sigOk);
-            EXPECT_TRUE(rec.canaryIntact()) << "misalign " << misalign << " taps " << T;
-        }
-}
-
 // The loader takes the history most recent first and stores it oldest first, resets the
-// offset, leaves what lies beyond the history alone, clears with NULL, and refuses other tags.
+// offset, leaves what lies beyond the history alone, clears with NULL, and refuses other tags
+// (the single-rate one is accepted too).
 TEST_P(FirMrSlots, SetDelayLoadsAndClearsExactlyTheHistory)
 {
     std::mt19937 rng(3);
     const std::vector<cf32> h = firtest::randomSignal(rng, 10), zeros(4, cf32{0, 0});
     const std::vector<cf32> hist = firtest::randomSignal(rng, 4), other = firtest::randomSignal(rng, 4);
     MrRecord rec(h, 3, 1, 2, 0, hist.data());  // n = ceil(10 / 3)
-    ASSERT_EQ(rec.status(), sigOk);
     sigFirRecord_cf32& r = *rec.state();
     ASSERT_EQ(r.dlyLen, 4);
-    auto expectLine = [&](const std::vector<cf32>& recentFirst) {
-        const std::vector<cf32> oldestFirst(recentFirst.rbegin(), recentFirst.rend());
-        EXPECT_EQ(std::memcmp(r.dlyLine, oldestFirst.data(), 4 * sizeof(cf32)), 0);
-        EXPECT_EQ(r.dlyOffset, 0);
-    };
-    expectLine(hist);
-    EXPECT_EQ(sigFirSetDelay_cf32(nullptr, hist.data()), sigErrNull);
-    r.dlyOffset = 9;
     r.dlyLine[4] = cf32{42, 43};
-    EXPECT_EQ(sigFirSetDelay_cf32(&r, nullptr), sigOk);
-    expectLine(zeros);
-    EXPECT_EQ(r.dlyLine[4].re, 42.0f);
-    r.dlyOffset = 5;
-    EXPECT_EQ(sigFirSetDelay_cf32(&r, other.data()), sigOk);
-    expectLine(other);
     const uint32_t tag = r.tag;
-    r.tag = 0x46493033;
-    EXPECT_EQ(sigFirSetDelay_cf32(&r, nullptr), sigErrTag);
-    expectLine(other);
-    r.tag = kFirTagSingleRate;  // the single-rate tag is accepted too
-    EXPECT_EQ(sigFirSetDelay_cf32(&r, nullptr), sigOk);
-    expectLine(zeros);
+    EXPECT_EQ(sigFirSetDelay_cf32(nullptr, hist.data()), sigErrNull);
+    const struct {
+        uint32_t tag;
+        const cf32* dly;
+        sigStatus status;
+        const std::vector<cf32>& line;  // most recent first
+    } steps[] = {{tag, hist.data(), sigOk, hist},       {tag, nullptr, sigOk, zeros},
+                 {tag, other.data(), sigOk, other},     {0x46493033, nullptr, sigErrTag, other},
+                 {kFirTagSingleRate, nullptr, sigOk, zeros}};
+    for (const auto& step : steps) {
+        r.tag = step.tag;
+        r.dlyOffset = 5;
+        EXPECT_EQ(sigFirSetDelay_cf32(&r, step.dly), step.status);
+        const std::vector<cf32> oldestFirst(step.line.rbegin(), step.line.rend());
+        EXPECT_EQ(std::memcmp(r.dlyLine, oldestFirst.data(), 4 * sizeof(cf32)), 0);
+        EXPECT_EQ(r.dlyOffset, step.status == sigOk ? 0 : 5);
+        EXPECT_EQ(r.dlyLine[4].re, 42.0f);
+    }
     r.tag = tag;
 }
 
-// Block counts on both sides of E input samples (short path, long path, a few cycles), in one
-// call and in random pieces: both match the reference, the plain slot's to the bit (it sums
-// every output the same way on every path), and leave the last n inputs as history. Inputs and
-// outputs start right after or end right before inaccessible pages: no path reads before or past
-// the caller's input or writes outside its output.
-TEST_P(FirMrSlots, RandomFiltersInOneCallAndSplitMatchTheReferenceWithinTheCallersArrays)
+// One filter over `blocks` blocks (0: a random count on both sides of E input samples, so the
+// short path, the long path and a few cycles) in one call, in random pieces and in place. Inputs
+// and outputs start right after or end right before inaccessible pages: no path reads before or
+// past the caller's input or writes outside its output. All match the reference, the plain
+// slot's calls to the bit (it sums every output the same way on every path), and leave the last
+// n inputs as history; the record, `misalign` bytes past a boundary, stays inside its size.
+void expectFilters(std::mt19937& rng, int slot, int T, int U, int pu, int D, int pd, int blocks,
+                   int misalign)
+{
+    const int n = (T + U - 1) / U;
+    const std::vector<cf32> h = firtest::randomSignal(rng, T), hist = firtest::randomSignal(rng, n);
+    MrRecord whole(h, U, pu, D, pd, hist.data(), misalign), split(h, U, pu, D, pd, hist.data());
+    MrRecord inPlace(h, U, pu, D, pd, hist.data());
+    ASSERT_EQ(whole.status(), sigOk);
+    if (blocks == 0)
+        blocks = std::uniform_int_distribution<int>(1, 3 * whole.state()->dlyExt / D + 40)(rng);
+    SCOPED_TRACE(::testing::Message() << "taps " << T << " U " << U << " pu " << pu << " D " << D
+                                      << " pd " << pd << " blocks " << blocks);
+    const size_t inLen = size_t(blocks) * D, outLen = size_t(blocks) * U;
+    const std::vector<cf32> in = firtest::randomSignal(rng, inLen);
+    firtest::GuardedBlock inA(inLen * sizeof(cf32)), inB(inLen * sizeof(cf32));
+    firtest::GuardedBlock outA(outLen * sizeof(cf32)), outB(outLen * sizeof(cf32));
+    cf32 *one = outA.back(), *parts = outB.front();
+    std::copy(in.begin(), in.end(), inA.front());
+    std::copy(in.begin(), in.end(), inB.back());
+    ASSERT_EQ(sigFir_cf32(inA.front(), one, blocks, whole.state()), sigOk);
+    for (int done = 0, b; done < blocks; done += b) {
+        b = std::min(blocks - done, std::uniform_int_distribution<int>(1, blocks / 2 + 1)(rng));
+        ASSERT_EQ(sigFir_cf32(inB.back() + size_t(done) * D, parts + size_t(done) * U, b, split.state()),
+                  sigOk);
+    }
+    std::vector<cf32> inout(std::max(inLen, outLen));
+    std::copy(in.begin(), in.end(), inout.begin());
+    ASSERT_EQ(sigFir_cf32(inout.data(), inout.data(), blocks, inPlace.state()), sigOk);
+    const std::vector<cf32> signal = firtest::joined(hist, in.data(), inLen);
+    const auto ref = firtest::polyphase(h, U, pu, D, pd, signal, n, int64_t(outLen));
+    firtest::expectNear(ref, one, int64_t(outLen), n, "one call");
+    firtest::expectNear(ref, parts, int64_t(outLen), n, "split calls");
+    firtest::expectNear(ref, inout.data(), int64_t(outLen), n, "in place");
+    EXPECT_TRUE(slot != 0 || std::memcmp(one, parts, outLen * sizeof(cf32)) == 0);
+    // The same calls, hence the same bits, unless in place runs in chunks on a vector slot.
+    const bool sameCalls = U > D || outLen <= 4096 || slot == 0;
+    EXPECT_TRUE(!sameCalls || std::memcmp(one, inout.data(), outLen * sizeof(cf32)) == 0);
+    for (const MrRecord* rec : {&whole, &split, &inPlace})
+        EXPECT_EQ(std::memcmp(rec->state()->dlyLine, &signal[signal.size() - n], n * sizeof(cf32)), 0);
+    EXPECT_TRUE(whole.canaryIntact());
+}
+
+// Random filters and phases; then for in place U > D (temporary copy), U <= D within one chunk
+// and across several, and U beyond the plain 4096-output chunk (which would give zero blocks a
+// chunk); a record of 1000 taps.
+TEST_P(FirMrSlots, FiltersMatchTheReferenceWithinTheCallersArrays)
 {
     std::mt19937 rng(100 + slot());
     auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     for (int trial = 0; trial < 300; ++trial) {
-        const int T = uniform(1, 100), U = uniform(1, 6), D = uniform(1, 6), n = (T + U - 1) / U;
+        const int T = uniform(1, 100), U = uniform(1, 6), D = uniform(1, 6);
         const int pu = uniform(0, U - 1), pd = uniform(0, D - 1);
-        const std::vector<cf32> h = firtest::randomSignal(rng, T);
-        const std::vector<cf32> history = firtest::randomSignal(rng, n);
-        MrRecord whole(h, U, pu, D, pd, history.data());
-        MrRecord split(h, U, pu, D, pd, history.data());
-        ASSERT_EQ(whole.status(), sigOk);
-        const int blocks = uniform(1, 3 * whole.state()->dlyExt / D + 40);
-        const int64_t outLen = int64_t(blocks) * U;
-        const std::vector<cf32> in = firtest::randomSignal(rng, size_t(blocks) * D);
-        firtest::GuardedBlock inA(in.size() * sizeof(cf32)), inB(in.size() * sizeof(cf32));
-        firtest::GuardedBlock outA(outLen * sizeof(cf32)), outB(outLen * sizeof(cf32));
-        cf32 *one = outA.back(), *parts = outB.front();
-        std::copy(in.begin(), in.end(), inA.front());
-        std::copy(in.begin(), in.end(), inB.back());
-        SCOPED_TRACE(::testing::Message() << "taps " << h.size() << " U " << U << " pu " << pu
-                                          << " D " << D << " pd " << pd << " blocks " << blocks);
-        ASSERT_EQ(sigFir_cf32(inA.front(), one, blocks, whole.state()), sigOk);
-        for (int done = 0, b; done < blocks; done += b) {
-            b = std::min(blocks - done, uniform(1, blocks / 2 + 1));
-            const cf32* src = inB.back() + size_t(done) * D;
-            ASSERT_EQ(sigFir_cf32(src, parts + size_t(done) * U, b, split.state()), sigOk);
-        }
-        const std::vector<cf32> signal = firtest::joined(history, in.data(), in.size());
-        const auto ref = firtest::polyphase(h, U, pu, D, pd, signal, n, outLen);
-        firtest::expectNear(ref, one, outLen, n, "one call");
-        firtest::expectNear(ref, parts, outLen, n, "split calls");
-        EXPECT_TRUE(slot() != 0 || std::memcmp(one, parts, outLen * sizeof(cf32)) == 0);
-        for (int k = 0; k < n; ++k)
-            ASSERT_TRUE(whole.state()->dlyLine[k].re == signal[signal.size() - n + k].re &&
-                        split.state()->dlyLine[k].re == signal[signal.size() - n + k].re);
-        ASSERT_TRUE(whole.canaryIntact());
+        expectFilters(rng, slot(), T, U, pu, D, pd, 0, trial % 16);
     }
-}
-
-TEST_P(FirMrSlots, InPlaceEqualsOutOfPlace)
-{
-    std::mt19937 rng(300 + slot());
     struct Shape { int T, U, D, blocks; };
-    // U > D (temporary copy), U <= D within one chunk and across several, and U beyond the
-    // plain 4096-output chunk (which would give zero blocks a chunk).
+    int misalign = 0;
     for (const Shape s : {Shape{21, 3, 2, 700}, Shape{48, 1, 2, 1646}, Shape{48, 1, 2, 9000},
-                          Shape{30, 2, 5, 5000}, Shape{3, 5000, 5000, 3}, Shape{64, 4, 4, 3000}}) {
-        SCOPED_TRACE(::testing::Message() << "taps " << s.T << " U " << s.U << " D " << s.D);
-        const std::vector<cf32> h = firtest::randomSignal(rng, s.T);
-        const int n = (s.T + s.U - 1) / s.U;
-        const std::vector<cf32> hist = firtest::randomSignal(rng, n);
-        const size_t inLen = size_t(s.blocks) * s.D, outLen = size_t(s.blocks) * s.U;
-        const std::vector<cf32> in = firtest::randomSignal(rng, inLen);
-        MrRecord a(h, s.U, 0, s.D, s.D - 1, hist.data()), b(h, s.U, 0, s.D, s.D - 1, hist.data());
-        std::vector<cf32> out(outLen), inout(std::max(inLen, outLen));
-        std::copy(in.begin(), in.end(), inout.begin());
-        ASSERT_EQ(sigFir_cf32(in.data(), out.data(), s.blocks, a.state()), sigOk);
-        ASSERT_EQ(sigFir_cf32(inout.data(), inout.data(), s.blocks, b.state()), sigOk);
-        const std::vector<cf32> signal = firtest::joined(hist, in.data(), inLen);
-        const auto ref = firtest::polyphase(h, s.U, 0, s.D, s.D - 1, signal, n, int64_t(outLen));
-        firtest::expectNear(ref, inout.data(), int64_t(outLen), n, "in place");
-        // The same calls, hence the same bits, unless in place runs in chunks on a vector slot.
-        const bool sameCalls = s.U > s.D || outLen <= 4096 || slot() == 0;
-        EXPECT_TRUE(!sameCalls || std::memcmp(out.data(), inout.data(), outLen * sizeof(cf32)) == 0);
-        for (int k = 0; k < n; ++k)
-            ASSERT_EQ(a.state()->dlyLine[k].re, b.state()->dlyLine[k].re);
-    }
+                          Shape{30, 2, 5, 5000}, Shape{3, 5000, 5000, 3}, Shape{64, 4, 4, 3000},
+                          Shape{1000, 1, 1, 50}})
+        expectFilters(rng, slot(), s.T, s.U, 0, s.D, s.D - 1, s.blocks, misalign += 5);
 }
 
 // The decoder's front end: 48 taps, up 1, down 2; per frame the history is loaded and 3292
@@ -307,10 +261,8 @@ TEST_P(FirMrSlots, FilterChecksInOrderAndFailuresLeaveOutputAndHistoryUntouched)
     st->tag = tag;
     EXPECT_EQ(sigFir_cf32(x, x + 1, INT32_MAX / 2 + 1, st), sigErrMemory);
     {
-        sigMemFuncTable saved = sigMemFuncs;
-        sigMemFuncs.alloc = [](size_t) -> void* { return nullptr; };
+        fft_test::AllocatorSwap failing(true);
         EXPECT_EQ(sigFir_cf32(x, x, 100, st), sigErrMemory);
-        sigMemFuncs = saved;
     }
     EXPECT_EQ(std::memcmp(inout.data(), before.data(), before.size() * sizeof(cf32)), 0);
     for (int k = 0; k < 3; ++k)
