@@ -15,6 +15,7 @@
 
 #include "core/cpu_hooks.h"
 #include "mem_kernels.h"
+#include "repeated_runs.h"
 #include "sigprim.h"
 
 namespace {
@@ -112,9 +113,7 @@ void sizes(benchmark::internal::Benchmark* b)
 {
     for (int64_t n = 64; n <= int64_t(kMaxBytes); n *= 4)
         b->Arg(n);
-    // Medians of three short runs: one run of a few nanoseconds moves with whatever else the
-    // machine does.
-    b->MinTime(0.05)->Repetitions(3)->ReportAggregatesOnly(true);
+    reportBest(b);
 }
 
 int registerAll()
@@ -139,4 +138,10 @@ const int registered = registerAll();
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    initRepeatedRuns(argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

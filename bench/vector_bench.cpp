@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "repeated_runs.h"
 #include "sigprim.h"
 
 namespace {
@@ -49,14 +50,10 @@ Buffers& buffers()
 
 lv_32fc_t* lv(cf32* p) { return reinterpret_cast<lv_32fc_t*>(p); }
 
-// Every benchmark also reports the best of its repetitions: on a shared machine the minimum is
-// the figure least disturbed by other work.
 template <class Fn>
 void add(const std::string& name, Fn fn)
 {
-    benchmark::RegisterBenchmark(name.c_str(), fn)->ComputeStatistics("min", [](const std::vector<double>& v) {
-        return *std::min_element(v.begin(), v.end());
-    });
+    reportBest(benchmark::RegisterBenchmark(name.c_str(), fn));
 }
 
 void finish(benchmark::State& state, int len)
@@ -199,15 +196,7 @@ int main(int argc, char** argv)
         if (slotRuns(slot))
             registerSig(slot);
     registerVolk();
-    // Repeated, interleaved short runs, reported as their statistics, unless the command line
-    // says otherwise: on a shared machine the best of several runs spread over time is the
-    // steadiest figure.
-    std::vector<char*> args(argv, argv + argc);
-    char reps[] = "--benchmark_repetitions=7", mix[] = "--benchmark_enable_random_interleaving=true",
-         minTime[] = "--benchmark_min_time=0.05", brief[] = "--benchmark_report_aggregates_only=true";
-    args.insert(args.begin() + 1, {reps, mix, minTime, brief});
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
+    initRepeatedRuns(argc, argv);
     Collector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
     summary(collector);

@@ -1,16 +1,18 @@
 #!/usr/bin/env python3
 """Turns bench_memory's JSON output into a table of glibc's time over each slot's time per size
-(1.00: equal, above 1: the slot is faster), from the medians when the run was repeated."""
+(1.00: equal, above 1: the slot is faster), from the best of the repetitions when the run was
+repeated (the median when no minimum was reported)."""
 import json
 import sys
 
 
 def main(path):
     runs = json.load(open(path))["benchmarks"]
-    repeated = any(r.get("run_type") == "aggregate" for r in runs)
+    names = {r.get("aggregate_name") for r in runs if r.get("run_type") == "aggregate"}
+    pick = "min" if "min" in names else "median" if names else None
     times = {}
     for r in runs:
-        if repeated and r.get("aggregate_name") != "median":
+        if pick and r.get("aggregate_name") != pick:
             continue
         op, variant, size = r["run_name"].split("/")[:3]
         times[(op, variant, int(size))] = r["real_time"]

@@ -220,8 +220,9 @@ void copyGuardedLong(uint8_t* d, const uint8_t* s, size_t n)
 void moveLong(uint8_t* d, const uint8_t* s, size_t n)
 {
 #if SIG_SLOT >= 5
-    // Large forward moves go to the string move, which is right for src >= dst.
-    if (n >= kRepFrom && d < s)
+    // Large moves between separate buffers go to the string move. Over an overlap the processor
+    // may run it at a fraction of its speed, where the vector loop keeps full speed.
+    if (n >= kRepFrom && !overlap(d, s, n))
         return repCopy(d, s, n);
 #endif
     copyBody(d, s, n);

@@ -82,6 +82,9 @@ bool probeSaysStream(size_t n, bool orEqual)
 #else
 // Levels 5 and 6 stream only above 2 MiB, and only past the cache size that sigCacheSize knows.
 constexpr size_t kStreamAbove = 2097152;
+// From half a megabyte a zero-fill that stays in the cache goes to the string store, which
+// writes whole lines without reading them first; below, the vector loop is as fast or faster.
+constexpr size_t kRepZeroFrom = 524288;
 
 bool cacheSaysStream(size_t n)
 {
@@ -103,6 +106,10 @@ void zeroLong(uint8_t* d, size_t n)
 #else
     if (cacheSaysStream(n))
         return fillLarge<Stores::Streaming>(d, n, 0);
+    if (n >= kRepZeroFrom) {
+        asm volatile("rep stosb" : "+D"(d), "+c"(n) : "a"(0) : "memory");
+        return;
+    }
 #endif
     fillLarge<Stores::Cached>(d, n, 0);
 }
