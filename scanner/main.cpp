@@ -24,6 +24,9 @@ int main(int argc, char** argv)
             win = std::make_unique<MainWin>();
             eng = std::make_unique<EngThrd>(win.get());
             win->setRecordLock(&eng->mutex());
+            // Shown before the receivers are listed: the status bar hides the legend under the
+            // selection messages only while the window is visible, else it draws them over it.
+            win->show();
             win->loadSdrList(eng->sdrList());
         } catch (const std::exception& e) {
             logPrintf("%s", e.what());
@@ -31,7 +34,6 @@ int main(int argc, char** argv)
             win.reset();
             return 1;
         }
-        win->show();
         eng->start(QThread::InheritPriority);
         status = app.exec();
         eng->requestStop();

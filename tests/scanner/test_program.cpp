@@ -6,8 +6,10 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTextStream>
 #include <QTimer>
 
@@ -131,8 +133,8 @@ struct Program {
     Program() : eng(&win)
     {
         win.setRecordLock(&eng.mutex());
-        win.loadSdrList(eng.sdrList());
         win.show();
+        win.loadSdrList(eng.sdrList());
         eng.start(QThread::InheritPriority);
     }
     ~Program()
@@ -151,13 +153,18 @@ TEST(Program, DecodesTheCellsShowsTheirColoursAndSavesTheReport)
     writeThreeCells();
     Program p;
     ASSERT_EQ(p.win.sdrBox()->currentText(), "SWEMU");
+    // The selection message hides the legend while it shows instead of being drawn over it.
+    auto* legend = p.win.statusBar()->findChild<QLabel*>();
+    EXPECT_EQ(p.win.statusBar()->currentMessage(), "Band GSM 900 selected");
+    EXPECT_FALSE(legend->isVisible());
     Graph* g = p.win.graph();
     const QColor mts(236, 29, 35), beeline(255, 225, 0), megafon(0, 153, 91);
     auto decoded = [&] { return g->barColor(2) == mts && g->barColor(4) == beeline && g->barColor(6) == megafon; };
     QElapsedTimer t;
     t.start();
-    while (!decoded() && t.elapsed() < 150000)
+    while ((!decoded() || !legend->isVisible()) && t.elapsed() < 150000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_TRUE(legend->isVisible()) << "the legend stays hidden after the message";
     p.win.grab().toImage().save(QString(SCANNER_ARTIFACTS) + "/scanner_window.png");
     ASSERT_TRUE(decoded()) << "colours " << g->barColor(2).name().toStdString() << " "
                          << g->barColor(4).name().toStdString() << " " << g->barColor(6).name().toStdString();
