@@ -44,19 +44,6 @@ struct Cell {
     std::vector<int> frames;
 };
 
-gsmsig::Cell randomCell(std::mt19937& rng)
-{
-    gsmsig::Cell c;
-    c.mcc = static_cast<int>(rng() % 1000);
-    c.mncDigits = rng() % 2 ? 3 : 2;
-    c.mnc = static_cast<int>(rng() % (c.mncDigits == 3 ? 1000 : 100));
-    c.lac = static_cast<uint16_t>(rng());
-    c.ci = static_cast<uint16_t>(rng());
-    c.bsic = static_cast<uint8_t>(rng() % 64);
-    c.channels = {1 + static_cast<int>(rng() % 124)};
-    return c;
-}
-
 // The generator's SNR for an Es/N0 of the GMSK signal at two samples per symbol (noise over
 // twice the symbol rate).
 double snrForEsN0(double esn0Db) { return esn0Db - 10.0 * std::log10(2.0); }
@@ -66,7 +53,7 @@ int trial(int row, int cond, int k)
 {
     std::mt19937 rng(static_cast<uint32_t>(1000003 * row + 7919 * cond + k));
     const Condition& C = kConditions[cond];
-    gsmsig::Cell cell = randomCell(rng);
+    gsmsig::Cell cell = cell_run::randomCell(rng);
     gsmsig::Impairments imp;
     imp.timingOffsetSamples = std::uniform_real_distribution<double>(0.0, 2500.0)(rng);
     imp.phaseRad = std::uniform_real_distribution<double>(0.0, 6.28)(rng);
