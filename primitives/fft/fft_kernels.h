@@ -113,10 +113,30 @@ void sigkFftRadixInv_cf32(cf32* data, int32_t n, const float* twiddles, cf32* wo
 void sigkFftInvFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* twiddles,
                           const int32_t* bitRevTable, cf32* work);
 #endif
+#endif
+
+// ---- Kernels of slots 5 and 6 (fft/avx/) ---------------------------------------------------------
 #if SIG_SLOT >= 5
+// Small orders 0 to 6, straight-line, both directions; the inverse table holds the same 1- and
+// 2-point kernels as the forward one.
 void sigkFftFwdN64_cf32(const cf32* src, cf32* dst);
 void sigkFftFwdN64Scaled_cf32(const cf32* src, cf32* dst, float factor);
-#endif
+void sigkFftInvN4_cf32(const cf32* src, cf32* dst);
+void sigkFftInvN8_cf32(const cf32* src, cf32* dst);
+void sigkFftInvN16_cf32(const cf32* src, cf32* dst);
+void sigkFftInvN32_cf32(const cf32* src, cf32* dst);
+void sigkFftInvN64_cf32(const cf32* src, cf32* dst);
+void sigkFftInvN4Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftInvN8Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftInvN16Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftInvN32Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftInvN64Scaled_cf32(const cf32* src, cf32* dst, float factor);
+extern const FftSmallTable sigkFftInvSmallTable_cf32;
+
+// Orders 7 to 18: bit reversal fused into the first butterflies, radix-4 passes over the split
+// layout, the last pass writing the interleaved result (fft/avx/fused.h).
+void sigkFftInvFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* twiddles,
+                          const int32_t* bitRevTable, cf32* work);
 #endif
 
 }  // namespace sig::SIG_NS

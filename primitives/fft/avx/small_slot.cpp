@@ -1,0 +1,2 @@
+// placeholder
+#include "core/slot.h"
