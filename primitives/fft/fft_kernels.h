@@ -12,11 +12,13 @@
 
 namespace sig::SIG_NS {
 
-// The table layout this slot's FFT entries size, plan and transform with (forward and inverse
-// alike): the slot's own once its vector transform kernels exist, the plain layout (0) until then.
-// While it is 0, the plain algorithms of fft/fft_plain.h serve this slot, compiled in its own
-// translation units.
-inline constexpr int32_t kFftLayout = 0;
+// The highest order this slot transforms with its own kernels and plans in its own table layout;
+// larger orders are planned and transformed in the plain layout (0) by the plain algorithms of
+// fft/fft_plain.h, compiled in this slot's translation units, until the slot's large-order
+// kernels exist. -1: the plain layout for every order. The size query, the planner and both
+// transform entries choose by this same order, so a record always meets the kernels it was made for.
+inline constexpr int32_t kFftOwnUpTo = kSlot >= 5 ? 18 : -1;
+inline constexpr int32_t fftLayoutOf(int32_t order) { return order <= kFftOwnUpTo ? kSlot : 0; }
 
 // ---- Tables and planning (every slot builds its own layout) ------------------------------------
 // Each builder writes one table at dst and returns the first 64-byte boundary after it.
@@ -57,7 +59,7 @@ void sigkFftCrossBlock_cf32(cf32* data, ptrdiff_t total, ptrdiff_t blockLen, con
 #endif
 
 // Multiplies count floats by factor: data NULL -8, count <= 0 -6; factor exactly 1 leaves the
-// data alone, factor 0 zero-fills. Slots 5 and 6 keep theirs with their vector kernels.
+// data alone, factor 0 zero-fills.
 sigStatus sigkScale_f32(float factor, float* data, int32_t count);
 
 // ---- Small orders ------------------------------------------------------------------------------

@@ -1,6 +1,6 @@
 // The plain FFT algorithms, compiled into every slot: slot 0 publishes them as its kernels, and a
-// vector slot whose transform kernels are not built yet runs them on the plain table layout (its
-// size query, planner and forward entry switch together, see kFftLayout).
+// vector slot runs them on the plain table layout for the orders its own kernels do not cover yet
+// (its size query, planner and transform entries switch together, see fftLayoutOf).
 #pragma once
 
 #include <cstddef>

@@ -111,12 +111,11 @@ int32_t sigkFftRadixFwd_cf32(cf32* data, int32_t n, const float* twiddles)
 
 #endif
 
-#if SIG_SLOT <= 4
-// Every slot's multiply gives the same floats, so slots 0 to 4 share this member.
+// Every slot's multiply gives the same floats (one rounded product per value, whatever the
+// register width), so every slot's member is the plain contract over its own multiply.
 sigStatus sigkScale_f32(float factor, float* data, int32_t count)
 {
     return plainScale(factor, data, count);
 }
-#endif
 
 }  // namespace sig::SIG_NS

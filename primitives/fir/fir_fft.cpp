@@ -11,6 +11,7 @@
 #include "core/memory_kernels.h"
 #include "core/vector_kernels.h"
 #include "fft/inverse_kernels.h"
+#include "fft/vector_transform.h"
 #include "fir/fir_kernels.h"
 
 #define SIG_LIST "core/core_list.h"
@@ -49,46 +50,26 @@ sigStatus sigkMulInPlace_cf32(const cf32* src, cf32* srcDst, int32_t len)
     return sigOk;
 }
 
-sigStatus fftInvThroughForward(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec,
-                               uint8_t* workBuf)
-{
-    if (spec == nullptr)
-        return sigErrNull;
-    if (spec->tag != fft::kFftSpecTag)
-        return sigErrTag;
-    if (src == nullptr || dst == nullptr)
-        return sigErrNull;
-    uint8_t* owned = nullptr;
-    if (spec->workBytes > 0 && workBuf == nullptr) {  // before dst is touched
-        owned = SIG_NS::sigMalloc_u8(spec->workBytes);
-        if (owned == nullptr)
-            return sigErrMemory;
-        workBuf = owned;
-    }
-    const ptrdiff_t n = ptrdiff_t{1} << spec->order;
-    fftConjugate(src, dst, n);
-    const sigStatus st = SIG_NS::sigFftFwd_cf32(dst, dst, spec, workBuf);
-    SIG_NS::sigFree(owned);
-    if (st != sigOk)
-        return st;
-    fftConjugate(dst, dst, n);
-    // The forward applied its own scaling; the inverse wants the inverse one. The factor is
-    // 1/N whenever only one direction scales, so the correction is an exact power of two.
-    if (spec->fwdScale != 0 && spec->invScale == 0)
-        plainScale(1.0f / spec->factor, &dst->re, static_cast<int32_t>(2 * n));
-    else if (spec->fwdScale == 0 && spec->invScale != 0)
-        plainScale(spec->factor, &dst->re, static_cast<int32_t>(2 * n));
-    return sigOk;
-}
+#if SIG_SLOT >= 5
+namespace {
+struct VectorInverse {
+    static bool scaled(const sigFftSpec_cf32* spec) { return spec->invScale != 0; }
+    static const FftSmallTable& small() { return sigkFftInvSmallTable_cf32; }
+    static constexpr auto fused = sigkFftInvFused_cf32;
+};
+}  // namespace
+#endif
 
 sigStatus sigkFftInv_cf32(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint8_t* workBuf)
 {
-    // On the plain table layout the plain inverse kernels; a slot whose forward transform runs
-    // its own vector layout inverts through that forward transform until it has inverse kernels.
-    if constexpr (kFftLayout == 0)
-        return plainInv(src, dst, spec, workBuf);
-    else
-        return fftInvThroughForward(src, dst, spec, workBuf);
+    // The order's table layout decides, as it did when the record was planned (fftLayoutOf).
+#if SIG_SLOT >= 5
+    if (const sigStatus st = fftCheckArgs(src, dst, spec); st != sigOk)
+        return st;
+    if (spec->order <= kFftOwnUpTo)
+        return vectorTransform<VectorInverse>(src, dst, spec, workBuf);
+#endif
+    return plainInv(src, dst, spec, workBuf);
 }
 
 sigStatus sigkFirFftBlock_cf32(sigFirRecord_cf32* rec, const cf32* src, cf32* dst, int32_t len)

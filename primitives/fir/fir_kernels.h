@@ -35,9 +35,6 @@ sigStatus sigkFirFftBlock_cf32(sigFirRecord_cf32* state, const cf32* src, cf32* 
 sigStatus sigkMulInPlace_cf32(const cf32* src, cf32* srcDst, int32_t len);
 // Inverse FFT with the spec's inverse scaling: -8, -17 (tag), -8, -9 (no work buffer).
 sigStatus sigkFftInv_cf32(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint8_t* workBuf);
-// The same through the slot's forward transform: conj(forward(conj x)), scaling corrected.
-sigStatus fftInvThroughForward(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec,
-                               uint8_t* workBuf);
 
 // In-place single-rate filtering goes through the scratch in chunks of this many samples.
 inline constexpr int32_t kFirInPlaceChunk = kSlot >= 5 ? 4224 : 4096;

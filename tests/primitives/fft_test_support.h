@@ -27,7 +27,6 @@
     void sigkBitRevPairs_cf32(cf32*, int32_t, const int32_t*);                                     \
     sigStatus sigkScale_f32(float, float*, int32_t);                                               \
     sigStatus sigkFftInv_cf32(const cf32*, cf32*, const sigFftSpec_cf32*, uint8_t*);               \
-    sigStatus fftInvThroughForward(const cf32*, cf32*, const sigFftSpec_cf32*, uint8_t*);          \
     void sigkFftTileGather_cf32(const cf32*, cf32*, int32_t, int32_t, int32_t);                    \
     void sigkFftTileScatter_cf32(cf32*, const cf32*, int32_t, int32_t, int32_t, int32_t);          \
     void sigkFftRadix4Cols_cf32(float*, float*, int32_t, int32_t, const float*);                   \
@@ -54,8 +53,6 @@ inline constexpr decltype(&sig::s0::sigkFftGetSizeOwn_cf32) kOwnGetSize[7] =
 inline constexpr decltype(&sig::s0::sigkFftInitOwn_cf32) kOwnInit[7] =
     FFT_TEST_PER_SLOT(sigkFftInitOwn_cf32);
 inline constexpr decltype(&sig::s0::sigkFftInv_cf32) kInverse[7] = FFT_TEST_PER_SLOT(sigkFftInv_cf32);
-inline constexpr decltype(&sig::s0::sigkFftInv_cf32) kThroughForward[7] =
-    FFT_TEST_PER_SLOT(fftInvThroughForward);
 
 // Swaps the library's allocator for one that fails or counts its calls, for the life of a scope.
 struct AllocatorSwap {

@@ -177,9 +177,8 @@ INSTANTIATE_TEST_SUITE_P(Slots1To4, FftHelpers, testing::Range(1, 5));
 // exactly the given floats at every count and alignment.
 TEST(FftScale, ChecksSpecialFactorsCountsAndAlignments)
 {
-    constexpr decltype(&sig::s0::sigkScale_f32) scale[5] = {sig::s0::sigkScale_f32,
-                                                            SLOTS_1_TO_4(sigkScale_f32)};
-    for (int slot = 0; slot < 5; ++slot) {
+    constexpr decltype(&sig::s0::sigkScale_f32) scale[7] = FFT_TEST_PER_SLOT(sigkScale_f32);
+    for (int slot = 0; slot < 7; ++slot) {
         if (!testing_slots::slotRuns(slot))
             continue;
         float data[5] = {1.0f, -2.0f, 3.0f, NAN, 4.0f};

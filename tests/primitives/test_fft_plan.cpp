@@ -32,8 +32,9 @@ TEST(FftGetSize, StatusCodesInTheirOrder)
     EXPECT_TRUE(a == -1 && b == -1 && c == -1) << "written on failure";
 }
 
-// Each slot's own layout: its order limit, the small and direct orders. The dispatch entries of
-// the vector slots size with the plain layout until their kernels exist.
+// Each slot's own layout: its order limit, the small and direct orders. The dispatch entries size
+// with the slot's own layout where its kernels transform (slots 5 and 6 up to order 18) and with
+// the plain layout elsewhere.
 TEST(FftGetSize, CodesAndSizesOfEveryLayoutAndEntry)
 {
     int32_t s, i, w, s0, i0, w0;
@@ -54,7 +55,7 @@ TEST(FftGetSize, CodesAndSizesOfEveryLayoutAndEntry)
         testing_slots::SlotScope scope(slot);
         for (int32_t order = 0; order <= 27; ++order) {
             ASSERT_EQ(sigFftGetSize_cf32(order, 1, 0, &s, &i, &w), sigOk);
-            ASSERT_EQ(kOwnGetSize[0](order, 1, 0, &s0, &i0, &w0), sigOk);
+            ASSERT_EQ(kOwnGetSize[slot >= 5 && order <= 18 ? slot : 0](order, 1, 0, &s0, &i0, &w0), sigOk);
             EXPECT_TRUE(s == s0 && i == i0 && w == w0) << order;
         }
         EXPECT_EQ(sigFftGetSize_cf32(28, 1, 0, &s, &i, &w), sigErrFftOrder);

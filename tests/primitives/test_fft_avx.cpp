@@ -1,0 +1,288 @@
+// The transform entries of slots 5 and 6 on the orders their own kernels run (0 to 18), both
+// directions: the double-precision transform with every flag, the same bits in place, at any
+// destination or source alignment and through the conjugate twin; the work buffer untouched
+// where the destination serves as the work area; nothing written outside the destination.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "fft_reference.h"
+#include "fft_test_support.h"
+#include "sigprim.h"
+#include "slots.h"
+
+namespace {
+
+using fft_reference::allowedError;
+using fft_reference::cd;
+using fft_reference::toDouble;
+using fft_test::AllocatorSwap;
+using fft_test::Plan;
+using Transform = decltype(&sig::s0::sigkFftInv_cf32);
+
+// n complex values at a chosen byte offset past a 64-byte boundary, between guard bytes.
+struct Guarded {
+    static constexpr size_t kGuard = 256;
+    std::vector<uint8_t> block;
+    cf32* data;
+    size_t bytes;
+    Guarded(size_t n, size_t offset) : block(8 * n + 2 * kGuard + 64, 0x5A), bytes(8 * n)
+    {
+        const uintptr_t start = reinterpret_cast<uintptr_t>(block.data()) + kGuard + 63;
+        data = reinterpret_cast<cf32*>((start & ~uintptr_t{63}) + offset);
+    }
+    void fill(const std::vector<cf32>& x) { std::memcpy(data, x.data(), bytes); }
+    bool guardsIntact() const
+    {
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(data);
+        for (const uint8_t* q = block.data(); q < block.data() + block.size(); ++q)
+            if ((q < p || q >= p + bytes) && *q != 0x5A)
+                return false;
+        return true;
+    }
+    bool same(const std::vector<cf32>& y) const { return std::memcmp(data, y.data(), bytes) == 0; }
+};
+
+std::vector<cf32> conj(std::vector<cf32> x)
+{
+    for (cf32& v : x)
+        v.im = -v.im;
+    return x;
+}
+
+// Equal bits, except that +0 and -0 count as equal.
+bool sameUpToZeroSign(const std::vector<cf32>& a, const std::vector<cf32>& b)
+{
+    for (size_t i = 0; i < a.size(); ++i)
+        if (!(a[i].re == b[i].re || std::memcmp(&a[i].re, &b[i].re, 4) == 0) ||
+            !(a[i].im == b[i].im || std::memcmp(&a[i].im, &b[i].im, 4) == 0))
+            return false;
+    return true;
+}
+
+double scaleOf(int32_t flag, int32_t order, bool inverse)
+{
+    const double n = std::ldexp(1.0, order);
+    return flag == 4 ? 1.0 / std::sqrt(n) : flag == (inverse ? 2 : 1) ? 1.0 / n : 1.0;
+}
+
+struct SlotOrder {
+    int slot;
+    int32_t order;
+};
+
+class AvxTransform : public testing::TestWithParam<SlotOrder> {};
+
+TEST_P(AvxTransform, ReferenceAlignmentsWorkBufferAndTwin)
+{
+    const auto [slot, order] = GetParam();
+    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
+    testing_slots::SlotScope scope(slot);
+    const size_t n = size_t{1} << order;
+    const std::vector<cf32> x = fft_reference::testSignal(n, 40u + static_cast<uint32_t>(order));
+    const std::vector<cd> fwdRef = fft_reference::dft(toDouble(x));
+    std::vector<cd> invRef(n);
+    for (size_t k = 0; k < n; ++k)
+        invRef[k] = fwdRef[(n - k) % n];
+    const Transform entry[2] = {sigFftFwd_cf32, fft_test::kInverse[slot]};
+
+    for (int32_t flag : {8, 1, 2, 4}) {
+        SCOPED_TRACE(testing::Message() << "slot " << slot << " order " << order << " flag " << flag);
+        Plan plan(order, flag);
+        std::vector<cf32> result[2];
+        for (int inverse = 0; inverse < 2; ++inverse) {
+            const Transform transform = entry[inverse];
+            Guarded work(plan.workSize / 8 + 1, 0);
+            // Out of place into an aligned destination: it is the work area, the caller's
+            // buffer stays as it was and so does the source.
+            Guarded src(n, 0), dst(n, 0);
+            src.fill(x);
+            ASSERT_EQ(transform(src.data, dst.data, plan.spec, reinterpret_cast<uint8_t*>(work.data)),
+                      sigOk);
+            result[inverse].assign(dst.data, dst.data + n);
+            EXPECT_LE(fft_reference::relativeRmsError(dst.data, inverse ? invRef : fwdRef,
+                                                      scaleOf(flag, order, inverse)),
+                      allowedError(order))
+                << (inverse ? "inverse" : "forward");
+            EXPECT_TRUE(src.same(x) && src.guardsIntact() && dst.guardsIntact());
+            EXPECT_TRUE(std::all_of(work.block.begin(), work.block.end(), [](uint8_t b) { return b == 0x5A; }))
+                << "work buffer written although dst could serve";
+            if (flag != 8)
+                continue;
+            // In place, and destinations and sources off a 32-byte boundary: the same bits.
+            Guarded inPlace(n, 0);
+            inPlace.fill(x);
+            ASSERT_EQ(transform(inPlace.data, inPlace.data, plan.spec, nullptr), sigOk);
+            EXPECT_TRUE(inPlace.same(result[inverse]) && inPlace.guardsIntact()) << "in place";
+            for (size_t srcOffset : {0, 8})
+                for (size_t dstOffset : {8, 16, 24}) {
+                    Guarded s(n, srcOffset), d(n, dstOffset);
+                    s.fill(x);
+                    ASSERT_EQ(transform(s.data, d.data, plan.spec, reinterpret_cast<uint8_t*>(work.data)),
+                              sigOk);
+                    EXPECT_TRUE(d.same(result[inverse]) && d.guardsIntact() && work.guardsIntact())
+                        << "src +" << srcOffset << ", dst +" << dstOffset;
+                }
+        }
+        // The inverse is the forward's conjugate twin, to the bit.
+        std::vector<cf32> twin(n);
+        ASSERT_EQ(sigFftFwd_cf32(conj(x).data(), twin.data(), plan.spec, nullptr), sigOk);
+        if (flag == 8 || flag == 4)
+            EXPECT_TRUE(sameUpToZeroSign(conj(twin), result[1])) << "not the forward's twin";
+        // Forward then inverse gives x times N and both directions' factors.
+        std::vector<cf32> back(n);
+        ASSERT_EQ(entry[1](result[0].data(), back.data(), plan.spec, nullptr), sigOk);
+        EXPECT_LE(fft_reference::relativeRmsError(
+                      back.data(), toDouble(x),
+                      double(n) * scaleOf(flag, order, false) * scaleOf(flag, order, true)),
+                  2 * allowedError(order));
+    }
+}
+
+std::vector<SlotOrder> slotOrders()
+{
+    std::vector<SlotOrder> cases;
+    for (int slot : {5, 6})
+        for (int32_t order = 0; order <= 18; ++order)
+            cases.push_back({slot, order});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Slots5And6, AvxTransform, testing::ValuesIn(slotOrders()),
+                         [](const testing::TestParamInfo<SlotOrder>& p) {
+                             return "slot" + std::to_string(p.param.slot) + "_order" +
+                                    std::to_string(p.param.order);
+                         });
+
+// ---- A scalar model of the fused transform, to the bit --------------------------------------
+// The same arithmetic as the kernels, one value at a time: first stage (radix 4 for even orders,
+// radix 8 for odd ones) on the bit-reversed columns, then radix-4 passes with the spec's factors.
+// With fused set, a product with a factor rounds its sine product and fuses its cosine product,
+// and the sqrt(1/2) turns fuse likewise, as slot 6 must.
+struct Model {
+    bool inverse, fused;
+
+    cf32 add(cf32 a, cf32 b) const { return {a.re + b.re, a.im + b.im}; }
+    cf32 sub(cf32 a, cf32 b) const { return {a.re - b.re, a.im - b.im}; }
+    // Multiplication by -j (or +j for the inverse), exact.
+    cf32 turn(cf32 a) const { return inverse ? cf32{-a.im, a.re} : cf32{a.im, -a.re}; }
+    static cf32 minusJ(cf32 a) { return {a.im, -a.re}; }
+    float mulAdd(float a, float b, float c) const { return fused ? std::fma(a, b, c) : a * b + c; }
+    // p times (wr, wi) = (cos, -sin), or times its conjugate.
+    cf32 twiddle(cf32 p, float wr, float wi) const
+    {
+        const float ri = p.im * wi, ir = p.re * wi;
+        return inverse ? cf32{mulAdd(p.re, wr, ri), mulAdd(p.im, wr, -ir)}
+                       : cf32{mulAdd(p.re, wr, -ri), mulAdd(p.im, wr, ir)};
+    }
+    void dft4(cf32 a, cf32 b, cf32 c, cf32 d, cf32* y, int step) const
+    {
+        const cf32 sac = add(a, c), dac = sub(a, c), sbd = add(b, d), e = turn(sub(b, d));
+        y[0] = add(sac, sbd), y[step] = add(dac, e), y[2 * step] = sub(sac, sbd), y[3 * step] = sub(dac, e);
+    }
+    // v times sqrt(1/2)(1 -+ j) for sign +1, sqrt(1/2)(1 +- j) for sign -1 (the inverse's turns).
+    cf32 diagonal(cf32 v, int sign) const
+    {
+        const float h = 0.70710677f;
+        const cf32 m = minusJ(v);
+        const cf32 t = {m.re * h, m.im * h};
+        return sign > 0 ? cf32{mulAdd(v.re, h, t.re), mulAdd(v.im, h, t.im)}
+                        : cf32{mulAdd(v.re, h, -t.re), mulAdd(v.im, h, -t.im)};
+    }
+
+    std::vector<cf32> run(const std::vector<cf32>& x, const float* table) const
+    {
+        const int32_t n = int32_t(x.size()), order = __builtin_ctz(unsigned(n));
+        std::vector<cf32> a(x.size());
+        int32_t s;
+        if (order % 2 == 0) {
+            for (int32_t t = 0; t < n / 4; ++t) {
+                const int32_t r = fft_test::reverseBits(t, order - 2);
+                dft4(x[r], x[r + n / 4], x[r + n / 2], x[r + 3 * n / 4], &a[4 * t], 1);
+            }
+            s = 4;
+        } else {
+            for (int32_t b = 0; b < n / 8; ++b) {
+                const int32_t r = fft_test::reverseBits(b, order - 3);
+                cf32 v[8];
+                for (int m = 0; m < 8; ++m)
+                    v[m] = x[r + m * n / 8];
+                const int fwd = inverse ? -1 : 1;
+                dft4(add(v[0], v[4]), add(v[1], v[5]), add(v[2], v[6]), add(v[3], v[7]), &a[8 * b], 2);
+                dft4(sub(v[0], v[4]), diagonal(sub(v[1], v[5]), fwd), turn(sub(v[2], v[6])),
+                     diagonal(sub(v[7], v[3]), -fwd), &a[8 * b + 1], 2);
+            }
+            s = 8;
+        }
+        for (const float* stretch = table + (s == 8 ? 0 : 0); s < n; s *= 4) {
+            const int32_t width = s == 4 ? 4 : 8;
+            for (int32_t g = 0; g < n; g += 4 * s)
+                for (int32_t k = 0; k < s; ++k) {
+                    const float* w = stretch + 6 * width * (k / width) + k % width;
+                    cf32* p = &a[size_t(g + k)];
+                    const cf32 t1 = twiddle(p[s], w[2 * width], w[3 * width]);
+                    const cf32 t2 = twiddle(p[2 * s], w[0], w[width]);
+                    const cf32 t3 = twiddle(p[3 * s], w[4 * width], w[5 * width]);
+                    const cf32 p0 = p[0], b0 = add(p0, t1), b1 = sub(p0, t1), c0 = add(t2, t3),
+                               d = turn(sub(t2, t3));
+                    p[0] = add(b0, c0), p[s] = add(b1, d), p[2 * s] = sub(b0, c0), p[3 * s] = sub(b1, d);
+                }
+            stretch += 6 * s;
+        }
+        return a;
+    }
+};
+
+// Slot 5 rounds every product, slot 6 fuses exactly the products it must: both give the model's
+// bits in either direction, on both first stages and both sides of the 2048-point blocking.
+TEST(AvxTransform, EveryBitAsTheScalarModel)
+{
+    for (int slot : {5, 6}) {
+        if (!testing_slots::slotRuns(slot))
+            continue;
+        testing_slots::SlotScope scope(slot);
+        for (int32_t order = 7; order <= 14; ++order) {
+            const size_t n = size_t{1} << order;
+            const std::vector<cf32> x = fft_reference::testSignal(n, 7u * uint32_t(order));
+            Plan plan(order, 8);
+            for (bool inverse : {false, true}) {
+                SCOPED_TRACE(testing::Message() << "slot " << slot << " order " << order
+                                                << (inverse ? " inverse" : " forward"));
+                std::vector<cf32> y(n);
+                const Transform transform = inverse ? fft_test::kInverse[slot] : sigFftFwd_cf32;
+                ASSERT_EQ(transform(x.data(), y.data(), plan.spec, nullptr), sigOk);
+                const std::vector<cf32> want =
+                    Model{inverse, slot == 6}.run(x, plan.at<float>(11));
+                EXPECT_TRUE(sameUpToZeroSign(y, want));
+            }
+        }
+    }
+}
+
+// The entries' checks come in their fixed order, before anything is read or written; without
+// memory for the work buffer the transform fails with -9 and leaves dst alone.
+TEST(AvxTransform, StatusCodesInTheirOrder)
+{
+    for (int slot : {5, 6}) {
+        if (!testing_slots::slotRuns(slot))
+            continue;
+        testing_slots::SlotScope scope(slot);
+        Plan plan(9, 2);
+        sigFftSpec_cf32 notBuilt = *plan.spec;
+        notBuilt.tag = 3;
+        std::vector<cf32> x(512, cf32{1, 2}), y(512, cf32{7, 7});
+        for (Transform transform : {sigFftFwd_cf32, fft_test::kInverse[slot]}) {
+            EXPECT_EQ(transform(nullptr, nullptr, nullptr, nullptr), sigErrNull);
+            EXPECT_EQ(transform(nullptr, nullptr, &notBuilt, nullptr), sigErrTag);
+            EXPECT_EQ(transform(nullptr, y.data(), plan.spec, nullptr), sigErrNull);
+            EXPECT_EQ(transform(x.data(), nullptr, plan.spec, nullptr), sigErrNull);
+            AllocatorSwap failing(true);
+            EXPECT_EQ(transform(x.data(), y.data(), plan.spec, nullptr), sigErrMemory);
+        }
+        EXPECT_TRUE(std::all_of(y.begin(), y.end(), [](cf32 v) { return v.re == 7 && v.im == 7; }));
+    }
+}
+
+}  // namespace
