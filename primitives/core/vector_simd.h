@@ -55,6 +55,7 @@ struct F4 {
     static float lane1(R a) { return _mm_cvtss_f32(_mm_shuffle_ps(a, a, 0x55)); }
 #if SIG_SLOT >= 6
     static R fmadd(R a, R b, R c) { return _mm_fmadd_ps(a, b, c); }
+    static R fmsub(R a, R b, R c) { return _mm_fmsub_ps(a, b, c); }
     static R fmaddsub(R a, R b, R c) { return _mm_fmaddsub_ps(a, b, c); }
 #endif
 };
@@ -81,6 +82,7 @@ struct F8 {
     static __m128 foldHalves(R a) { return _mm_add_ps(_mm256_castps256_ps128(a), _mm256_extractf128_ps(a, 1)); }
 #if SIG_SLOT >= 6
     static R fmadd(R a, R b, R c) { return _mm256_fmadd_ps(a, b, c); }
+    static R fmsub(R a, R b, R c) { return _mm256_fmsub_ps(a, b, c); }
     static R fmaddsub(R a, R b, R c) { return _mm256_fmaddsub_ps(a, b, c); }
 #endif
 };

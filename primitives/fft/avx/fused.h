@@ -18,10 +18,9 @@
 // (w = e^(-2 pi j / 4s)) for 8 columns. A stretch depends only on its stride, so a sub-transform
 // reads the table from its start. The inverse reads the same floats as their conjugates.
 //
-// Rounding: a product with a twiddle factor rounds each of its two products and their sum; with
-// Fma (slot 6) the product with the sine is rounded and the product with the cosine is fused
-// into the sum, and the sqrt(1/2) rotations of the radix-8 first stage are fused the same way.
-// Everything fused is written as an explicit intrinsic.
+// Rounding: products with twiddle factors as fft/split_radix4.h says; with Fma (slot 6) the
+// sqrt(1/2) rotations of the radix-8 first stage are fused the same way, one product rounded and
+// the other fused, always through an explicit intrinsic.
 #pragma once
 
 #include <immintrin.h>
@@ -31,6 +30,7 @@
 
 #include "core/slot.h"
 #include "fft/fft_direction.h"
+#include "fft/split_radix4.h"
 #include "sigprim.h"
 
 namespace sig::SIG_NS::avx {
@@ -38,66 +38,11 @@ namespace sig::SIG_NS::avx {
 using fft::Dir;
 using V = __m256;
 
-// ---- Arithmetic --------------------------------------------------------------------------------
+using C8 = Split<F8>;
 
 inline V add(V a, V b) { return _mm256_add_ps(a, b); }
 inline V sub(V a, V b) { return _mm256_sub_ps(a, b); }
 inline V mul(V a, V b) { return _mm256_mul_ps(a, b); }
-
-// a*b + c and a*b - c: one rounding with Fma, else the product rounded first.
-template <bool Fma>
-inline V mulAdd(V a, V b, V c)
-{
-#if SIG_SLOT >= 6
-    if constexpr (Fma)
-        return _mm256_fmadd_ps(a, b, c);
-#endif
-    return add(mul(a, b), c);
-}
-template <bool Fma>
-inline V mulSub(V a, V b, V c)
-{
-#if SIG_SLOT >= 6
-    if constexpr (Fma)
-        return _mm256_fmsub_ps(a, b, c);
-#endif
-    return sub(mul(a, b), c);
-}
-
-// Eight complex values in split form.
-struct C8 {
-    V re, im;
-};
-inline C8 operator+(C8 a, C8 b) { return {add(a.re, b.re), add(a.im, b.im)}; }
-inline C8 operator-(C8 a, C8 b) { return {sub(a.re, b.re), sub(a.im, b.im)}; }
-
-// p times the stored factor (wr, wi) = (cos, -sin), or times its conjugate for the inverse.
-template <Dir D, bool Fma>
-inline C8 twiddle(C8 p, V wr, V wi)
-{
-    if constexpr (D == Dir::Fwd)
-        return {mulSub<Fma>(p.re, wr, mul(p.im, wi)), mulAdd<Fma>(p.im, wr, mul(p.re, wi))};
-    else
-        return {mulAdd<Fma>(p.re, wr, mul(p.im, wi)), mulSub<Fma>(p.im, wr, mul(p.re, wi))};
-}
-
-// The radix-4 butterfly over the four sub-transforms P0..P3 of a group (transforms of the input
-// residues 0, 2, 1, 3), the factors already applied: t1 = P1 w^2k, t2 = P2 w^k, t3 = P3 w^3k.
-// Forward: X1 = (P0 - t1) - j(t2 - t3), X3 = (P0 - t1) + j(t2 - t3); the inverse turns the other way.
-template <Dir D>
-inline void butterfly(C8 p0, C8 t1, C8 t2, C8 t3, C8& x0, C8& x1, C8& x2, C8& x3)
-{
-    const C8 a = p0 + t1, b = p0 - t1, c = t2 + t3, d = t2 - t3;
-    x0 = a + c;
-    x2 = a - c;
-    if constexpr (D == Dir::Fwd) {
-        x1 = {add(b.re, d.im), sub(b.im, d.re)};
-        x3 = {sub(b.re, d.im), add(b.im, d.re)};
-    } else {
-        x1 = {sub(b.re, d.im), add(b.im, d.re)};
-        x3 = {add(b.re, d.im), sub(b.im, d.re)};
-    }
-}
 
 // ---- Interleaved values of the first stages -------------------------------------------------
 
@@ -202,8 +147,8 @@ void firstOdd(const cf32* src, float* area, const int32_t* bitRev, int32_t n)
             // d1 turned by e^(-j pi/4) = sqrt(1/2)(1 - j) and e3 = -(x3 - x7) by e^(j pi/4) for the
             // forward; the inverse turns d1 by e^(j pi/4) and e3 by e^(-j pi/4).
             const V d1h = mul(timesMinusJ(d1), halfRoot2), e3h = mul(timesMinusJ(e3), halfRoot2);
-            const V r1 = D == Dir::Fwd ? mulAdd<Fma>(d1, halfRoot2, d1h) : mulSub<Fma>(d1, halfRoot2, d1h);
-            const V r3 = D == Dir::Fwd ? mulSub<Fma>(e3, halfRoot2, e3h) : mulAdd<Fma>(e3, halfRoot2, e3h);
+            const V r1 = D == Dir::Fwd ? mulAdd<F8, Fma>(d1, halfRoot2, d1h) : mulSub<F8, Fma>(d1, halfRoot2, d1h);
+            const V r3 = D == Dir::Fwd ? mulSub<F8, Fma>(e3, halfRoot2, e3h) : mulAdd<F8, Fma>(e3, halfRoot2, e3h);
             const V r2 = D == Dir::Fwd ? timesMinusJ(d2) : timesJ(d2);
             V y[8];
             dft4<D>(s0, s1, s2, s3, y[0], y[2], y[4], y[6]);
@@ -228,13 +173,6 @@ void firstOdd(const cf32* src, float* area, const int32_t* bitRev, int32_t n)
 
 // ---- Radix-4 passes over split blocks --------------------------------------------------------
 
-inline C8 loadBlock(const float* p) { return {_mm256_load_ps(p), _mm256_load_ps(p + 8)}; }
-inline void storeBlock(float* p, C8 v)
-{
-    _mm256_store_ps(p, v.re);
-    _mm256_store_ps(p + 8, v.im);
-}
-
 // One record's factors w^k, w^2k, w^3k for 8 columns.
 struct Factors {
     V re1, im1, re2, im2, re3, im3;
@@ -250,10 +188,10 @@ template <Dir D, bool Fma>
 inline void butterflyBlocks(const float* in, ptrdiff_t quarter, const Factors& w, C8& x0, C8& x1,
                             C8& x2, C8& x3)
 {
-    const C8 p0 = loadBlock(in), p1 = loadBlock(in + quarter), p2 = loadBlock(in + 2 * quarter),
-             p3 = loadBlock(in + 3 * quarter);
-    butterfly<D>(p0, twiddle<D, Fma>(p1, w.re2, w.im2), twiddle<D, Fma>(p2, w.re1, w.im1),
-                 twiddle<D, Fma>(p3, w.re3, w.im3), x0, x1, x2, x3);
+    const C8 p0 = loadSplit<F8>(in), p1 = loadSplit<F8>(in + quarter), p2 = loadSplit<F8>(in + 2 * quarter),
+             p3 = loadSplit<F8>(in + 3 * quarter);
+    butterfly<F8, D>(p0, twiddle<F8, D, Fma>(p1, w.re2, w.im2), twiddle<F8, D, Fma>(p2, w.re1, w.im1),
+                 twiddle<F8, D, Fma>(p3, w.re3, w.im3), x0, x1, x2, x3);
 }
 
 // Stride s (a multiple of 8) over count groups of 4s consecutive values, in place, the stretch of
@@ -268,10 +206,10 @@ void radix4Pass(float* area, const float* stretch, int32_t s, int32_t count)
             const Factors w = loadFactors(stretch + 48 * r);
             C8 x0, x1, x2, x3;
             butterflyBlocks<D, Fma>(group + 16 * r, quarter, w, x0, x1, x2, x3);
-            storeBlock(group + 16 * r, x0);
-            storeBlock(group + 16 * r + quarter, x1);
-            storeBlock(group + 16 * r + 2 * quarter, x2);
-            storeBlock(group + 16 * r + 3 * quarter, x3);
+            storeSplit<F8>(group + 16 * r, x0);
+            storeSplit<F8>(group + 16 * r + quarter, x1);
+            storeSplit<F8>(group + 16 * r + 2 * quarter, x2);
+            storeSplit<F8>(group + 16 * r + 3 * quarter, x3);
         }
     }
 }
@@ -284,10 +222,10 @@ void earlyOdd(float* area, const float* record, int32_t m)
     for (float* group = area; group < area + 2 * ptrdiff_t{m}; group += 64) {
         C8 x0, x1, x2, x3;
         butterflyBlocks<D, Fma>(group, 16, w, x0, x1, x2, x3);
-        storeBlock(group, x0);
-        storeBlock(group + 16, x1);
-        storeBlock(group + 32, x2);
-        storeBlock(group + 48, x3);
+        storeSplit<F8>(group, x0);
+        storeSplit<F8>(group + 16, x1);
+        storeSplit<F8>(group + 32, x2);
+        storeSplit<F8>(group + 48, x3);
     }
 }
 
@@ -309,12 +247,12 @@ void earlyEven(float* area, const float* record, int32_t m)
             p[i] = {lowHalves(a, b), highHalves(a, b)};
         }
         C8 x0, x1, x2, x3;
-        butterfly<D>(p[0], twiddle<D, Fma>(p[1], re2, im2), twiddle<D, Fma>(p[2], re1, im1),
-                     twiddle<D, Fma>(p[3], re3, im3), x0, x1, x2, x3);
-        storeBlock(pair, {lowHalves(x0.re, x1.re), lowHalves(x0.im, x1.im)});
-        storeBlock(pair + 16, {lowHalves(x2.re, x3.re), lowHalves(x2.im, x3.im)});
-        storeBlock(pair + 32, {highHalves(x0.re, x1.re), highHalves(x0.im, x1.im)});
-        storeBlock(pair + 48, {highHalves(x2.re, x3.re), highHalves(x2.im, x3.im)});
+        butterfly<F8, D>(p[0], twiddle<F8, D, Fma>(p[1], re2, im2), twiddle<F8, D, Fma>(p[2], re1, im1),
+                     twiddle<F8, D, Fma>(p[3], re3, im3), x0, x1, x2, x3);
+        storeSplit<F8>(pair, {lowHalves(x0.re, x1.re), lowHalves(x0.im, x1.im)});
+        storeSplit<F8>(pair + 16, {lowHalves(x2.re, x3.re), lowHalves(x2.im, x3.im)});
+        storeSplit<F8>(pair + 32, {highHalves(x0.re, x1.re), highHalves(x0.im, x1.im)});
+        storeSplit<F8>(pair + 48, {highHalves(x2.re, x3.re), highHalves(x2.im, x3.im)});
     }
 }
 
