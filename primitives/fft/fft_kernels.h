@@ -105,16 +105,29 @@ void sigkFftFwdFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* tw
                           const int32_t* bitRevTable, cf32* work);
 void sigkFftFwdLarge_cf32(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int32_t order,
                           cf32* work);
-#if SIG_SLOT == 1 || SIG_SLOT == 3
+#endif
+
+// ---- Kernels of slots 1 to 4 (fft/sse/) ----------------------------------------------------------
+#if SIG_SLOT >= 1 && SIG_SLOT <= 4
+// Small orders 0 to 5, straight-line, both directions (the same bits on slots 1 to 4).
+void sigkFftInvN4_cf32(const cf32* src, cf32* dst);
+void sigkFftInvN8_cf32(const cf32* src, cf32* dst);
+void sigkFftInvN16_cf32(const cf32* src, cf32* dst);
+void sigkFftInvN32_cf32(const cf32* src, cf32* dst);
+void sigkFftInvN4Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftInvN8Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftInvN16Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftInvN32Scaled_cf32(const cf32* src, cf32* dst, float factor);
+extern const FftSmallTable sigkFftInvSmallTable_cf32;
+
+// Middle orders: bit reversal fused into the first stage, radix-4 passes over the split layout
+// (slot 1: fft/sse/level1_slot.cpp; slots 2 to 4, in 2048-point blocks: fft/sse/blocked_slot.cpp).
+void sigkFftInvFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* twiddles,
+                          const int32_t* bitRevTable, cf32* work);
+// All passes over n values already in bit-reversed order, in place; flag 1 leaves interleaved
+// natural order, flag 0 the split layout of groups of 4 values (4 real, then 4 imaginary parts).
 void sigkFftRadixFwd_cf32(cf32* data, int32_t n, const float* twiddles, cf32* work, int32_t flag);
-void sigkFftInvFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* twiddles,
-                          const int32_t* bitRevTable, cf32* work);
 void sigkFftRadixInv_cf32(cf32* data, int32_t n, const float* twiddles, cf32* work, int32_t flag);
-#endif
-#if SIG_SLOT == 4
-void sigkFftInvFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* twiddles,
-                          const int32_t* bitRevTable, cf32* work);
-#endif
 #endif
 
 // ---- Kernels of slots 5 and 6 (fft/avx/) ---------------------------------------------------------
