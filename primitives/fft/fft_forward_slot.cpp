@@ -8,7 +8,7 @@
 // path of the order's table layout (fftLayoutOf).
 #include "fft/fft_kernels.h"
 #include "fft/fft_plain.h"
-#include "fft/plain_transform.h"
+#include "fft/plain/transform.h"
 #include "fft/vector_transform.h"
 
 #define SIG_LIST "core/core_list.h"

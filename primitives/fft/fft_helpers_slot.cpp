@@ -4,7 +4,7 @@
 //
 // Blocked split layout: complex values grouped by four into 32-byte blocks, the four real parts
 // then the four imaginary parts, so a column pass needs no shuffles inside its butterflies.
-#include "fft/fft_complex.h"
+#include "fft/plain/complex.h"
 #include "fft/fft_kernels.h"
 
 namespace sig::SIG_NS {

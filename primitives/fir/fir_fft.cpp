@@ -10,7 +10,7 @@
 // written after the last block.
 #include "core/memory_kernels.h"
 #include "core/vector_kernels.h"
-#include "fft/inverse_kernels.h"
+#include "fft/plain/inverse_kernels.h"
 #include "fft/vector_transform.h"
 #include "fir/fir_kernels.h"
 

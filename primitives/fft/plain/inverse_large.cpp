@@ -2,9 +2,9 @@
 // the whole array is bit-reversed once and conjugated, the forward passes run on it (1024-point
 // blocks with cross-block passes, or the four-step split with its column twiddles), each leaf
 // scaled once by the inverse switch, and the result is conjugated back.
-#include "fft/fft_complex.h"
+#include "fft/plain/complex.h"
 #include "fft/fft_plain.h"
-#include "fft/inverse_kernels.h"
+#include "fft/plain/inverse_kernels.h"
 
 namespace sig::SIG_NS {
 

@@ -3,7 +3,7 @@
 // (four-step) into 2^T rows done by the radix kernel (or recursively, or as blocks) and twiddled
 // column transforms of 2^T points, four columns at a time through the work buffer. Every radix run
 // stays within 1024 points. Scaling is applied once, at the leaves.
-#include "fft/fft_complex.h"
+#include "fft/plain/complex.h"
 #include "fft/fft_kernels.h"
 #include "fft/fft_plain.h"
 

@@ -1,6 +1,6 @@
 // The inverse butterfly passes of an n-point transform over bit-reversed data, in place: the
-// forward passes on the conjugated block (see fft/inverse_kernels.h).
-#include "fft/inverse_kernels.h"
+// forward passes on the conjugated block (see fft/plain/inverse_kernels.h).
+#include "fft/plain/inverse_kernels.h"
 
 namespace sig::SIG_NS {
 

@@ -1,7 +1,7 @@
 // Forward transforms of 1 to 32 points without tables: natural order in and out, every input read
 // before an output is written (src == dst is allowed). One radix-2 description serves every size;
 // the scaled forms multiply every first-stage sum and difference by the factor.
-#include "fft/fft_complex.h"
+#include "fft/plain/complex.h"
 #include "fft/fft_kernels.h"
 #include "fft/fft_plain.h"
 

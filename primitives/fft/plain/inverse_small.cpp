@@ -1,6 +1,6 @@
 // Inverse transforms of 1 to 32 points: natural order in and out, every input read before an
 // output is written (src == dst allowed). The scaled forms scale the first-stage values.
-#include "fft/inverse_kernels.h"
+#include "fft/plain/inverse_kernels.h"
 
 namespace sig::SIG_NS {
 

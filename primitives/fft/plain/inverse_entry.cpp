@@ -1,7 +1,7 @@
 // The plain inverse transform: the plain forward transform's steps with the inverse kernels and
 // the inverse scale switch.
-#include "fft/inverse_kernels.h"
-#include "fft/plain_transform.h"
+#include "fft/plain/inverse_kernels.h"
+#include "fft/plain/transform.h"
 
 namespace sig::SIG_NS {
 

@@ -6,7 +6,7 @@
 // 4L <= n, butterfly k of a span reading record t = k*n/(4L) of the twiddle records
 // (w^t, w^2t, w^3t, six floats).
 #include "core/memory_kernels.h"
-#include "fft/fft_complex.h"
+#include "fft/plain/complex.h"
 #include "fft/fft_kernels.h"
 #include "fft/fft_plain.h"
 
