@@ -40,12 +40,11 @@ namespace {
 using fft_reference::cd;
 using Vec = std::vector<cf32>;
 
-const sse_small_test::Table* const kForward[5] = {&sig::s0::sigkFftSmallTable_cf32, &sig::s1::sigkFftSmallTable_cf32,
-                                                  &sig::s2::sigkFftSmallTable_cf32, &sig::s3::sigkFftSmallTable_cf32,
-                                                  &sig::s4::sigkFftSmallTable_cf32};
-const sse_small_test::Table* const kInverse[5] = {
-    &sig::s0::sigkFftInvSmallTable_cf32, &sig::s1::sigkFftInvSmallTable_cf32, &sig::s2::sigkFftInvSmallTable_cf32,
-    &sig::s3::sigkFftInvSmallTable_cf32, &sig::s4::sigkFftInvSmallTable_cf32};
+#define SSE_SMALL_TEST_TABLES(name)                                                                \
+    { &sig::s0::name, &sig::s1::name, &sig::s2::name, &sig::s3::name, &sig::s4::name }
+const sse_small_test::Table* const kForward[5] = SSE_SMALL_TEST_TABLES(sigkFftSmallTable_cf32);
+const sse_small_test::Table* const kInverse[5] = SSE_SMALL_TEST_TABLES(sigkFftInvSmallTable_cf32);
+#undef SSE_SMALL_TEST_TABLES
 
 cf32 operator+(cf32 a, cf32 b) { return {a.re + b.re, a.im + b.im}; }
 cf32 operator-(cf32 a, cf32 b) { return {a.re - b.re, a.im - b.im}; }
@@ -209,12 +208,15 @@ struct Kernel {
             t.scaled[order](src.data(), out, *factor);
         else
             t.unscaled[order](src.data(), out);
-        EXPECT_TRUE(src.guardsIntact() && dst.guardsIntact()) << "written outside the " << x.size() << " values";
+        EXPECT_TRUE(src.guardsIntact() && dst.guardsIntact()) << "written outside the values";
         return Vec(out, out + x.size());
     }
 };
 
-bool sameBits(const Vec& a, const Vec& b) { return std::memcmp(a.data(), b.data(), a.size() * sizeof(cf32)) == 0; }
+bool sameBits(const Vec& a, const Vec& b)
+{
+    return std::memcmp(a.data(), b.data(), a.size() * sizeof(cf32)) == 0;
+}
 
 // Equal as floats (so +0 == -0), or both NaN.
 ::testing::AssertionResult sameValues(const Vec& y, const Vec& want)
@@ -225,6 +227,40 @@ bool sameBits(const Vec& a, const Vec& b) { return std::memcmp(a.data(), b.data(
                 return ::testing::AssertionFailure() << "X[" << i << "] = " << y[i].re << ", " << y[i].im
                                                      << " instead of " << want[i].re << ", " << want[i].im;
     return ::testing::AssertionSuccess();
+}
+
+// One kernel of the slot (factor 0: the unscaled one) on a test signal.
+void expectArithmetic(int slot, bool inverse, int order, uint32_t seed, float f)
+{
+    const int n = 1 << order;
+    const float* factor = f == 0.0f ? nullptr : &f;
+    const Vec x = fft_reference::testSignal(size_t(n), 100 * seed + uint32_t(order));
+    const Vec y = Kernel{slot, inverse, order, factor}(x), plain = Kernel{slot, inverse, order, nullptr}(x);
+    const Vec want = inverse ? conj(Kernel{slot, false, order, factor}(conj(x))) : Model(factor)(x);
+    ASSERT_TRUE(sameValues(y, want));
+    const std::vector<cd> ref = fft_reference::dft(fft_reference::toDouble(inverse ? conj(x) : x));
+    EXPECT_LE(fft_reference::relativeRmsError(inverse ? conj(y).data() : y.data(), ref, factor ? f : 1.0),
+              fft_reference::allowedError(order));
+    const Vec base = Kernel{0, inverse, order, factor}(x);
+    EXPECT_LE(fft_reference::relativeRmsError(y.data(), fft_reference::toDouble(base), 1.0),
+              2 * fft_reference::allowedError(order));
+    if (!factor)
+        return;
+    if (f == 1.0f) {
+        EXPECT_TRUE(sameBits(y, plain));
+    }
+    // At 16 points the factor meets the operands of the last sums and differences, whose
+    // roundings reach a few units in the last place of the largest output.
+    float largest = 0;
+    for (const cf32& v : plain)
+        largest = std::max({largest, std::fabs(v.re), std::fabs(v.im)});
+    for (int i = 0; i < n; ++i)
+        for (auto [got, un] : {std::pair{y[i].re, plain[i].re}, {y[i].im, plain[i].im}}) {
+            if (n == 16)
+                EXPECT_LE(std::fabs(got - un * f), std::ldexp(largest * f, -22)) << "X[" << i << "]";
+            else
+                EXPECT_EQ(got, un * f) << "X[" << i << "]";
+        }
 }
 
 class SseSmallFft : public testing::TestWithParam<int> {
@@ -245,46 +281,16 @@ TEST_P(SseSmallFft, EveryKernelGivesTheBitsOfItsArithmetic)
         EXPECT_EQ(kInverse[slot()]->scaled[order], kForward[slot()]->scaled[order]);
     }
     for (int order = 0; order <= 5; ++order) {
-        const int n = 1 << order;
         const float byN = fft_test::Plan(order, 1, slot()).spec->factor;
         const float byRoot = fft_test::Plan(order, 4, slot()).spec->factor;
-        ASSERT_EQ(byN, 1.0f / float(n));
-        for (uint32_t seed : {1u, 2u}) {
-            const Vec x = fft_reference::testSignal(size_t(n), 100 * seed + uint32_t(order));
-            for (bool inverse : {false, true}) {
-                const std::vector<cd> ref = fft_reference::dft(fft_reference::toDouble(inverse ? conj(x) : x));
-                const Vec plain = Kernel{slot(), inverse, order, nullptr}(x);
+        ASSERT_EQ(byN, 1.0f / float(1 << order));
+        for (uint32_t seed : {1u, 2u})
+            for (bool inverse : {false, true})
                 for (const float f : {0.0f, byN, byRoot, 0.3f, 1.0f}) {
-                    SCOPED_TRACE(testing::Message() << "slot " << slot() << (inverse ? " inverse" : " forward")
-                                                    << " order " << order << " factor " << f);
-                    const float* factor = f == 0.0f ? nullptr : &f;
-                    const Vec y = f == 0.0f ? plain : Kernel{slot(), inverse, order, factor}(x);
-                    const Vec want = inverse ? conj(Kernel{slot(), false, order, factor}(conj(x))) : Model(factor)(x);
-                    ASSERT_TRUE(sameValues(y, want));
-                    Vec yRef = inverse ? conj(y) : y;
-                    EXPECT_LE(fft_reference::relativeRmsError(yRef.data(), ref, factor ? f : 1.0),
-                              fft_reference::allowedError(order));
-                    const Vec base = Kernel{0, inverse, order, factor}(x);
-                    EXPECT_LE(fft_reference::relativeRmsError(y.data(), fft_reference::toDouble(base), 1.0),
-                              2 * fft_reference::allowedError(order));
-                    if (f == 1.0f) {
-                        EXPECT_TRUE(sameBits(y, plain));
-                    }
-                    // At 16 points the factor meets the operands of the last sums and differences,
-                    // whose roundings reach a few units of the largest output's last place.
-                    float largest = 0;
-                    for (const cf32& v : plain)
-                        largest = std::max({largest, std::fabs(v.re), std::fabs(v.im)});
-                    for (int i = 0; factor && i < n; ++i)
-                        for (auto [got, un] : {std::pair{y[i].re, plain[i].re}, {y[i].im, plain[i].im}}) {
-                            if (n == 16)
-                                EXPECT_LE(std::fabs(got - un * f), std::ldexp(largest * f, -22)) << "X[" << i << "]";
-                            else
-                                EXPECT_EQ(got, un * f) << "X[" << i << "]";
-                        }
+                    SCOPED_TRACE(testing::Message() << (inverse ? "inverse" : "forward") << " order "
+                                                    << order << " factor " << f << " seed " << seed);
+                    expectArithmetic(slot(), inverse, order, seed, f);
                 }
-            }
-        }
     }
 }
 
