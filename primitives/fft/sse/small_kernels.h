@@ -17,8 +17,8 @@
 //     (k, k+4) whose differences are turned by W8^k as in the 8-point kernel, then two 4-point
 //     transforms. Output m of row q is X[q + 4m].
 //   - Scaled twins multiply every output by the factor just before it is stored, except the
-//     16-point one, which multiplies the operands of its last sums and differences (within about
-//     one ulp of the unscaled output times the factor).
+//     16-point one, which multiplies the operands of its last sums and differences (so it may
+//     differ from the unscaled output times the factor in the last bits of the largest output).
 // Usage (one slot's unit):
 //     using Fwd = ssefft::SmallFft<fft::Dir::Fwd>;
 //     Fwd::run<4, false>(src, dst, 1.0f);   // 16 points, unscaled
@@ -62,13 +62,10 @@ struct alignas(16) Lanes {
 // -j, (-im, re) is +j.
 inline constexpr Lanes kTurnMinusJ = {{0.0f, -0.0f, 0.0f, -0.0f}};
 inline constexpr Lanes kTurnPlusJ = {{-0.0f, 0.0f, -0.0f, 0.0f}};
-// The 8-point products by W8 and W8^3 from (re, im) and its exchange (im, re): forward
-// (re+im, im-re) for W8 and (re-im, im+re) for W8^3, the inverse the other way round.
-inline constexpr Lanes kRootSum = {{0.0f, -0.0f, 0.0f, -0.0f}};   // (re+im, im-re)
-inline constexpr Lanes kRootDiff = {{-0.0f, 0.0f, -0.0f, 0.0f}};  // (re-im, im+re)
 inline constexpr Lanes kRoot = {{kSqrtHalf, kSqrtHalf, kSqrtHalf, kSqrtHalf}};
 inline constexpr Lanes kMinusRoot = {{-kSqrtHalf, -kSqrtHalf, -kSqrtHalf, -kSqrtHalf}};
-// Both of the above for the 8-point kernel's (O1, O3) register.
+// The 8-point kernel's (O1, O3) register: forward (re+im, im-re) for W8 and (re-im, im+re) for
+// W8^3 from (re, im) and its exchange, the inverse the other way round; then the factors.
 inline constexpr Lanes kRootOddFwd = {{0.0f, -0.0f, -0.0f, 0.0f}};
 inline constexpr Lanes kRootOddInv = {{-0.0f, 0.0f, 0.0f, -0.0f}};
 inline constexpr Lanes kRootOdd = {{kSqrtHalf, kSqrtHalf, -kSqrtHalf, -kSqrtHalf}};
@@ -137,15 +134,14 @@ inline __m128 rotate(__m128 v, const Twiddle& w)
         return r;
 }
 
-// Both values times W8 (forward s*(re+im, im-re)) or W8^3 (forward -s*(re-im, im+re)); the
-// inverse takes the conjugate factors, the same sums with the exchanged parts' signs swapped.
+// Both values times W8 = s(1 - j) or W8^3 = -s(1 + j), s = sqrt(1/2): s(v - jv) and -s(v + jv),
+// that is s*(re+im, im-re) and -s*(re-im, im+re); the inverse takes the conjugate factors.
 template <Dir D, int Power>
 inline __m128 rootTurn(__m128 v)
 {
     static_assert(Power == 1 || Power == 3);
-    constexpr bool kSum = (Power == 1) == (D == Dir::Fwd);
-    return mul(add(v, flipSigns(swapReIm(v), kSum ? kRootSum : kRootDiff)),
-               constant(Power == 1 ? kRoot.v : kMinusRoot.v));
+    constexpr Dir kTurn = Power == 1 ? D : D == Dir::Fwd ? Dir::Inv : Dir::Fwd;
+    return mul(add(v, quarterTurn<kTurn>(v)), constant(Power == 1 ? kRoot.v : kMinusRoot.v));
 }
 
 // ---- Butterflies, element-wise across registers ------------------------------------------------
@@ -193,7 +189,10 @@ inline __m128 loadOne(const cf32* p)
 {
     return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
 }
-inline void storeOne(cf32* p, __m128 v) { _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(v)); }
+inline void storeOne(cf32* p, __m128 v)
+{
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(v));
+}
 
 // ---- The direction-free kernels of 1 and 2 points ----------------------------------------------
 
