@@ -1,4 +1,4 @@
-// The middle-order kernels of slot 1, called directly on specs from slot 1's own planner: the
+// The middle-order kernels of slot 1, called directly with the tables of slot 1's own planner: the
 // fused transform (orders 6 to 14) and the radix transform after a bit reversal (order 15), both
 // directions, against the double-precision transform and against a scalar model to the bit; the
 // same bits in place and at any alignment; the work buffer untouched where dst serves; nothing
