@@ -262,6 +262,85 @@ std::vector<SlotOrder> radixCases()
 }
 INSTANTIATE_TEST_SUITE_P(Slots2To4, BlockedRadix, testing::ValuesIn(radixCases()), caseName);
 
+// ---- A scalar model, to the bit ----------------------------------------------------------------
+// The operations the kernels must do, one value at a time and in their order, with no blocking
+// (a block runs the same operations as the whole-array pass): the 4-point transforms of the
+// bit-reversed columns, the radix-4 passes while 8m <= n, then a radix-4 (even orders) or
+// radix-2 (odd orders) last pass. Products with a factor (c, s) as stored: (re c - im s,
+// im c + re s), the inverse (re c + im s, im c - re s). The radix kernel's 16-point first stage
+// is the same 4-point transforms and quarter-4 pass, so both kernels must give these bits.
+struct Model {
+    bool inverse;
+
+    static cf32 add(cf32 a, cf32 b) { return {a.re + b.re, a.im + b.im}; }
+    static cf32 sub(cf32 a, cf32 b) { return {a.re - b.re, a.im - b.im}; }
+    // Multiplication by -j (by +j for the inverse), exact.
+    cf32 turn(cf32 a) const { return inverse ? cf32{-a.im, a.re} : cf32{a.im, -a.re}; }
+    cf32 twiddle(cf32 p, float c, float s) const
+    {
+        return inverse ? cf32{p.re * c + p.im * s, p.im * c - p.re * s}
+                       : cf32{p.re * c - p.im * s, p.im * c + p.re * s};
+    }
+
+    std::vector<cf32> run(const std::vector<cf32>& x, const float* table) const
+    {
+        const int32_t n = int32_t(x.size()), order = __builtin_ctz(unsigned(n));
+        std::vector<cf32> z(x.size());
+        for (int32_t t = 0; t < n / 4; ++t) {
+            const int32_t r = fft_test::reverseBits(t, order - 2);
+            const cf32 a = x[size_t(r)], b = x[size_t(r + n / 4)], c = x[size_t(r + n / 2)],
+                       d = x[size_t(r + 3 * n / 4)];
+            const cf32 sac = add(a, c), dac = sub(a, c), sbd = add(b, d), e = turn(sub(b, d));
+            z[size_t(4 * t)] = add(sac, sbd), z[size_t(4 * t + 1)] = add(dac, e);
+            z[size_t(4 * t + 2)] = sub(sac, sbd), z[size_t(4 * t + 3)] = sub(dac, e);
+        }
+        const float* set = table;
+        int32_t m = 4;
+        for (; 8 * m <= n || (m == n / 4); m *= 4) {
+            for (int32_t g = 0; g < n; g += 4 * m)
+                for (int32_t k = 0; k < m; ++k) {
+                    const float* w = set + 24 * (k / 4) + k % 4;
+                    cf32* p = &z[size_t(g + k)];
+                    const cf32 t1 = twiddle(p[m], w[8], w[12]), t2 = twiddle(p[2 * m], w[0], w[4]),
+                               t3 = twiddle(p[3 * m], w[16], w[20]);
+                    const cf32 b0 = add(p[0], t1), b1 = sub(p[0], t1), c0 = add(t2, t3),
+                               d = turn(sub(t2, t3));
+                    p[0] = add(b0, c0), p[m] = add(b1, d), p[2 * m] = sub(b0, c0), p[3 * m] = sub(b1, d);
+                }
+            set += 6 * m;
+        }
+        if (order % 2 != 0)
+            for (int32_t k = 0; k < n / 2; ++k) {
+                const float* w = set + 8 * (k / 4) + k % 4;
+                const cf32 a = z[size_t(k)], c = twiddle(z[size_t(k + n / 2)], w[0], w[4]);
+                z[size_t(k)] = add(a, c), z[size_t(k + n / 2)] = sub(a, c);
+            }
+        return z;
+    }
+};
+
+// Both kernels give the model's bits, in either direction, at each order from the first to past
+// the blocking and on both first-stage walks of the fused kernel.
+TEST(BlockedKernels, EveryBitAsTheScalarModel)
+{
+    SIG_SKIP_UNLESS_SLOT_RUNS(2);
+    for (int32_t order = 6; order <= 13; ++order) {
+        const size_t n = size_t{1} << order;
+        const std::vector<cf32> x = fft_reference::testSignal(n, 390u + uint32_t(order));
+        const Plan plan(order, 8, 2);
+        for (int inverse = 0; inverse < 2; ++inverse) {
+            SCOPED_TRACE(testing::Message() << "order " << order << (inverse ? " inverse" : " forward"));
+            const std::vector<cf32> want = Model{inverse == 1}.run(x, plan.at<float>(11));
+            std::vector<cf32> fused(n), radix = bitReversed(x), work(n);
+            kernelsOf(2).fused[inverse](x.data(), fused.data(), int32_t(n), plan.at<float>(11),
+                                        plan.at<int32_t>(10), work.data());
+            kernelsOf(2).radix[inverse](radix.data(), int32_t(n), plan.at<float>(11), work.data(), 1);
+            EXPECT_TRUE(sameUpToZeroSign(fused, want)) << "fused";
+            EXPECT_TRUE(sameUpToZeroSign(radix, want)) << "radix";
+        }
+    }
+}
+
 // ---- Across slots ------------------------------------------------------------------------------
 
 // The three slots compile one code: the same bits from both kernels and both directions wherever
