@@ -41,8 +41,8 @@ using fft::Dir;
 using V = __m128;
 using C4 = Split<F4>;
 
-inline constexpr ptrdiff_t kBlock = 2048;        // points of one cache block
-inline constexpr ptrdiff_t kLastBlockQuarter = 256;  // the last pass run block by block
+inline constexpr ptrdiff_t kBlock = 2048;            // points of one cache block
+inline constexpr ptrdiff_t kLastBlockQuarter = 256;  // the largest quarter run block by block
 
 inline bool aligned16(const void* p) { return misalign(p, 16) == 0; }
 
@@ -71,7 +71,7 @@ inline void dft4Pairs(V a, V b, V c, V d, C4& column0, C4& column1)
 // The fused first stage: block t (positions 4t..4t+3) gets the 4-point transform of the samples
 // s + q n/4, s = rev_(order-2)(t). Blocks t and n/8 + t share the column pair s, s+1, so a step
 // loads the two neighbours of each leg as one vector. From 2048 points with a 16-byte aligned src
-// a step loads s..s+3 of each leg (two columns pairs, blocks i, n/16 + i, n/8 + i, 3n/16 + i);
+// a step loads s..s+3 of each leg (two column pairs, blocks i, n/16 + i, n/8 + i, 3n/16 + i);
 // otherwise it does the columns s, s+1 and s + n/8, s + n/8 + 1 (blocks 2i, 2i+1 and the two n/8
 // further on). Both walks do the same arithmetic, so they give the same bits.
 template <Dir D>
