@@ -61,19 +61,22 @@ sigStatus plainFwd(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint
     return plainTransform<Forward>(src, dst, spec, workBuf);
 }
 
-#if SIG_SLOT >= 5
+#if SIG_SLOT >= 1
 namespace {
 struct VectorForward {
     static bool scaled(const sigFftSpec_cf32* spec) { return spec->fwdScale != 0; }
     static const FftSmallTable& small() { return sigkFftSmallTable_cf32; }
     static constexpr auto fused = sigkFftFwdFused_cf32;
+#if SIG_SLOT <= 4
+    static constexpr auto radix = sigkFftRadixFwd_cf32;
+#endif
 };
 }  // namespace
 #endif
 
 sigStatus sigFftFwd_cf32(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint8_t* workBuf)
 {
-#if SIG_SLOT >= 5
+#if SIG_SLOT >= 1
     if (const sigStatus st = fftCheckArgs(src, dst, spec); st != sigOk)
         return st;
     if (spec->order <= kFftOwnUpTo)

@@ -12,12 +12,13 @@
 
 namespace sig::SIG_NS {
 
-// The highest order this slot transforms with its own kernels and plans in its own table layout;
-// larger orders are planned and transformed in the plain layout (0) by the plain algorithms of
-// fft/fft_plain.h, compiled in this slot's translation units, until the slot's large-order
-// kernels exist. -1: the plain layout for every order. The size query, the planner and both
-// transform entries choose by this same order, so a record always meets the kernels it was made for.
-inline constexpr int32_t kFftOwnUpTo = kSlot >= 5 ? 18 : -1;
+// The highest order this slot transforms with its own kernels and plans in its own table layout:
+// its direct orders. The large orders are planned and transformed in the plain layout (0) by the
+// plain algorithms of fft/fft_plain.h, compiled in this slot's translation units, until the
+// slot's large-order kernels exist; slot 0 is plain throughout (-1). The size query, the planner
+// and both transform entries choose by this same order, so a record always meets the kernels it
+// was made for.
+inline constexpr int32_t kFftOwnUpTo = kSlot == 0 ? -1 : fft::kDirectLimit[kSlot];
 inline constexpr int32_t fftLayoutOf(int32_t order) { return order <= kFftOwnUpTo ? kSlot : 0; }
 
 // ---- Tables and planning (every slot builds its own layout) ------------------------------------

@@ -2,8 +2,9 @@
 // checks: the small orders through the slot's straight-line kernels (scaled ones when the
 // direction's switch is on), the middle orders through the fused transform in a work buffer (the
 // caller's from its 64-byte boundary, or one allocated for the call: -9 when that fails, dst
-// untouched) followed by the slot's scaling. Dir names the direction's table, fused kernel and
-// scale switch (see the forward and inverse entries).
+// untouched) followed by the slot's scaling; slots 1 and 3 do order 15 as a bit reversal and
+// the radix passes. Dir names the direction's table, kernels and scale switch (see the forward
+// and inverse entries).
 #pragma once
 
 #include "fft/fft_kernels.h"
@@ -14,7 +15,7 @@
 
 namespace sig::SIG_NS {
 
-#if SIG_SLOT >= 5
+#if SIG_SLOT >= 1
 
 template <class Dir>
 sigStatus vectorTransform(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint8_t* workBuf)
@@ -33,8 +34,21 @@ sigStatus vectorTransform(const cf32* src, cf32* dst, const sigFftSpec_cf32* spe
     if (!fftTakeWork(spec, workBuf, &work, &owned))
         return sigErrMemory;
     const int32_t n = 1 << order;
-    Dir::fused(src, dst, n, fft::fftTable<float>(spec, spec->twiddles),
-               fft::fftTable<int32_t>(spec, spec->bitRev), work);
+    const float* twiddles = fft::fftTable<float>(spec, spec->twiddles);
+    const int32_t* bitRev = fft::fftTable<int32_t>(spec, spec->bitRev);
+    if constexpr (kSlot == 1 || kSlot == 3) {
+        if (order == 15) {
+            if (src == dst)
+                sigkBitRevInPlace_cf32(dst, n, bitRev);
+            else
+                sigkBitRevCopy_cf32(src, dst, n, bitRev);
+            Dir::radix(dst, n, twiddles, work, 1);
+        } else {
+            Dir::fused(src, dst, n, twiddles, bitRev, work);
+        }
+    } else {
+        Dir::fused(src, dst, n, twiddles, bitRev, work);
+    }
     if (scale)
         sigkScale_f32(spec->factor, reinterpret_cast<float*>(dst), 2 * n);
     sigFree(owned);

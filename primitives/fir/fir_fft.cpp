@@ -50,12 +50,15 @@ sigStatus sigkMulInPlace_cf32(const cf32* src, cf32* srcDst, int32_t len)
     return sigOk;
 }
 
-#if SIG_SLOT >= 5
+#if SIG_SLOT >= 1
 namespace {
 struct VectorInverse {
     static bool scaled(const sigFftSpec_cf32* spec) { return spec->invScale != 0; }
     static const FftSmallTable& small() { return sigkFftInvSmallTable_cf32; }
     static constexpr auto fused = sigkFftInvFused_cf32;
+#if SIG_SLOT <= 4
+    static constexpr auto radix = sigkFftRadixInv_cf32;
+#endif
 };
 }  // namespace
 #endif
@@ -63,7 +66,7 @@ struct VectorInverse {
 sigStatus sigkFftInv_cf32(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint8_t* workBuf)
 {
     // The order's table layout decides, as it did when the record was planned (fftLayoutOf).
-#if SIG_SLOT >= 5
+#if SIG_SLOT >= 1
     if (const sigStatus st = fftCheckArgs(src, dst, spec); st != sigOk)
         return st;
     if (spec->order <= kFftOwnUpTo)

@@ -33,8 +33,8 @@ TEST(FftGetSize, StatusCodesInTheirOrder)
 }
 
 // Each slot's own layout: its order limit, the small and direct orders. The dispatch entries size
-// with the slot's own layout where its kernels transform (slots 5 and 6 up to order 18) and with
-// the plain layout elsewhere.
+// with the slot's own layout up to its direct limit, where its own kernels transform, and with the
+// plain layout above it.
 TEST(FftGetSize, CodesAndSizesOfEveryLayoutAndEntry)
 {
     int32_t s, i, w, s0, i0, w0;
@@ -55,7 +55,8 @@ TEST(FftGetSize, CodesAndSizesOfEveryLayoutAndEntry)
         testing_slots::SlotScope scope(slot);
         for (int32_t order = 0; order <= 27; ++order) {
             ASSERT_EQ(sigFftGetSize_cf32(order, 1, 0, &s, &i, &w), sigOk);
-            ASSERT_EQ(kOwnGetSize[slot >= 5 && order <= 18 ? slot : 0](order, 1, 0, &s0, &i0, &w0), sigOk);
+            const bool own = slot > 0 && order <= sig::fft::kDirectLimit[slot];
+            ASSERT_EQ(kOwnGetSize[own ? slot : 0](order, 1, 0, &s0, &i0, &w0), sigOk);
             EXPECT_TRUE(s == s0 && i == i0 && w == w0) << order;
         }
         EXPECT_EQ(sigFftGetSize_cf32(28, 1, 0, &s, &i, &w), sigErrFftOrder);

@@ -87,9 +87,8 @@ TEST(FftTransform, StatusCodesInTheirOrder)
     EXPECT_EQ(y[0].re, 7.0f);
 }
 
-// Each slot's entries: the plain slot's bits where the slot runs the plain layout (slots 1-4,
-// and orders above 18 on slots 5 and 6), the transform within the error bound where it runs its
-// own kernels; each slot's inverse entry inverts its forward with every flag's factor. Without a
+// Each slot's entries: the plain slot's bits where the slot runs the plain layout (above its
+// direct orders), the transform within the error bound where it runs its own kernels; each slot's inverse entry inverts its forward with every flag's factor. Without a
 // caller's work buffer each transform allocates one per call, only when the spec needs one, and
 // returns -9 with dst untouched when that fails; a caller's buffer of exactly the reported size at
 // an odd address is used from its next boundary and gives the same bits.
@@ -106,8 +105,9 @@ TEST(FftTransform, EverySlotsEntriesTransformAndInvert)
             const int32_t flag = flags[order % 4];
             const size_t n = size_t{1} << order;
             Plan plan(order, flag);
-            const bool own = slot >= 5 && order <= 18, needed = plan.workSize > 0;
-            ASSERT_EQ(needed, own ? order >= 7 : order >= 13);
+            const bool own = slot > 0 && order <= sig::fft::kDirectLimit[slot];
+            const bool needed = plan.workSize > 0;
+            ASSERT_EQ(needed, own ? order > sig::fft::kSmallLimit[slot] : order >= 13);
             std::vector<uint8_t> guarded;
             uint8_t* const base = Plan::place(guarded, plan.workSize, 0);
             auto run = [&](Transform transform, const std::vector<cf32>& in) {

@@ -1,7 +1,8 @@
-// The transform entries of slots 5 and 6 on the orders their own kernels run (0 to 18), both
-// directions: the double-precision transform with every flag, the same bits in place, at any
-// destination or source alignment and through the conjugate twin; the work buffer untouched
-// where the destination serves as the work area; nothing written outside the destination.
+// The transform entries of the vector slots on the orders their own kernels run (up to each
+// slot's direct limit), both directions: the double-precision transform with every flag, the same
+// bits in place, at any destination or source alignment and through the conjugate twin; the work
+// buffer untouched where the destination serves as the work area; nothing written outside the
+// destination. And the fused transform of slots 5 and 6 against a scalar model, to the bit.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -73,9 +74,9 @@ struct SlotOrder {
     int32_t order;
 };
 
-class AvxTransform : public testing::TestWithParam<SlotOrder> {};
+class VectorTransform : public testing::TestWithParam<SlotOrder> {};
 
-TEST_P(AvxTransform, ReferenceAlignmentsWorkBufferAndTwin)
+TEST_P(VectorTransform, ReferenceAlignmentsWorkBufferAndTwin)
 {
     const auto [slot, order] = GetParam();
     SIG_SKIP_UNLESS_SLOT_RUNS(slot);
@@ -144,13 +145,13 @@ TEST_P(AvxTransform, ReferenceAlignmentsWorkBufferAndTwin)
 std::vector<SlotOrder> slotOrders()
 {
     std::vector<SlotOrder> cases;
-    for (int slot : {5, 6})
-        for (int32_t order = 0; order <= 18; ++order)
+    for (int slot = 1; slot <= 6; ++slot)
+        for (int32_t order = 0; order <= sig::fft::kDirectLimit[slot]; ++order)
             cases.push_back({slot, order});
     return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(Slots5And6, AvxTransform, testing::ValuesIn(slotOrders()),
+INSTANTIATE_TEST_SUITE_P(VectorSlots, VectorTransform, testing::ValuesIn(slotOrders()),
                          [](const testing::TestParamInfo<SlotOrder>& p) {
                              return "slot" + std::to_string(p.param.slot) + "_order" +
                                     std::to_string(p.param.order);
@@ -237,7 +238,7 @@ struct Model {
 
 // Slot 5 rounds every product, slot 6 fuses exactly the products it must: both give the model's
 // bits in either direction, on both first stages and both sides of the 2048-point blocking.
-TEST(AvxTransform, EveryBitAsTheScalarModel)
+TEST(AvxFused, EveryBitAsTheScalarModel)
 {
     for (int slot : {5, 6}) {
         if (!testing_slots::slotRuns(slot))
@@ -263,9 +264,9 @@ TEST(AvxTransform, EveryBitAsTheScalarModel)
 
 // The entries' checks come in their fixed order, before anything is read or written; without
 // memory for the work buffer the transform fails with -9 and leaves dst alone.
-TEST(AvxTransform, StatusCodesInTheirOrder)
+TEST(VectorTransform, StatusCodesInTheirOrder)
 {
-    for (int slot : {5, 6}) {
+    for (int slot = 1; slot <= 6; ++slot) {
         if (!testing_slots::slotRuns(slot))
             continue;
         testing_slots::SlotScope scope(slot);
