@@ -173,8 +173,8 @@ TEST_P(FftHelpers, ColumnPassCompletesTheTransform)
 
 INSTANTIATE_TEST_SUITE_P(Slots1To4, FftHelpers, testing::Range(1, 5));
 
-// Codes, factor 1 leaves even a NaN alone, factor 0 writes zeros; any other factor multiplies
-// exactly the given floats at every count and alignment.
+// Codes, factor 1 leaves even a NaN alone, factor -0 writes +0 over NaN, a NaN factor multiplies;
+// any other factor multiplies exactly the given floats at every count and alignment.
 TEST(FftScale, ChecksSpecialFactorsCountsAndAlignments)
 {
     constexpr decltype(&sig::s0::sigkScale_f32) scale[7] = FFT_TEST_PER_SLOT(sigkScale_f32);
@@ -187,8 +187,10 @@ TEST(FftScale, ChecksSpecialFactorsCountsAndAlignments)
         EXPECT_EQ(data[0], 1.0f);
         EXPECT_EQ(scale[slot](1.0f, data, 4), sigOk);
         EXPECT_TRUE(data[0] == 1.0f && std::isnan(data[3]));
-        EXPECT_EQ(scale[slot](0.0f, data, 4), sigOk);
-        EXPECT_TRUE(data[0] == 0.0f && data[3] == 0.0f && data[4] == 4.0f);
+        EXPECT_EQ(scale[slot](-0.0f, data, 4), sigOk);
+        EXPECT_TRUE(!std::signbit(data[1]) && data[3] == 0.0f && data[4] == 4.0f);
+        EXPECT_EQ(scale[slot](NAN, data, 2), sigOk);
+        EXPECT_TRUE(std::isnan(data[0]) && std::isnan(data[1]) && data[2] == 0.0f);
         std::vector<float> raw(300);
         for (int32_t count : {1, 10, 11, 17, 64, 250})
             for (int offset = 0; offset < 4; ++offset) {
