@@ -156,14 +156,15 @@ void sigkFftInvFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* tw
 
 // Rows of the large orders (fft/avx/block_slot.cpp): n = 2^15 to 2^18 values already in
 // bit-reversed order, transformed in place; flag 1 leaves interleaved natural order, flag 0 the
-// split layout of groups of 8 values (8 real, then 8 imaginary parts). work (n values) is used
-// only when data is not 32-byte aligned.
+// split layout of groups of 8 values (8 real, then 8 imaginary parts). work (n values, 32-byte
+// aligned) is used only when data is not 32-byte aligned; twiddles is the radix table of a record
+// planned for an order of the rows' parity.
 void sigkFftRadixFwd_cf32(cf32* data, int32_t n, const float* twiddles, cf32* work, int32_t flag);
 void sigkFftRadixInv_cf32(cf32* data, int32_t n, const float* twiddles, cf32* work, int32_t flag);
 
 // Column phase and tile moves (fft/avx/columns_slot.cpp). One radix-4 pass of span t (a multiple
 // of 16) over count groups of 4t values of a 32-byte aligned tile in the split layout of groups
-// of 8; data2 is the same tile and is not read. Gather widths are multiples of 16, scatter widths
+// of 8, factors 32-byte aligned; data2 is the same tile and is not read. Gather widths are multiples of 16, scatter widths
 // of 8; scatter mode non-zero turns split groups of 8 into interleaved values.
 void sigkFftRadix4Cols_cf32(float* data, float* data2, int32_t t, int32_t count, const float* twiddles);
 void sigkFftRadix4ColsInv_cf32(float* data, float* data2, int32_t t, int32_t count,
