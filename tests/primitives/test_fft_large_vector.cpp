@@ -4,7 +4,7 @@
 // 256, two to four column passes) against the double-precision transform; out of place into a
 // destination 8 bytes off its alignment with the same bits as in place, the source unchanged,
 // nothing written outside the destination or the work area the record asks for; the spec's
-// scaling applied exactly once per point in either direction.
+// scaling applied exactly once per point in either direction; the split step one depth down.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -19,6 +19,8 @@
     namespace sig::ns {                                                                            \
     void sigkFftFwdLarge_cf32(const sigFftSpec_cf32*, const cf32*, cf32*, int32_t, cf32*);         \
     void sigkFftInvLarge_cf32(const sigFftSpec_cf32*, const cf32*, cf32*, int32_t, cf32*);         \
+    void sigkFftLargeSplit_cf32(const sigFftSpec_cf32*, cf32*, int32_t, int32_t, cf32*);           \
+    void sigkFftInvLargeSplit_cf32(const sigFftSpec_cf32*, cf32*, int32_t, int32_t, cf32*);        \
     }
 DECLARE_LARGE(s1)
 DECLARE_LARGE(s2)
@@ -39,6 +41,13 @@ const Large kLarge[5][2] = {{nullptr, nullptr},
                             {sig::s2::sigkFftFwdLarge_cf32, sig::s2::sigkFftInvLarge_cf32},
                             {sig::s3::sigkFftFwdLarge_cf32, sig::s3::sigkFftInvLarge_cf32},
                             {sig::s4::sigkFftFwdLarge_cf32, sig::s4::sigkFftInvLarge_cf32}};
+
+using Split = decltype(&sig::s1::sigkFftLargeSplit_cf32);
+const Split kSplit[5][2] = {{nullptr, nullptr},
+                            {sig::s1::sigkFftLargeSplit_cf32, sig::s1::sigkFftInvLargeSplit_cf32},
+                            {sig::s2::sigkFftLargeSplit_cf32, sig::s2::sigkFftInvLargeSplit_cf32},
+                            {sig::s3::sigkFftLargeSplit_cf32, sig::s3::sigkFftInvLargeSplit_cf32},
+                            {sig::s4::sigkFftLargeSplit_cf32, sig::s4::sigkFftInvLargeSplit_cf32}};
 
 // Bytes at a chosen offset past a 64-byte boundary, between guard bytes.
 struct Guarded {
@@ -157,6 +166,45 @@ TEST(FftLargeVectorScaling, OncePerPointAndRoundTrip)
                             reinterpret_cast<cf32*>(work.data));
             EXPECT_LE(fft_reference::relativeRmsError(back.data(), fft_reference::toDouble(x), 1.0),
                       2 * allowedError(order));
+        }
+    }
+}
+
+// The split step one depth down, as the drivers of slots 1 and 3 run it on each row of order 24
+// (16 rows of 2^12 and groups of 32 with the depth-1 column table): one bit-reversed row of 2^16
+// values comes back transformed, scaled once at its leaves, in the blocked split layout.
+TEST(FftLargeVectorSplit, DepthOneRowOfOrder24)
+{
+    constexpr int32_t order = 16;
+    const size_t n = size_t{1} << order;
+    const std::vector<cf32> x = fft_reference::testSignal(n, 24);
+    const std::vector<cd> fwdRef = fft_reference::dft(fft_reference::toDouble(x));
+    std::vector<cf32> rev(n);
+    for (size_t p = 0; p < n; ++p)
+        rev[p] = x[size_t(fft_test::reverseBits(int64_t(p), order))];
+    for (int slot : {1, 3}) {
+        if (!testing_slots::slotRuns(slot))
+            continue;
+        const Plan plan(24, 4, slot);
+        ASSERT_NE(plan.spec, nullptr);
+        for (int dir = 0; dir < 2; ++dir) {
+            SCOPED_TRACE(testing::Message() << "slot " << slot << " direction " << dir);
+            std::vector<cd> ref(n);
+            for (size_t k = 0; k < n; ++k)
+                ref[k] = fwdRef[dir == 0 ? k : (n - k) % n];
+            Guarded row(8 * n, 8);
+            std::memcpy(row.data, rev.data(), 8 * n);
+            Guarded work = workArea(plan);
+            kSplit[slot][dir](plan.spec, row.values(), order, 1, reinterpret_cast<cf32*>(work.data));
+            std::vector<cf32> y(n);  // from groups of 4 real parts and 4 imaginary parts
+            const float* f = reinterpret_cast<const float*>(row.data);
+            for (size_t b = 0; b < n; b += 4)
+                for (size_t i = 0; i < 4; ++i)
+                    y[b + i] = {f[2 * b + i], f[2 * b + 4 + i]};
+            EXPECT_LE(fft_reference::relativeRmsError(y.data(), ref, plan.spec->factor),
+                      allowedError(order));
+            EXPECT_TRUE(row.guardsIntact());
+            EXPECT_TRUE(work.guardsIntact());
         }
     }
 }
