@@ -164,6 +164,25 @@ extern const FftSmallTable sigkFftInvSmallTable_cf32;
 // layout, the last pass writing the interleaved result (fft/avx/fused.h).
 void sigkFftInvFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* twiddles,
                           const int32_t* bitRevTable, cf32* work);
+
+// Rows of the large orders (fft/avx/block_slot.cpp): n = 2^15 to 2^18 values already in
+// bit-reversed order, transformed in place; flag 1 leaves interleaved natural order, flag 0 the
+// split layout of groups of 8 values (8 real, then 8 imaginary parts). work (n values, 32-byte
+// aligned) is used only when data is not 32-byte aligned; twiddles is the radix table of a record
+// planned for an order of the rows' parity.
+void sigkFftRadixFwd_cf32(cf32* data, int32_t n, const float* twiddles, cf32* work, int32_t flag);
+void sigkFftRadixInv_cf32(cf32* data, int32_t n, const float* twiddles, cf32* work, int32_t flag);
+
+// Column phase and tile moves (fft/avx/columns_slot.cpp). One radix-4 pass of span t (a multiple
+// of 16) over count groups of 4t values of a 32-byte aligned tile in the split layout of groups
+// of 8, factors 32-byte aligned; data2 is the same tile and is not read. Gather widths are multiples of 16, scatter widths
+// of 8; scatter mode non-zero turns split groups of 8 into interleaved values.
+void sigkFftRadix4Cols_cf32(float* data, float* data2, int32_t t, int32_t count, const float* twiddles);
+void sigkFftRadix4ColsInv_cf32(float* data, float* data2, int32_t t, int32_t count,
+                               const float* twiddles);
+void sigkFftTileGather_cf32(const cf32* src, cf32* dst, int32_t stride, int32_t rows, int32_t width);
+void sigkFftTileScatter_cf32(cf32* dst, const cf32* src, int32_t stride, int32_t rows, int32_t width,
+                             int32_t mode);
 #endif
 
 }  // namespace sig::SIG_NS

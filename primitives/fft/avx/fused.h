@@ -18,6 +18,10 @@
 // (w = e^(-2 pi j / 4s)) for 8 columns. A stretch depends only on its stride, so a sub-transform
 // reads the table from its start. The inverse reads the same floats as their conjugates.
 //
+// The rows of the large orders reuse the passes: blockTransform takes a row already in
+// bit-reversed order, runs each leaf's first stage over consecutive points, and may leave the
+// result in split blocks for the column phase.
+//
 // Rounding: products with twiddle factors as fft/split_radix4.h says; with Fma (slot 6) the
 // sqrt(1/2) rotations of the radix-8 first stage are fused the same way, one product rounded and
 // the other fused, always through an explicit intrinsic.
@@ -125,34 +129,41 @@ void firstEven(const cf32* src, float* area, const int32_t* bitRev, int32_t n)
     }
 }
 
+// The 8-point transform of x0..x7, four columns at a time, outputs y0..y7 in natural order: the
+// 4-point transform of the sums x_m + x_(m+4) gives the even outputs, that of the differences
+// turned by e^(-j pi m/4) the odd ones. The turns by 45 degrees scale x1 - x5 and x7 - x3 by
+// sqrt(1/2) and combine their parts.
+template <Dir D, bool Fma>
+inline void dft8(const V (&v)[8], V (&y)[8])
+{
+    const V halfRoot2 = _mm256_set1_ps(0.70710677f);
+    const V s0 = add(v[0], v[4]), s1 = add(v[1], v[5]), s2 = add(v[2], v[6]), s3 = add(v[3], v[7]);
+    const V d0 = sub(v[0], v[4]), d1 = sub(v[1], v[5]), d2 = sub(v[2], v[6]), e3 = sub(v[7], v[3]);
+    // d1 turned by e^(-j pi/4) = sqrt(1/2)(1 - j) and e3 = -(x3 - x7) by e^(j pi/4) for the
+    // forward; the inverse turns d1 by e^(j pi/4) and e3 by e^(-j pi/4).
+    const V d1h = mul(timesMinusJ(d1), halfRoot2), e3h = mul(timesMinusJ(e3), halfRoot2);
+    const V r1 = D == Dir::Fwd ? mulAdd<F8, Fma>(d1, halfRoot2, d1h) : mulSub<F8, Fma>(d1, halfRoot2, d1h);
+    const V r3 = D == Dir::Fwd ? mulSub<F8, Fma>(e3, halfRoot2, e3h) : mulAdd<F8, Fma>(e3, halfRoot2, e3h);
+    const V r2 = D == Dir::Fwd ? timesMinusJ(d2) : timesJ(d2);
+    dft4<D>(s0, s1, s2, s3, y[0], y[2], y[4], y[6]);
+    dft4<D>(d0, r1, r2, r3, y[1], y[3], y[5], y[7]);
+}
+
 // Odd orders: split block b gets the 8-point transform of column rev_(order-3)(b), whose inputs
-// x0..x7 lie n/8 apart: the 4-point transform of the sums x_m + x_(m+4) gives the even outputs,
-// that of the differences turned by e^(-j pi m/4) the odd ones. The turns by 45 degrees scale
-// x1 - x5 and x7 - x3 by sqrt(1/2) and combine their parts.
+// x0..x7 lie n/8 apart.
 template <Dir D, bool Fma>
 void firstOdd(const cf32* src, float* area, const int32_t* bitRev, int32_t n)
 {
     const ptrdiff_t e = n / 8;
-    const V halfRoot2 = _mm256_set1_ps(0.70710677f);
     for (int32_t k = 0; k < n / 64; ++k) {
         const cf32* col = src + (bitRev[k] >> 2);
         float* out = area + 16 * k;
         for (int32_t four = 0; four < 8; four += 4) {
             const cf32* x = col + four;
-            V v[8];
+            V v[8], y[8];
             for (int32_t m = 0; m < 8; ++m)
                 v[m] = loadPairs(x + m * e);
-            const V s0 = add(v[0], v[4]), s1 = add(v[1], v[5]), s2 = add(v[2], v[6]), s3 = add(v[3], v[7]);
-            const V d0 = sub(v[0], v[4]), d1 = sub(v[1], v[5]), d2 = sub(v[2], v[6]), e3 = sub(v[7], v[3]);
-            // d1 turned by e^(-j pi/4) = sqrt(1/2)(1 - j) and e3 = -(x3 - x7) by e^(j pi/4) for the
-            // forward; the inverse turns d1 by e^(j pi/4) and e3 by e^(-j pi/4).
-            const V d1h = mul(timesMinusJ(d1), halfRoot2), e3h = mul(timesMinusJ(e3), halfRoot2);
-            const V r1 = D == Dir::Fwd ? mulAdd<F8, Fma>(d1, halfRoot2, d1h) : mulSub<F8, Fma>(d1, halfRoot2, d1h);
-            const V r3 = D == Dir::Fwd ? mulSub<F8, Fma>(e3, halfRoot2, e3h) : mulAdd<F8, Fma>(e3, halfRoot2, e3h);
-            const V r2 = D == Dir::Fwd ? timesMinusJ(d2) : timesJ(d2);
-            V y[8];
-            dft4<D>(s0, s1, s2, s3, y[0], y[2], y[4], y[6]);
-            dft4<D>(d0, r1, r2, r3, y[1], y[3], y[5], y[7]);
+            dft8<D, Fma>(v, y);
             V re02[2], im02[2], re13[2], im13[2];
             regroup(y[0], y[1], y[2], y[3], re02[0], im02[0], re13[0], im13[0]);
             regroup(y[4], y[5], y[6], y[7], re02[1], im02[1], re13[1], im13[1]);
@@ -168,6 +179,73 @@ void firstOdd(const cf32* src, float* area, const int32_t* bitRev, int32_t n)
             _mm256_store_ps(at[3], highHalves(re13[0], re13[1]));
             _mm256_store_ps(at[3] + 8, highHalves(im13[0], im13[1]));
         }
+    }
+}
+
+// ---- First stages over points already in bit-reversed order -----------------------------------
+// The block transform of the large orders gets its rows bit-reversed by the caller, so a leaf's
+// first butterflies take consecutive points. 32 points per step; every step reads its points
+// before it writes their bytes, so dst may be src. src may be only 8-byte aligned.
+
+// Complex lane i of a, b, c, d gathered into vector i (a 4 x 4 transpose of 64-bit values).
+inline void transposePairs(V a, V b, V c, V d, V& x0, V& x1, V& x2, V& x3)
+{
+    const __m256d t0 = _mm256_unpacklo_pd(_mm256_castps_pd(a), _mm256_castps_pd(b));
+    const __m256d t1 = _mm256_unpackhi_pd(_mm256_castps_pd(a), _mm256_castps_pd(b));
+    const __m256d t2 = _mm256_unpacklo_pd(_mm256_castps_pd(c), _mm256_castps_pd(d));
+    const __m256d t3 = _mm256_unpackhi_pd(_mm256_castps_pd(c), _mm256_castps_pd(d));
+    x0 = _mm256_castpd_ps(_mm256_permute2f128_pd(t0, t2, 0x20));
+    x1 = _mm256_castpd_ps(_mm256_permute2f128_pd(t1, t3, 0x20));
+    x2 = _mm256_castpd_ps(_mm256_permute2f128_pd(t0, t2, 0x31));
+    x3 = _mm256_castpd_ps(_mm256_permute2f128_pd(t1, t3, 0x31));
+}
+
+// Each run of 4 points (the natural inputs 0, 2, 1, 3 of a 4-point transform) becomes a quad slot
+// of its transform, the form earlyEven reads.
+template <Dir D>
+void firstEvenRun(const cf32* src, float* dst, int32_t m)
+{
+    for (ptrdiff_t i = 0; i < m; i += 16) {
+        V p0, p1, p2, p3, y0, y1, y2, y3, re02, im02, re13, im13;
+        transposePairs(loadPairs(src + i), loadPairs(src + i + 4), loadPairs(src + i + 8),
+                       loadPairs(src + i + 12), p0, p1, p2, p3);
+        dft4<D>(p0, p2, p1, p3, y0, y1, y2, y3);
+        regroup(y0, y1, y2, y3, re02, im02, re13, im13);
+        float* out = dst + 2 * i;
+        _mm256_store_ps(out, lowHalves(re02, im02));
+        _mm256_store_ps(out + 8, lowHalves(re13, im13));
+        _mm256_store_ps(out + 16, highHalves(re02, im02));
+        _mm256_store_ps(out + 24, highHalves(re13, im13));
+    }
+}
+
+// Each run of 8 points (the natural inputs 0, 4, 2, 6, 1, 5, 3, 7) becomes a split block of its
+// 8-point transform.
+template <Dir D, bool Fma>
+void firstOddRun(const cf32* src, float* dst, int32_t m)
+{
+    for (ptrdiff_t i = 0; i < m; i += 32) {
+        const cf32* x = src + i;
+        V p[8], v[8], y[8];
+        transposePairs(loadPairs(x), loadPairs(x + 8), loadPairs(x + 16), loadPairs(x + 24), p[0], p[1],
+                       p[2], p[3]);
+        transposePairs(loadPairs(x + 4), loadPairs(x + 12), loadPairs(x + 20), loadPairs(x + 28), p[4],
+                       p[5], p[6], p[7]);
+        for (int32_t k = 0; k < 8; ++k)
+            v[k] = p[kRev3[k]];
+        dft8<D, Fma>(v, y);
+        V re02[2], im02[2], re13[2], im13[2];
+        regroup(y[0], y[1], y[2], y[3], re02[0], im02[0], re13[0], im13[0]);
+        regroup(y[4], y[5], y[6], y[7], re02[1], im02[1], re13[1], im13[1]);
+        float* out = dst + 2 * i;
+        _mm256_store_ps(out, lowHalves(re02[0], re02[1]));
+        _mm256_store_ps(out + 8, lowHalves(im02[0], im02[1]));
+        _mm256_store_ps(out + 16, lowHalves(re13[0], re13[1]));
+        _mm256_store_ps(out + 24, lowHalves(im13[0], im13[1]));
+        _mm256_store_ps(out + 32, highHalves(re02[0], re02[1]));
+        _mm256_store_ps(out + 40, highHalves(im02[0], im02[1]));
+        _mm256_store_ps(out + 48, highHalves(re13[0], re13[1]));
+        _mm256_store_ps(out + 56, highHalves(im13[0], im13[1]));
     }
 }
 
@@ -256,10 +334,11 @@ void earlyEven(float* area, const float* record, int32_t m)
     }
 }
 
-// The last pass, stride n/4 over the whole area, writing the interleaved result to dst. A step
-// reads the four blocks whose places it writes, so dst may be the area itself.
+// The last pass, stride n/4 over the whole area, writing the result to dst: interleaved, or left
+// in split blocks when interleave is false. A step reads the four blocks whose places it writes,
+// so dst may be the area itself; dst may be only 8-byte aligned.
 template <Dir D, bool Fma>
-void lastPass(const float* area, cf32* dst, const float* stretch, int32_t n)
+void lastPass(const float* area, cf32* dst, const float* stretch, int32_t n, bool interleave = true)
 {
     const ptrdiff_t quarter = n / 2;  // floats
     float* out = &dst->re;
@@ -268,9 +347,15 @@ void lastPass(const float* area, cf32* dst, const float* stretch, int32_t n)
         C8 x[4];
         butterflyBlocks<D, Fma>(area + 16 * r, quarter, w, x[0], x[1], x[2], x[3]);
         for (int32_t i = 0; i < 4; ++i) {
-            const V lo = _mm256_unpacklo_ps(x[i].re, x[i].im), hi = _mm256_unpackhi_ps(x[i].re, x[i].im);
-            _mm256_storeu_ps(out + i * quarter + 16 * r, lowHalves(lo, hi));
-            _mm256_storeu_ps(out + i * quarter + 16 * r + 8, highHalves(lo, hi));
+            float* at = out + i * quarter + 16 * r;
+            if (interleave) {
+                const V lo = _mm256_unpacklo_ps(x[i].re, x[i].im), hi = _mm256_unpackhi_ps(x[i].re, x[i].im);
+                _mm256_storeu_ps(at, lowHalves(lo, hi));
+                _mm256_storeu_ps(at + 8, highHalves(lo, hi));
+            } else {
+                _mm256_storeu_ps(at, x[i].re);
+                _mm256_storeu_ps(at + 8, x[i].im);
+            }
         }
     }
 }
@@ -304,15 +389,18 @@ const float* sweep(float* area, int32_t m, const float* table)
 }
 
 // Completes the m-point sub-transform at area, depth first by quarters above 2048 points; returns
-// the table position just past the stretch of stride m/4.
-template <Dir D, bool Fma>
-const float* quarter(float* area, int32_t m, const float* table)
+// the table position just past the stretch of stride m/4. first(leaf, points) runs the first
+// stage of each leaf of at most 2048 points just before its passes (a no-op where the first stage
+// was done over the whole transform beforehand).
+template <Dir D, bool Fma, class First>
+const float* quarter(float* area, int32_t m, const float* table, const First& first)
 {
     const float* p = nullptr;
     if (m > 2048) {
         for (int32_t i = 0; i < 4; ++i)
-            p = quarter<D, Fma>(area + i * (m / 2), m / 4, table);
+            p = quarter<D, Fma>(area + i * (m / 2), m / 4, table, first);
     } else {
+        first(area, m);
         p = sweep<D, Fma>(area, m, table);
     }
     radix4Pass<D, Fma>(area, p, m / 4, 1);
@@ -334,9 +422,31 @@ void fusedTransform(const cf32* src, cf32* dst, int32_t n, const float* table, c
         p = sweep<D, Fma>(area, n, table);
     } else {
         for (int32_t i = 0; i < 4; ++i)
-            p = quarter<D, Fma>(area + i * (n / 2), n / 4, table);
+            p = quarter<D, Fma>(area + i * (n / 2), n / 4, table, [](float*, int32_t) {});
     }
     lastPass<D, Fma>(area, dst, p, n);
+}
+
+// The block transform of a large-order row: n = 2^15 .. 2^18 points already in bit-reversed order
+// at data, transformed in place into natural order, interleaved (interleave) or in split blocks.
+// Each leaf's first stage reads the row's consecutive points straight into the area, which is
+// data itself when it is 32-byte aligned, else the work buffer (n points); either way the last
+// pass lands the result in data, so an unaligned row costs no extra copy.
+template <Dir D, bool Fma>
+void blockTransform(cf32* data, int32_t n, const float* table, cf32* work, bool interleave)
+{
+    float* area = (reinterpret_cast<uintptr_t>(data) & 31) == 0 ? &data->re : &work->re;
+    const auto first = [data, area](float* leaf, int32_t m) {
+        const cf32* src = data + (leaf - area) / 2;
+        if (evenOrder(m))
+            firstEvenRun<D>(src, leaf, m);
+        else
+            firstOddRun<D, Fma>(src, leaf, m);
+    };
+    const float* p = nullptr;
+    for (int32_t i = 0; i < 4; ++i)
+        p = quarter<D, Fma>(area + i * ptrdiff_t{n / 2}, n / 4, table, first);
+    lastPass<D, Fma>(area, data, p, n, interleave);
 }
 
 }  // namespace sig::SIG_NS::avx

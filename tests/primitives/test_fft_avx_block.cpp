@@ -1,0 +1,363 @@
+// The large-order kernels of slots 5 and 6, called directly with specs from each slot's own
+// planner, both directions: the row transform on bit-reversed rows of 2^15 to 2^18 points against
+// the double-precision transform, aligned rows in place and unaligned ones through the work
+// buffer, with the same bits, interleaved or split, and the inverse as the forward's conjugate
+// twin; a round trip through both; the column pass completing a transform from the spectra of its
+// residues; the tile moves.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "fft_reference.h"
+#include "fft_test_support.h"
+#include "sigprim.h"
+#include "slots.h"
+
+#define DECLARE_LARGE_KERNELS(ns)                                                                  \
+    namespace sig::ns {                                                                            \
+    void sigkFftRadixFwd_cf32(cf32*, int32_t, const float*, cf32*, int32_t);                       \
+    void sigkFftRadixInv_cf32(cf32*, int32_t, const float*, cf32*, int32_t);                       \
+    void sigkFftRadix4ColsInv_cf32(float*, float*, int32_t, int32_t, const float*);                \
+    }
+DECLARE_LARGE_KERNELS(s5)
+DECLARE_LARGE_KERNELS(s6)
+#undef DECLARE_LARGE_KERNELS
+
+namespace {
+
+using fft_reference::allowedError;
+using fft_reference::cd;
+using fft_reference::toDouble;
+using fft_test::Plan;
+
+using Row = decltype(&sig::s5::sigkFftRadixFwd_cf32);
+using Cols = decltype(&sig::s5::sigkFftRadix4Cols_cf32);
+using BitRev = decltype(&sig::s5::sigkBitRevCopy_cf32);
+
+struct Kernels {
+    Row row[2];  // forward, inverse
+    Cols cols[2];
+    BitRev bitRev;
+    decltype(&sig::s5::sigkFftTileGather_cf32) gather;
+    decltype(&sig::s5::sigkFftTileScatter_cf32) scatter;
+};
+#define KERNELS_OF(ns)                                                                             \
+    {{sig::ns::sigkFftRadixFwd_cf32, sig::ns::sigkFftRadixInv_cf32},                               \
+     {sig::ns::sigkFftRadix4Cols_cf32, sig::ns::sigkFftRadix4ColsInv_cf32},                        \
+     sig::ns::sigkBitRevCopy_cf32, sig::ns::sigkFftTileGather_cf32, sig::ns::sigkFftTileScatter_cf32}
+const Kernels kKernels[2] = {KERNELS_OF(s5), KERNELS_OF(s6)};
+#undef KERNELS_OF
+const Kernels& kernelsOf(int slot) { return kKernels[slot - 5]; }
+
+// n complex values at a chosen byte offset past a 64-byte boundary, between guard bytes.
+struct Guarded {
+    static constexpr size_t kGuard = 256;
+    std::vector<uint8_t> block;
+    cf32* data;
+    size_t bytes;
+    Guarded(size_t n, size_t offset) : block(8 * n + 2 * kGuard + 64, 0x5A), bytes(8 * n)
+    {
+        const uintptr_t start = reinterpret_cast<uintptr_t>(block.data()) + kGuard + 63;
+        data = reinterpret_cast<cf32*>((start & ~uintptr_t{63}) + offset);
+    }
+    void fill(const std::vector<cf32>& x) { std::memcpy(data, x.data(), bytes); }
+    bool guardsIntact() const
+    {
+        const uint8_t* p = reinterpret_cast<const uint8_t*>(data);
+        for (const uint8_t* q = block.data(); q < block.data() + block.size(); ++q)
+            if ((q < p || q >= p + bytes) && *q != 0x5A)
+                return false;
+        return true;
+    }
+    bool untouched() const
+    {
+        return std::all_of(block.begin(), block.end(), [](uint8_t b) { return b == 0x5A; });
+    }
+    std::vector<cf32> values() const { return {data, data + bytes / 8}; }
+    bool same(const std::vector<cf32>& y) const { return std::memcmp(data, y.data(), bytes) == 0; }
+};
+
+std::vector<cf32> conj(std::vector<cf32> x)
+{
+    for (cf32& v : x)
+        v.im = -v.im;
+    return x;
+}
+
+// Equal bits, except that +0 and -0 count as equal.
+bool sameUpToZeroSign(const std::vector<cf32>& a, const std::vector<cf32>& b)
+{
+    for (size_t i = 0; i < a.size(); ++i)
+        if (!(a[i].re == b[i].re || std::memcmp(&a[i].re, &b[i].re, 4) == 0) ||
+            !(a[i].im == b[i].im || std::memcmp(&a[i].im, &b[i].im, 4) == 0))
+            return false;
+    return true;
+}
+
+// Split blocks (8 real parts, then 8 imaginary parts) turned back to interleaved values.
+std::vector<cf32> desplit(const std::vector<cf32>& y)
+{
+    std::vector<cf32> out(y.size());
+    const float* f = &y[0].re;
+    for (size_t b = 0; b < y.size(); b += 8)
+        for (size_t i = 0; i < 8; ++i)
+            out[b + i] = {f[2 * b + i], f[2 * b + 8 + i]};
+    return out;
+}
+// Float index of the real part of value v in split blocks of 8.
+size_t splitRe(size_t v) { return 16 * (v / 8) + v % 8; }
+
+// The references of both directions: the inverse's output k is the forward's output n - k.
+std::vector<cd> reference(const std::vector<cd>& x, bool inverse)
+{
+    std::vector<cd> y = fft_reference::dft(x);
+    if (!inverse)
+        return y;
+    std::vector<cd> r(y.size());
+    for (size_t k = 0; k < y.size(); ++k)
+        r[k] = y[(y.size() - k) % y.size()];
+    return r;
+}
+
+struct SlotOrder {
+    int slot;
+    int32_t order;
+};
+std::string caseName(const testing::TestParamInfo<SlotOrder>& p)
+{
+    return "slot" + std::to_string(p.param.slot) + "_order" + std::to_string(p.param.order);
+}
+
+// ---- The row transform ---------------------------------------------------------------------------
+
+class AvxBlock : public testing::TestWithParam<SlotOrder> {};
+
+TEST_P(AvxBlock, ReferenceAlignmentsSplitOutputAndTwin)
+{
+    const auto [slot, order] = GetParam();
+    SIG_SKIP_UNLESS_SLOT_RUNS(slot);
+    const Kernels& k = kernelsOf(slot);
+    const size_t n = size_t{1} << order;
+    const Plan plan(order, 8, slot);
+    const float* twiddles = plan.at<float>(11);
+    const std::vector<cf32> x = fft_reference::testSignal(n, 500u + uint32_t(order));
+    std::vector<cf32> xr(n);
+    k.bitRev(x.data(), xr.data(), int32_t(n), plan.at<int32_t>(10));
+    std::vector<cf32> result[2];
+    for (int inverse = 0; inverse < 2; ++inverse) {
+        SCOPED_TRACE(inverse ? "inverse" : "forward");
+        Guarded data(n, 0), work(n, 0);
+        data.fill(xr);
+        k.row[inverse](data.data, int32_t(n), twiddles, work.data, 1);
+        result[inverse] = data.values();
+        EXPECT_LE(fft_reference::relativeRmsError(data.data, reference(toDouble(x), inverse == 1), 1.0),
+                  allowedError(order));
+        EXPECT_TRUE(data.guardsIntact());
+        EXPECT_TRUE(work.untouched()) << "work buffer written although the row is aligned";
+        // The split output holds the same values; an unaligned row goes through the work buffer
+        // (within its n values) and comes back with the same bits.
+        for (size_t offset : {0, 8, 24})
+            for (int32_t flag : {1, 0}) {
+                if (offset == 0 && flag == 1)
+                    continue;
+                Guarded d(n, offset), w(n, 0);
+                d.fill(xr);
+                k.row[inverse](d.data, int32_t(n), twiddles, w.data, flag);
+                const std::vector<cf32> y = flag == 1 ? d.values() : desplit(d.values());
+                EXPECT_TRUE(std::memcmp(y.data(), result[inverse].data(), 8 * n) == 0 && d.guardsIntact())
+                    << "row +" << offset << ", flag " << flag;
+                EXPECT_TRUE(offset == 0 ? w.untouched() : w.guardsIntact()) << "row +" << offset;
+            }
+    }
+    Guarded twin(n, 8), work(n, 0);
+    twin.fill(conj(xr));
+    k.row[0](twin.data, int32_t(n), twiddles, work.data, 1);
+    EXPECT_TRUE(sameUpToZeroSign(conj(twin.values()), result[1])) << "not the forward's twin";
+}
+
+std::vector<SlotOrder> blockCases()
+{
+    std::vector<SlotOrder> cases;
+    for (int slot : {5, 6})
+        for (int32_t order = 15; order <= 18; ++order)
+            cases.push_back({slot, order});
+    return cases;
+}
+INSTANTIATE_TEST_SUITE_P(Slots5And6, AvxBlock, testing::ValuesIn(blockCases()), caseName);
+
+// Natural x, bit-reversed, forward, bit-reversed again and inverse gives n x: the two directions
+// read one table and undo each other.
+TEST(AvxBlockKernels, ForwardThenInverseRestoresTheRow)
+{
+    for (int slot : {5, 6}) {
+        if (!testing_slots::slotRuns(slot))
+            continue;
+        const Kernels& k = kernelsOf(slot);
+        for (int32_t order : {15, 16}) {
+            SCOPED_TRACE(testing::Message() << "slot " << slot << " order " << order);
+            const size_t n = size_t{1} << order;
+            const Plan plan(order, 8, slot);
+            const int32_t* table = plan.at<int32_t>(10);
+            const std::vector<cf32> x = fft_reference::testSignal(n, 600u + uint32_t(order));
+            Guarded y(n, 8), z(n, 0), work(n, 0);
+            k.bitRev(x.data(), y.data, int32_t(n), table);
+            k.row[0](y.data, int32_t(n), plan.at<float>(11), work.data, 1);
+            k.bitRev(y.data, z.data, int32_t(n), table);
+            k.row[1](z.data, int32_t(n), plan.at<float>(11), work.data, 1);
+            EXPECT_LE(fft_reference::relativeRmsError(z.data, toDouble(x), double(n)), 2 * allowedError(order));
+        }
+    }
+}
+
+// ---- The column pass -----------------------------------------------------------------------------
+
+// floats at a 32-byte boundary.
+struct AlignedFloats {
+    std::vector<float> block;
+    float* data;
+    explicit AlignedFloats(size_t count) : block(count + 16, 0.0f)
+    {
+        data = reinterpret_cast<float*>((reinterpret_cast<uintptr_t>(block.data()) + 31) & ~uintptr_t{31});
+    }
+};
+
+// w^(power p) for positions p of a span t, w = e^(-j 2 pi / 4t), as the column tables store them
+// per run of 8 positions: real parts then imaginary parts of each power in turn.
+std::vector<float> columnFactors(int32_t t, int32_t positions, std::vector<int> powers)
+{
+    std::vector<float> f;
+    for (int32_t r = 0; r < positions; r += 8)
+        for (int power : powers)
+            for (int part = 0; part < 2; ++part)
+                for (int32_t i = 0; i < 8; ++i) {
+                    const cd w = std::polar(1.0, -2 * M_PI * power * (r + i) / (4.0 * t));
+                    f.push_back(static_cast<float>(part == 0 ? w.real() : w.imag()));
+                }
+    return f;
+}
+
+// The quarters of a group hold the t-point transforms of the residues 0, 2, 1, 3 of a 4t-point
+// signal (in the split layout); one pass gives its 4t-point transform, general form over several
+// groups and last form (half the factors stored) over one, both directions, the inverse the
+// forward's conjugate twin.
+TEST(AvxBlockKernels, ColumnPassCompletesTheTransform)
+{
+    for (int slot : {5, 6}) {
+        if (!testing_slots::slotRuns(slot))
+            continue;
+        const Kernels& k = kernelsOf(slot);
+        for (int32_t t : {16, 256}) {
+            const int32_t residue[4] = {0, 2, 1, 3};
+            const std::vector<cf32> x = fft_reference::testSignal(size_t(4 * t), 700u + uint32_t(t));
+            const std::vector<float> general = columnFactors(t, t, {1, 2, 3});
+            const std::vector<float> last = columnFactors(t, t / 2, {1, 2});
+            AlignedFloats generalAt(general.size()), lastAt(last.size());
+            std::copy(general.begin(), general.end(), generalAt.data);
+            std::copy(last.begin(), last.end(), lastAt.data);
+            std::vector<float> results[2][2];  // [direction][general, last], first group
+            for (int inverse = 0; inverse < 2; ++inverse) {
+                SCOPED_TRACE(testing::Message() << "slot " << slot << " t = " << t
+                                                << (inverse ? " inverse" : " forward"));
+                const std::vector<cd> want = reference(toDouble(x), inverse == 1);
+                std::vector<float> group(8 * size_t(t));
+                for (int32_t q = 0; q < 4; ++q) {
+                    std::vector<cd> sub(static_cast<size_t>(t));
+                    for (int32_t m = 0; m < t; ++m)
+                        sub[size_t(m)] = {x[size_t(4 * m + residue[q])].re, x[size_t(4 * m + residue[q])].im};
+                    const std::vector<cd> spectrum = reference(sub, inverse == 1);
+                    for (int32_t i = 0; i < t; ++i) {
+                        group[splitRe(size_t(q * t + i))] = static_cast<float>(spectrum[size_t(i)].real());
+                        group[splitRe(size_t(q * t + i)) + 8] = static_cast<float>(spectrum[size_t(i)].imag());
+                    }
+                }
+                auto spectrumOf = [&](const float* p) {
+                    std::vector<cf32> got(4 * size_t(t));
+                    for (size_t i = 0; i < got.size(); ++i)
+                        got[i] = {p[splitRe(i)], p[splitRe(i) + 8]};
+                    return got;
+                };
+                AlignedFloats tile(3 * group.size());
+                for (int g = 0; g < 3; ++g)
+                    std::copy(group.begin(), group.end(), tile.data + g * group.size());
+                k.cols[inverse](tile.data, tile.data, t, 0, generalAt.data);
+                EXPECT_TRUE(std::equal(group.begin(), group.end(), tile.data)) << "no group, yet written";
+                k.cols[inverse](tile.data, tile.data, t, 3, generalAt.data);
+                for (int g = 0; g < 3; ++g)
+                    EXPECT_LT(fft_reference::relativeRmsError(spectrumOf(tile.data + g * group.size()).data(),
+                                                              want, 1.0),
+                              2e-7)
+                        << "general, group " << g;
+                results[inverse][0].assign(tile.data, tile.data + group.size());
+                for (int g = 0; g < 3; ++g)
+                    std::copy(group.begin(), group.end(), tile.data + g * group.size());
+                k.cols[inverse](tile.data, tile.data, t, 1, lastAt.data);
+                EXPECT_LT(fft_reference::relativeRmsError(spectrumOf(tile.data).data(), want, 1.0), 2e-7)
+                    << "last";
+                EXPECT_TRUE(std::equal(tile.data + group.size(), tile.data + 2 * group.size(), group.begin()))
+                    << "the last pass went past its group";
+                results[inverse][1].assign(tile.data, tile.data + group.size());
+                if (inverse == 1)
+                    continue;
+                // The inverse on the conjugated sub-spectra, conjugated back, must give the same bits.
+                for (int form = 0; form < 2; ++form) {
+                    std::vector<float> c = group;
+                    for (size_t i = 0; i < 4 * size_t(t); ++i)
+                        c[splitRe(i) + 8] = -c[splitRe(i) + 8];
+                    std::copy(c.begin(), c.end(), tile.data);
+                    k.cols[1](tile.data, tile.data, t, form == 0 ? 2 : 1, form == 0 ? generalAt.data : lastAt.data);
+                    std::vector<cf32> twin = spectrumOf(tile.data), fwd = spectrumOf(results[0][form].data());
+                    EXPECT_TRUE(sameUpToZeroSign(conj(twin), fwd)) << "not the twin, form " << form;
+                }
+            }
+        }
+    }
+}
+
+// ---- Tile moves ----------------------------------------------------------------------------------
+
+// A tile out of a wider matrix at any 8-byte alignment and back with mode 0 restores it exactly,
+// touching nothing beside the rows; mode 1 interleaves split blocks of 8 at a width of 8 mod 16.
+TEST(AvxBlockKernels, TileGatherAndScatter)
+{
+    for (int slot : {5, 6}) {
+        if (!testing_slots::slotRuns(slot))
+            continue;
+        SCOPED_TRACE(testing::Message() << "slot " << slot);
+        const Kernels& k = kernelsOf(slot);
+        constexpr int32_t kStride = 200, kRows = 16;
+        const std::vector<cf32> matrix = fft_reference::testSignal(kStride * kRows, 4);
+        for (int32_t width : {16, 48, 64})
+            for (int32_t column : {0, 3}) {
+                std::vector<cf32> tile(size_t(kRows * width) + 1, cf32{7, 7}), back(matrix.size(), cf32{0, 0});
+                k.gather(matrix.data() + column, tile.data(), kStride, kRows, width);
+                EXPECT_TRUE(tile.back().re == 7 && tile.back().im == 7) << "gather past the tile";
+                k.scatter(back.data() + column, tile.data(), kStride, kRows, width, 0);
+                for (int32_t r = 0; r < kRows; ++r)
+                    for (int32_t c = 0; c < kStride; ++c) {
+                        const cf32 want = c >= column && c < column + width ? matrix[size_t(r * kStride + c)]
+                                                                            : cf32{0, 0};
+                        ASSERT_EQ(std::memcmp(&back[size_t(r * kStride + c)], &want, 8), 0)
+                            << "width " << width << ", row " << r << ", column " << c;
+                    }
+            }
+        constexpr int32_t kWidth = 24;
+        std::vector<float> split(2 * kRows * kWidth);
+        for (int32_t v = 0; v < kRows * kWidth; ++v) {
+            split[splitRe(size_t(v))] = static_cast<float>(v);
+            split[splitRe(size_t(v)) + 8] = -static_cast<float>(v);
+        }
+        std::vector<cf32> back(matrix.size(), cf32{0, 0});
+        k.scatter(back.data() + 1, reinterpret_cast<const cf32*>(split.data()), kStride, kRows, kWidth, 1);
+        for (int32_t r = 0; r < kRows; ++r)
+            for (int32_t c = 0; c <= kWidth; ++c) {
+                const cf32 got = back[size_t(r * kStride + 1 + c)];
+                const float v = c < kWidth ? static_cast<float>(r * kWidth + c) : 0.0f;
+                ASSERT_TRUE(got.re == v && got.im == -v) << "row " << r << ", column " << c;
+            }
+    }
+}
+
+}  // namespace
