@@ -1,4 +1,4 @@
-// The large-order drivers of slots 1 to 4, both directions, called directly with specs from each
+// The large-order drivers of slots 1 to 6, both directions, called directly with specs from each
 // slot's own planner: every bit-reversal threshold (whole array, tiles gathered from the source,
 // tiles exchanged in place), every split shape up to order 22 (column groups of 32, 64, 128 and
 // 256, two to four column passes) against the double-precision transform; out of place into a
@@ -26,6 +26,8 @@ DECLARE_LARGE(s1)
 DECLARE_LARGE(s2)
 DECLARE_LARGE(s3)
 DECLARE_LARGE(s4)
+DECLARE_LARGE(s5)
+DECLARE_LARGE(s6)
 #undef DECLARE_LARGE
 
 namespace {
@@ -35,19 +37,23 @@ using fft_reference::cd;
 using fft_test::Plan;
 
 using Large = decltype(&sig::s1::sigkFftFwdLarge_cf32);
-// By slot 1..4, forward then inverse.
-const Large kLarge[5][2] = {{nullptr, nullptr},
+// By slot 1..6, forward then inverse.
+const Large kLarge[7][2] = {{nullptr, nullptr},
                             {sig::s1::sigkFftFwdLarge_cf32, sig::s1::sigkFftInvLarge_cf32},
                             {sig::s2::sigkFftFwdLarge_cf32, sig::s2::sigkFftInvLarge_cf32},
                             {sig::s3::sigkFftFwdLarge_cf32, sig::s3::sigkFftInvLarge_cf32},
-                            {sig::s4::sigkFftFwdLarge_cf32, sig::s4::sigkFftInvLarge_cf32}};
+                            {sig::s4::sigkFftFwdLarge_cf32, sig::s4::sigkFftInvLarge_cf32},
+                            {sig::s5::sigkFftFwdLarge_cf32, sig::s5::sigkFftInvLarge_cf32},
+                            {sig::s6::sigkFftFwdLarge_cf32, sig::s6::sigkFftInvLarge_cf32}};
 
 using Split = decltype(&sig::s1::sigkFftLargeSplit_cf32);
-const Split kSplit[5][2] = {{nullptr, nullptr},
+const Split kSplit[7][2] = {{nullptr, nullptr},
                             {sig::s1::sigkFftLargeSplit_cf32, sig::s1::sigkFftInvLargeSplit_cf32},
                             {sig::s2::sigkFftLargeSplit_cf32, sig::s2::sigkFftInvLargeSplit_cf32},
                             {sig::s3::sigkFftLargeSplit_cf32, sig::s3::sigkFftInvLargeSplit_cf32},
-                            {sig::s4::sigkFftLargeSplit_cf32, sig::s4::sigkFftInvLargeSplit_cf32}};
+                            {sig::s4::sigkFftLargeSplit_cf32, sig::s4::sigkFftInvLargeSplit_cf32},
+                            {sig::s5::sigkFftLargeSplit_cf32, sig::s5::sigkFftInvLargeSplit_cf32},
+                            {sig::s6::sigkFftLargeSplit_cf32, sig::s6::sigkFftInvLargeSplit_cf32}};
 
 // Bytes at a chosen offset past a 64-byte boundary, between guard bytes.
 struct Guarded {
@@ -80,14 +86,16 @@ struct SlotOrder {
 
 class FftLargeVector : public testing::TestWithParam<SlotOrder> {};
 
-// Slots 1 and 3: whole array at 16, tiles from the source at 17 and 18, copy then exchange from
-// 19; slot 1 groups of 32 (16), 64 (17, 18, 22: four column passes) and 128 (19); slot 3 tiles
-// of 32 and groups of 256 at 20. Slots 2 and 4: whole array at 18 (the copying kernel out of
-// place), tiles from the source from 19; slot 2 splits 20 by 64 rows of 2^14 and 21 by 256 rows,
-// slot 4 splits 20 by 16 rows of 2^16. (Copy first at 23 and the split step: the _large file.)
-const SlotOrder kCases[] = {{1, 16}, {1, 17}, {1, 18}, {1, 19}, {1, 22}, {3, 16}, {3, 17},
+// Slots 1 and 3: whole array at 16, tiles from the source at 17 and 18, copied first (one chunk
+// at 19, two at 20) and exchanged in place from 19; slot 1 groups of 32 (16), 64 (17, 18) and 128
+// (19, 20); slot 3 tiles of 32 and groups of 256 at 20. Slots 2 and 4: whole array at 18 (the
+// copying kernel out of place), tiles from the source from 19; slot 2 splits 20 by 64 rows of
+// 2^14 and 21 by 256 rows (four column passes), slot 4 splits 20 by 16 rows of 2^16. Slots 5 and
+// 6: tiles from the source from 19, 16 rows of 2^15 (odd rows) and 2^16 (even rows). Copy first
+// at 23 and the split step one depth down on slots 2, 4, 5 and 6: the _large file.
+const SlotOrder kCases[] = {{1, 16}, {1, 17}, {1, 18}, {1, 19}, {1, 20}, {3, 16}, {3, 17},
                             {3, 18}, {3, 19}, {3, 20}, {2, 18}, {2, 19}, {2, 20}, {2, 21},
-                            {4, 18}, {4, 19}, {4, 20}};
+                            {4, 18}, {4, 19}, {4, 20}, {5, 19}, {6, 20}};
 
 TEST_P(FftLargeVector, BothDirectionsInAndOutOfPlace)
 {
@@ -139,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(Thresholds, FftLargeVector, testing::ValuesIn(kCases),
 // a forward and an inverse transform at flag 4 give the input back.
 TEST(FftLargeVectorScaling, OncePerPointAndRoundTrip)
 {
-    for (int slot = 1; slot <= 4; ++slot) {
+    for (int slot = 1; slot <= 6; ++slot) {
         if (!testing_slots::slotRuns(slot))
             continue;
         const int32_t order = slot == 1 || slot == 3 ? 17 : 19;

@@ -1,8 +1,8 @@
-// The large-order drivers of slots 1 to 4 at the orders that need gigabytes: the out-of-place
-// copy before the in-place tile exchange of slots 2 and 4 (23), the split step one depth down
-// (slots 1 and 3 from 24, slots 2 and 4 from 26) against the double-precision transform, and
-// order 28 (2 GiB an array: every total, end and copy length past 32 bits) by an exactly known
-// spectrum of tones and the round trip back to the input.
+// The large-order drivers of slots 1 to 6 at the orders that need gigabytes: the out-of-place
+// copy before the in-place tile exchange of slots 2, 4, 5 and 6 (23), the split step one depth
+// down (slots 1 and 3 from 24, slots 2 and 4 from 26) against the double-precision transform;
+// slots 5 and 6 one depth down (27) and order 28 (2 GiB an array: every total, end and copy
+// length past 32 bits) by an exactly known spectrum of tones and the round trip to the input.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -23,6 +23,8 @@ DECLARE_LARGE(s1)
 DECLARE_LARGE(s2)
 DECLARE_LARGE(s3)
 DECLARE_LARGE(s4)
+DECLARE_LARGE(s5)
+DECLARE_LARGE(s6)
 #undef DECLARE_LARGE
 
 namespace {
@@ -32,11 +34,13 @@ using fft_reference::cd;
 using fft_test::Plan;
 
 using Large = decltype(&sig::s1::sigkFftFwdLarge_cf32);
-const Large kLarge[5][2] = {{nullptr, nullptr},
+const Large kLarge[7][2] = {{nullptr, nullptr},
                             {sig::s1::sigkFftFwdLarge_cf32, sig::s1::sigkFftInvLarge_cf32},
                             {sig::s2::sigkFftFwdLarge_cf32, sig::s2::sigkFftInvLarge_cf32},
                             {sig::s3::sigkFftFwdLarge_cf32, sig::s3::sigkFftInvLarge_cf32},
-                            {sig::s4::sigkFftFwdLarge_cf32, sig::s4::sigkFftInvLarge_cf32}};
+                            {sig::s4::sigkFftFwdLarge_cf32, sig::s4::sigkFftInvLarge_cf32},
+                            {sig::s5::sigkFftFwdLarge_cf32, sig::s5::sigkFftInvLarge_cf32},
+                            {sig::s6::sigkFftFwdLarge_cf32, sig::s6::sigkFftInvLarge_cf32}};
 
 // n values from 64 bytes past a 64-byte boundary plus offset bytes.
 struct Buffer {
@@ -82,9 +86,9 @@ TEST_P(FftLargeVectorHuge, BothDirectionsAgainstReference)
     }
 }
 
-// Slots 2 and 4 copy an out-of-place source of 2^23 values first; 24 splits the rows of slots
-// 1 and 3 once more (16 rows of 2^12), 26 those of slots 2 and 4 (64 and 16 rows of 2^14).
-const SlotOrder kCases[] = {{2, 23}, {4, 23}, {1, 24}, {3, 24}, {2, 26}, {4, 26}};
+// Slots 2, 4, 5 and 6 copy an out-of-place source of 2^23 values first; 24 splits the rows of
+// slots 1 and 3 once more (16 rows of 2^12), 26 those of slots 2 and 4 (64 and 16 rows of 2^14).
+const SlotOrder kCases[] = {{2, 23}, {4, 23}, {5, 23}, {6, 23}, {1, 24}, {3, 24}, {2, 26}, {4, 26}};
 
 INSTANTIATE_TEST_SUITE_P(CopyAndSplit, FftLargeVectorHuge, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<SlotOrder>& info) {
@@ -129,12 +133,14 @@ uint64_t checksum(const cf32* data, size_t n)
     return h;
 }
 
-// Order 28 on slot 2, out of place into a misaligned destination, flag 4: the 32 copy chunks of
-// 64 MiB, 256 rows of 2^20 split again into 64 rows of 2^14, then the inverse in place.
-TEST(FftLargeVectorOrder28, TonesAndRoundTrip)
+// Out of place into a misaligned destination at flag 4, then the inverse in place. Slot 2 at
+// order 28: 32 copy chunks of 64 MiB, 256 rows of 2^20 split again into 64 rows of 2^14. Slots 5
+// and 6 at 27: 256 rows of 2^19 split again into 16 rows of 2^15.
+class FftLargeVectorTones : public testing::TestWithParam<SlotOrder> {};
+
+TEST_P(FftLargeVectorTones, SpectrumAndRoundTrip)
 {
-    constexpr int slot = 2;
-    constexpr int32_t order = 28;
+    const auto [slot, order] = GetParam();
     SIG_SKIP_UNLESS_SLOT_RUNS(slot);
     const size_t n = size_t{1} << order;
     const Tones tones(order);
@@ -147,7 +153,7 @@ TEST(FftLargeVectorOrder28, TonesAndRoundTrip)
     {
         Plan plan(order, 4, slot);
         ASSERT_NE(plan.spec, nullptr);
-        const double f = plan.spec->factor;  // 2^-14
+        const double f = plan.spec->factor;
         kLarge[slot][0](plan.spec, src.data, dst.data, order, workOf(plan));
         EXPECT_EQ(checksum(src.data, n), before) << "source changed";
 
@@ -172,5 +178,13 @@ TEST(FftLargeVectorOrder28, TonesAndRoundTrip)
     }
     EXPECT_LE(std::sqrt(err / norm), 2 * allowedError(order));
 }
+
+const SlotOrder kToneCases[] = {{2, 28}, {5, 27}, {6, 27}};
+
+INSTANTIATE_TEST_SUITE_P(Deepest, FftLargeVectorTones, testing::ValuesIn(kToneCases),
+                         [](const testing::TestParamInfo<SlotOrder>& info) {
+                             return "slot" + std::to_string(info.param.slot) + "_order" +
+                                    std::to_string(info.param.order);
+                         });
 
 }  // namespace

@@ -1,14 +1,16 @@
-// The large orders of slots 1 to 4, both directions: the generic driver (fft/large/driver.h) over
-// each slot's radix kernel, column pass and tile copies, with the slot's thresholds:
+// The large orders of the vector slots, both directions: the generic driver (fft/large/driver.h)
+// over each slot's row kernel, column pass and tile copies, with the slot's thresholds:
 //   slots 1 and 3: whole-array bit reversal at order 16 (out of place: copy, then in place),
 //     tiles gathered from src at orders 17 and 18, copied first in 2^19-point chunks from 19;
 //   slots 2 and 4: whole-array bit reversal at order 18 (out of place: the copying kernel),
-//     tiles gathered from src at orders 19 to 22, copied first in 2^23-point chunks from 23.
+//     tiles gathered from src at orders 19 to 22, copied first in 2^23-point chunks from 23;
+//   slots 5 and 6: tiles at every large order (19 on), gathered from src up to 22, copied first
+//     in 2^23-point chunks from 23; rows of up to 2^18 by the block transform, split groups of 8.
 // Tile side, first tiled order, row limit and split tables are the ones the slot's planner
 // used (fft/fft_spec.h), so the driver reads the record the way it was built.
 #include "core/slot.h"
 
-#if SIG_SLOT >= 1 && SIG_SLOT <= 4
+#if SIG_SLOT >= 1
 #include "fft/fft_direction.h"
 #include "fft/large/driver.h"
 
@@ -16,15 +18,15 @@ namespace sig::SIG_NS {
 
 namespace {
 
-constexpr bool kSmallTiles = kSlot == 1 || kSlot == 3;  // the levels whose large path starts at 16
+constexpr bool kFrom16 = kSlot == 1 || kSlot == 3;  // the levels whose large path starts at 16
 
 constexpr LargeLevel kLevel = {
     fft::kDirectLimit[kSlot],
     fft::kTileOrder[kSlot],
     fft::kBlockBitRevFrom[kSlot],
-    kSmallTiles,
-    kSmallTiles ? 19 : 23,
-    kSmallTiles ? 19 : 23,
+    kFrom16,
+    kFrom16 ? 19 : 23,
+    kFrom16 ? 19 : 23,
     fft::kSplitT[kSlot],
     fft::kSplitG[kSlot],
 };
