@@ -111,6 +111,8 @@ void sigkFftFwdFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* tw
 // the slot's radix kernel or a further split, radix-4 column passes; the leaves apply the
 // direction's scaling. The split steps leave 2^order bit-reversed values at data transformed
 // in the blocked split layout, reading the column table of depth (1 or 2).
+void sigkFftFwdLarge_cf32(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int32_t order,
+                          cf32* work);
 void sigkFftInvLarge_cf32(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int32_t order,
                           cf32* work);
 void sigkFftLargeSplit_cf32(const sigFftSpec_cf32* spec, cf32* data, int32_t order, int32_t depth,
