@@ -1,10 +1,11 @@
 // Large-order helpers of the vector slots 1 to 4 (slots 5 and 6 keep theirs with their kernels):
 // 64 x 64 tiles moved between a strided complex matrix and a contiguous buffer, and one radix-4
-// pass over columns held in the blocked split layout.
+// pass over columns held in the blocked split layout, in either direction.
 //
 // Blocked split layout: complex values grouped by four into 32-byte blocks, the four real parts
 // then the four imaginary parts, so a column pass needs no shuffles inside its butterflies.
 #include "fft/plain/complex.h"
+#include "fft/fft_direction.h"
 #include "fft/fft_kernels.h"
 
 namespace sig::SIG_NS {
@@ -63,7 +64,29 @@ void sigkFftTileScatter_cf32(cf32* dst, const cf32* src, int32_t stride, int32_t
     }
 }
 
-void sigkFftRadix4Cols_cf32(float* data, float*, int32_t a, int32_t count, const float* twiddles)
+namespace {
+
+// The factor as the direction multiplies by it: stored forward (e^-j), conjugated for the inverse.
+template <fft::Dir D>
+inline cf32 factor(cf32 w)
+{
+    return D == fft::Dir::Fwd ? w : cf32{w.re, -w.im};
+}
+// The quarter turn of the direction (-j forward, +j inverse) and its opposite.
+template <fft::Dir D>
+inline cf32 turn(cf32 a)
+{
+    return D == fft::Dir::Fwd ? timesMinusJ(a) : timesJ(a);
+}
+template <fft::Dir D>
+inline cf32 turnBack(cf32 a)
+{
+    return D == fft::Dir::Fwd ? timesJ(a) : timesMinusJ(a);
+}
+
+// One radix-4 column pass of either direction; see sigkFftRadix4Cols_cf32.
+template <fft::Dir D>
+void radix4Cols(float* data, int32_t a, int32_t count, const float* twiddles)
 {
     if (count < 1)
         return;
@@ -76,22 +99,21 @@ void sigkFftRadix4Cols_cf32(float* data, float*, int32_t a, int32_t count, const
                 for (int32_t i = 0; i < 4; ++i) {
                     const ptrdiff_t k = k0 + i;
                     const cf32 a0 = loadSplit(group, k);
-                    const cf32 a1 = factorAt(tw, i) * loadSplit(group, 2 * quarter + k);
-                    const cf32 a2 = factorAt(tw + 8, i) * loadSplit(group, quarter + k);
-                    const cf32 a3 = factorAt(tw + 16, i) * loadSplit(group, 3 * quarter + k);
-                    cf32 q0, q1, q2, q3;
-                    butterfly4(a0, a1, a2, a3, q0, q1, q2, q3);
-                    storeSplit(group, k, q0);
-                    storeSplit(group, quarter + k, q1);
-                    storeSplit(group, 2 * quarter + k, q2);
-                    storeSplit(group, 3 * quarter + k, q3);
+                    const cf32 a1 = factor<D>(factorAt(tw, i)) * loadSplit(group, 2 * quarter + k);
+                    const cf32 a2 = factor<D>(factorAt(tw + 8, i)) * loadSplit(group, quarter + k);
+                    const cf32 a3 = factor<D>(factorAt(tw + 16, i)) * loadSplit(group, 3 * quarter + k);
+                    const cf32 s02 = a0 + a2, d02 = a0 - a2, s13 = a1 + a3, d13 = a1 - a3;
+                    storeSplit(group, k, s02 + s13);
+                    storeSplit(group, quarter + k, d02 + turn<D>(d13));
+                    storeSplit(group, 2 * quarter + k, s02 - s13);
+                    storeSplit(group, 3 * quarter + k, d02 + turnBack<D>(d13));
                 }
             }
         }
         return;
     }
     // The final pass keeps w^k and w^2k for the first half of a quarter only; the second half
-    // turns them by w^(a/2) = e^(-j*pi/4) and w^a = -j.
+    // turns them by w^(a/2) = e^(-j*pi/4) and w^a = -j (before the inverse conjugates them).
     constexpr float kHalfRoot2 = 0.70710677f;
     const float* tw = twiddles;
     for (ptrdiff_t k0 = 0; k0 < (quarter + 7) / 8 * 4; k0 += 4, tw += 16) {
@@ -101,7 +123,7 @@ void sigkFftRadix4Cols_cf32(float* data, float*, int32_t a, int32_t count, const
             const cf32 w2h = timesMinusJ(w2);
             for (int32_t half = 0; half < 2; ++half) {
                 const ptrdiff_t k = k0 + i + half * (quarter / 2);
-                const cf32 f1 = half == 0 ? w1 : w1h, f2 = half == 0 ? w2 : w2h;
+                const cf32 f1 = factor<D>(half == 0 ? w1 : w1h), f2 = factor<D>(half == 0 ? w2 : w2h);
                 const cf32 x0 = loadSplit(data, k), x1 = loadSplit(data, quarter + k);
                 const cf32 x2 = loadSplit(data, 2 * quarter + k), x3 = loadSplit(data, 3 * quarter + k);
                 const cf32 b1 = f2 * x1, b3 = f2 * x3;
@@ -109,11 +131,23 @@ void sigkFftRadix4Cols_cf32(float* data, float*, int32_t a, int32_t count, const
                 const cf32 s23 = f1 * (x2 + b3), d23 = f1 * (x2 - b3);
                 storeSplit(data, k, s01 + s23);
                 storeSplit(data, 2 * quarter + k, s01 - s23);
-                storeSplit(data, quarter + k, d01 + timesMinusJ(d23));
-                storeSplit(data, 3 * quarter + k, d01 + timesJ(d23));
+                storeSplit(data, quarter + k, d01 + turn<D>(d23));
+                storeSplit(data, 3 * quarter + k, d01 + turnBack<D>(d23));
             }
         }
     }
+}
+
+}  // namespace
+
+void sigkFftRadix4Cols_cf32(float* data, float*, int32_t a, int32_t count, const float* twiddles)
+{
+    radix4Cols<fft::Dir::Fwd>(data, a, count, twiddles);
+}
+
+void sigkFftRadix4ColsInv_cf32(float* data, float*, int32_t a, int32_t count, const float* twiddles)
+{
+    radix4Cols<fft::Dir::Inv>(data, a, count, twiddles);
 }
 
 #endif

@@ -95,17 +95,30 @@ void sigkFftFwdN32Scaled_cf32(const cf32* src, cf32* dst, float factor);
 void sigkFftTileGather_cf32(const cf32* src, cf32* dst, int32_t stride, int32_t rows, int32_t width);
 void sigkFftTileScatter_cf32(cf32* dst, const cf32* src, int32_t stride, int32_t rows,
                              int32_t width, int32_t mode);
-// One forward radix-4 pass over count groups of 4 quarters of a values, blocked split layout.
+// One radix-4 pass over count groups of 4 quarters of a values, blocked split layout; the
+// inverse multiplies by the conjugated factors and turns by +j. data2 is the same tile, unread.
 void sigkFftRadix4Cols_cf32(float* data, float* data2, int32_t a, int32_t count,
                             const float* twiddles);
+void sigkFftRadix4ColsInv_cf32(float* data, float* data2, int32_t a, int32_t count,
+                               const float* twiddles);
 #endif
 
 // ---- Forward vector kernels of slots 1-6 (built with the vector transforms) --------------------
 #if SIG_SLOT >= 1
 void sigkFftFwdFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* twiddles,
                           const int32_t* bitRevTable, cf32* work);
+// The large orders above the direct limit (fft/large/): bit reversal in tiles or whole, rows by
+// the slot's radix kernel or a further split, radix-4 column passes; the leaves apply the
+// direction's scaling. The split steps leave 2^order bit-reversed values at data transformed
+// in the blocked split layout, reading the column table of depth (1 or 2).
 void sigkFftFwdLarge_cf32(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int32_t order,
                           cf32* work);
+void sigkFftInvLarge_cf32(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int32_t order,
+                          cf32* work);
+void sigkFftLargeSplit_cf32(const sigFftSpec_cf32* spec, cf32* data, int32_t order, int32_t depth,
+                            cf32* work);
+void sigkFftInvLargeSplit_cf32(const sigFftSpec_cf32* spec, cf32* data, int32_t order,
+                               int32_t depth, cf32* work);
 #endif
 
 // ---- Kernels of slots 1 to 4 (fft/sse/) ----------------------------------------------------------
