@@ -5,7 +5,7 @@
 // Checks: spec NULL -8, tag -17, src NULL -8, dst NULL -8; then the small orders go through the
 // small-order kernels, the others take a work buffer (the caller's from its 64-byte boundary, or
 // one allocated for the call: -9 when that fails, dst untouched) and run the direct or the large
-// path of the order's table layout (fftLayoutOf).
+// path of the slot's table layout.
 #include "fft/fft_kernels.h"
 #include "fft/fft_plain.h"
 #include "fft/plain/transform.h"
@@ -70,6 +70,7 @@ struct VectorForward {
 #if SIG_SLOT <= 4
     static constexpr auto radix = sigkFftRadixFwd_cf32;
 #endif
+    static constexpr auto large = sigkFftFwdLarge_cf32;
 };
 }  // namespace
 #endif
@@ -79,10 +80,10 @@ sigStatus sigFftFwd_cf32(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec
 #if SIG_SLOT >= 1
     if (const sigStatus st = fftCheckArgs(src, dst, spec); st != sigOk)
         return st;
-    if (spec->order <= kFftOwnUpTo)
-        return vectorTransform<VectorForward>(src, dst, spec, workBuf);
-#endif
+    return vectorTransform<VectorForward>(src, dst, spec, workBuf);
+#else
     return plainFwd(src, dst, spec, workBuf);
+#endif
 }
 
 }  // namespace sig::SIG_NS

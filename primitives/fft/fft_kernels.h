@@ -12,14 +12,9 @@
 
 namespace sig::SIG_NS {
 
-// The highest order this slot transforms with its own kernels and plans in its own table layout:
-// its direct orders. The large orders are planned and transformed in the plain layout (0) by the
-// plain algorithms of fft/fft_plain.h, compiled in this slot's translation units, until the
-// slot's large-order kernels exist; slot 0 is plain throughout (-1). The size query, the planner
-// and both transform entries choose by this same order, so a record always meets the kernels it
-// was made for.
-inline constexpr int32_t kFftOwnUpTo = kSlot == 0 ? -1 : fft::kDirectLimit[kSlot];
-inline constexpr int32_t fftLayoutOf(int32_t order) { return order <= kFftOwnUpTo ? kSlot : 0; }
+// The table layout this slot's size query and planner lay out and its transform kernels read:
+// the plain layout (0) on slot 0, each vector slot's own layout on the others, at every order.
+inline constexpr int32_t kFftLayout = kSlot;
 
 // ---- Tables and planning (every slot builds its own layout) ------------------------------------
 // Each builder writes one table at dst and returns the first 64-byte boundary after it.

@@ -1,5 +1,5 @@
 // Dispatch entries of the FFT: SIG_PRIM(ret, name, (params), (args)).
-// The three choose the table layout by the order alike (fftLayoutOf in fft/fft_kernels.h).
+// The three run on one table layout per slot (kFftLayout in fft/fft_kernels.h).
 SIG_PRIM(sigStatus, sigFftGetSize_cf32,
          (int32_t order, int32_t flag, int32_t hint, int32_t* specSize, int32_t* initBufSize,
           int32_t* workBufSize),

@@ -1,6 +1,4 @@
-// The plain FFT algorithms, compiled into every slot: slot 0 publishes them as its kernels, and a
-// vector slot runs them on the plain table layout for the orders its own kernels do not cover yet
-// (its size query, planner and transform entries switch together, see fftLayoutOf).
+// The plain FFT algorithms (slot 0's kernels) and the planner's table builders of every layout.
 #pragma once
 
 #include <cstddef>

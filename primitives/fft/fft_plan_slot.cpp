@@ -305,13 +305,13 @@ sigStatus sigkFftInitOwn_cf32(sigFftSpec_cf32** spec, int32_t order, int32_t fla
 sigStatus sigFftGetSize_cf32(int32_t order, int32_t flag, int32_t, int32_t* specSize,
                              int32_t* initBufSize, int32_t* workBufSize)
 {
-    return fftGetSizeLayout(fftLayoutOf(order), order, flag, specSize, initBufSize, workBufSize);
+    return fftGetSizeLayout(kFftLayout, order, flag, specSize, initBufSize, workBufSize);
 }
 
 sigStatus sigFftInit_cf32(sigFftSpec_cf32** spec, int32_t order, int32_t flag, int32_t hint,
                           uint8_t* specMem, uint8_t* initBuf)
 {
-    return fftInitLayout(fftLayoutOf(order), spec, order, flag, hint, specMem, initBuf);
+    return fftInitLayout(kFftLayout, spec, order, flag, hint, specMem, initBuf);
 }
 
 }  // namespace sig::SIG_NS

@@ -3,8 +3,9 @@
 // direction's switch is on), the middle orders through the fused transform in a work buffer (the
 // caller's from its 64-byte boundary, or one allocated for the call: -9 when that fails, dst
 // untouched) followed by the slot's scaling; slots 1 and 3 do order 15 as a bit reversal and
-// the radix passes. Dir names the direction's table, kernels and scale switch (see the forward
-// and inverse entries).
+// the radix passes; the orders above the direct limit go to the large-order driver, which scales
+// by itself. Dir names the direction's table, kernels and scale switch (see the forward and
+// inverse entries).
 #pragma once
 
 #include "fft/fft_kernels.h"
@@ -33,6 +34,11 @@ sigStatus vectorTransform(const cf32* src, cf32* dst, const sigFftSpec_cf32* spe
     uint8_t* owned;
     if (!fftTakeWork(spec, workBuf, &work, &owned))
         return sigErrMemory;
+    if (order > fft::kDirectLimit[kSlot]) {
+        Dir::large(spec, src, dst, order, work);
+        sigFree(owned);
+        return sigOk;
+    }
     const int32_t n = 1 << order;
     const float* twiddles = fft::fftTable<float>(spec, spec->twiddles);
     const int32_t* bitRev = fft::fftTable<int32_t>(spec, spec->bitRev);

@@ -59,20 +59,20 @@ struct VectorInverse {
 #if SIG_SLOT <= 4
     static constexpr auto radix = sigkFftRadixInv_cf32;
 #endif
+    static constexpr auto large = sigkFftInvLarge_cf32;
 };
 }  // namespace
 #endif
 
 sigStatus sigkFftInv_cf32(const cf32* src, cf32* dst, const sigFftSpec_cf32* spec, uint8_t* workBuf)
 {
-    // The order's table layout decides, as it did when the record was planned (fftLayoutOf).
 #if SIG_SLOT >= 1
     if (const sigStatus st = fftCheckArgs(src, dst, spec); st != sigOk)
         return st;
-    if (spec->order <= kFftOwnUpTo)
-        return vectorTransform<VectorInverse>(src, dst, spec, workBuf);
-#endif
+    return vectorTransform<VectorInverse>(src, dst, spec, workBuf);
+#else
     return plainInv(src, dst, spec, workBuf);
+#endif
 }
 
 sigStatus sigkFirFftBlock_cf32(sigFirRecord_cf32* rec, const cf32* src, cf32* dst, int32_t len)
