@@ -174,9 +174,8 @@ INSTANTIATE_TEST_SUITE_P(Slots2To4, BlockedRadix, testing::ValuesIn(radixCases()
 // The operations the kernels must do, one value at a time and in their order, with no blocking
 // (a block runs the same operations as the whole-array pass): the 4-point transforms of the
 // bit-reversed columns, the radix-4 passes while 8m <= n, then a radix-4 (even orders) or
-// radix-2 (odd orders) last pass. Products with a factor (c, s) as stored: (re c - im s,
-// im c + re s), the inverse (re c + im s, im c - re s). The radix kernel's 16-point first stage
-// is the same 4-point transforms and quarter-4 pass, so both kernels must give these bits.
+// radix-2 (odd orders) last pass. The radix kernel's 16-point first stage is the same 4-point
+// transforms and quarter-4 pass, so both kernels must give these bits.
 struct Model : fft_test::ScalarSteps {
     std::vector<cf32> run(const std::vector<cf32>& x, const float* table) const
     {

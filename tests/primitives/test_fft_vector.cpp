@@ -81,8 +81,9 @@ TEST_P(VectorTransform, ReferenceAlignmentsWorkBufferAndTwin)
         // The inverse is the forward's conjugate twin, to the bit.
         std::vector<cf32> twin(n);
         ASSERT_EQ(sigFftFwd_cf32(conj(x).data(), twin.data(), plan.spec, nullptr), sigOk);
-        if (flag == 8 || flag == 4)
+        if (flag == 8 || flag == 4) {
             EXPECT_TRUE(sameUpToZeroSign(conj(twin), result[1])) << "not the forward's twin";
+        }
         // Forward then inverse gives x times N and both directions' factors.
         std::vector<cf32> back(n);
         ASSERT_EQ(entry[1](result[0].data(), back.data(), plan.spec, nullptr), sigOk);
