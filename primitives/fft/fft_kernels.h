@@ -82,6 +82,18 @@ void sigkFftFwdN4Scaled_cf32(const cf32* src, cf32* dst, float factor);
 void sigkFftFwdN8Scaled_cf32(const cf32* src, cf32* dst, float factor);
 void sigkFftFwdN16Scaled_cf32(const cf32* src, cf32* dst, float factor);
 void sigkFftFwdN32Scaled_cf32(const cf32* src, cf32* dst, float factor);
+// The inverse twins of orders 2 to 5 and the inverse table, which every slot has (slot 0's with
+// the plain inverse kernels): entries by order, unscaled then scaled, orders 0 and 1 being the
+// direction-free kernels.
+void sigkFftInvN4_cf32(const cf32* src, cf32* dst);
+void sigkFftInvN8_cf32(const cf32* src, cf32* dst);
+void sigkFftInvN16_cf32(const cf32* src, cf32* dst);
+void sigkFftInvN32_cf32(const cf32* src, cf32* dst);
+void sigkFftInvN4Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftInvN8Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftInvN16Scaled_cf32(const cf32* src, cf32* dst, float factor);
+void sigkFftInvN32Scaled_cf32(const cf32* src, cf32* dst, float factor);
+extern const FftSmallTable sigkFftInvSmallTable_cf32;
 
 // ---- Large-order helpers of the vector slots (slots 1-4 here; 5 and 6 with their kernels) ------
 #if SIG_SLOT >= 1 && SIG_SLOT <= 4
@@ -118,17 +130,6 @@ void sigkFftInvLargeSplit_cf32(const sigFftSpec_cf32* spec, cf32* data, int32_t 
 
 // ---- Kernels of slots 1 to 4 (fft/sse/) ----------------------------------------------------------
 #if SIG_SLOT >= 1 && SIG_SLOT <= 4
-// Small orders 0 to 5, straight-line, both directions (the same bits on slots 1 to 4).
-void sigkFftInvN4_cf32(const cf32* src, cf32* dst);
-void sigkFftInvN8_cf32(const cf32* src, cf32* dst);
-void sigkFftInvN16_cf32(const cf32* src, cf32* dst);
-void sigkFftInvN32_cf32(const cf32* src, cf32* dst);
-void sigkFftInvN4Scaled_cf32(const cf32* src, cf32* dst, float factor);
-void sigkFftInvN8Scaled_cf32(const cf32* src, cf32* dst, float factor);
-void sigkFftInvN16Scaled_cf32(const cf32* src, cf32* dst, float factor);
-void sigkFftInvN32Scaled_cf32(const cf32* src, cf32* dst, float factor);
-extern const FftSmallTable sigkFftInvSmallTable_cf32;
-
 // Middle orders: bit reversal fused into the first stage, radix-4 passes over the split layout
 // (slot 1: fft/sse/level1_slot.cpp; slots 2 to 4, in 2048-point blocks: fft/sse/blocked_slot.cpp).
 void sigkFftInvFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* twiddles,
@@ -145,17 +146,8 @@ void sigkFftRadixInv_cf32(cf32* data, int32_t n, const float* twiddles, cf32* wo
 // 2-point kernels as the forward one.
 void sigkFftFwdN64_cf32(const cf32* src, cf32* dst);
 void sigkFftFwdN64Scaled_cf32(const cf32* src, cf32* dst, float factor);
-void sigkFftInvN4_cf32(const cf32* src, cf32* dst);
-void sigkFftInvN8_cf32(const cf32* src, cf32* dst);
-void sigkFftInvN16_cf32(const cf32* src, cf32* dst);
-void sigkFftInvN32_cf32(const cf32* src, cf32* dst);
 void sigkFftInvN64_cf32(const cf32* src, cf32* dst);
-void sigkFftInvN4Scaled_cf32(const cf32* src, cf32* dst, float factor);
-void sigkFftInvN8Scaled_cf32(const cf32* src, cf32* dst, float factor);
-void sigkFftInvN16Scaled_cf32(const cf32* src, cf32* dst, float factor);
-void sigkFftInvN32Scaled_cf32(const cf32* src, cf32* dst, float factor);
 void sigkFftInvN64Scaled_cf32(const cf32* src, cf32* dst, float factor);
-extern const FftSmallTable sigkFftInvSmallTable_cf32;
 
 // Orders 7 to 18: bit reversal fused into the first butterflies, radix-4 passes over the split
 // layout, the last pass writing the interleaved result (fft/avx/fused.h).

@@ -30,6 +30,12 @@
     void sigkFftTileGather_cf32(const cf32*, cf32*, int32_t, int32_t, int32_t);                    \
     void sigkFftTileScatter_cf32(cf32*, const cf32*, int32_t, int32_t, int32_t, int32_t);          \
     void sigkFftRadix4Cols_cf32(float*, float*, int32_t, int32_t, const float*);                   \
+    void sigkFftRadix4ColsInv_cf32(float*, float*, int32_t, int32_t, const float*);                \
+    void sigkFftFwdFused_cf32(const cf32*, cf32*, int32_t, const float*, const int32_t*, cf32*);   \
+    void sigkFftInvFused_cf32(const cf32*, cf32*, int32_t, const float*, const int32_t*, cf32*);   \
+    void sigkFftRadixFwd_cf32(cf32*, int32_t, const float*, cf32*, int32_t);                       \
+    void sigkFftRadixInv_cf32(cf32*, int32_t, const float*, cf32*, int32_t);                       \
+    void* sigkFftTwiddleTable_cf32(int32_t, const float*, int32_t, void*);                         \
     }
 FFT_TEST_DECLARE_SLOT(s0)
 FFT_TEST_DECLARE_SLOT(s1)
@@ -39,6 +45,29 @@ FFT_TEST_DECLARE_SLOT(s4)
 FFT_TEST_DECLARE_SLOT(s5)
 FFT_TEST_DECLARE_SLOT(s6)
 #undef FFT_TEST_DECLARE_SLOT
+
+// A view of a slot's small-order tables, laid out as the library's: the unscaled kernels by
+// order, then the scaled ones. Slots 0 to 4 run 1 to 32 points, slots 5 and 6 up to 64.
+namespace fft_test {
+template <int Orders>
+struct SmallTable {
+    void (*unscaled[Orders])(const cf32*, cf32*);
+    void (*scaled[Orders])(const cf32*, cf32*, float);
+};
+}  // namespace fft_test
+#define FFT_TEST_DECLARE_SMALL(ns, orders)                                                         \
+    namespace sig::ns {                                                                            \
+    extern const fft_test::SmallTable<orders> sigkFftSmallTable_cf32;                              \
+    extern const fft_test::SmallTable<orders> sigkFftInvSmallTable_cf32;                           \
+    }
+FFT_TEST_DECLARE_SMALL(s0, 6)
+FFT_TEST_DECLARE_SMALL(s1, 6)
+FFT_TEST_DECLARE_SMALL(s2, 6)
+FFT_TEST_DECLARE_SMALL(s3, 6)
+FFT_TEST_DECLARE_SMALL(s4, 6)
+FFT_TEST_DECLARE_SMALL(s5, 7)
+FFT_TEST_DECLARE_SMALL(s6, 7)
+#undef FFT_TEST_DECLARE_SMALL
 
 // One entry per slot 0..6 (only for entries every slot defines); the first may stand apart.
 #define FFT_TEST_PER_SLOT(f) FFT_TEST_PER_SLOT_FROM(sig::s0::f, f)

@@ -12,26 +12,23 @@
 #include <vector>
 
 #include "fft_reference.h"
+#include "fft_test_checks.h"
 #include "fft_test_support.h"
 #include "sigprim.h"
 #include "slots.h"
-
-#define DECLARE_LARGE_KERNELS(ns)                                                                  \
-    namespace sig::ns {                                                                            \
-    void sigkFftRadixFwd_cf32(cf32*, int32_t, const float*, cf32*, int32_t);                       \
-    void sigkFftRadixInv_cf32(cf32*, int32_t, const float*, cf32*, int32_t);                       \
-    void sigkFftRadix4ColsInv_cf32(float*, float*, int32_t, int32_t, const float*);                \
-    }
-DECLARE_LARGE_KERNELS(s5)
-DECLARE_LARGE_KERNELS(s6)
-#undef DECLARE_LARGE_KERNELS
 
 namespace {
 
 using fft_reference::allowedError;
 using fft_reference::cd;
 using fft_reference::toDouble;
+using fft_test::caseName;
+using fft_test::conj;
+using fft_test::Guarded;
 using fft_test::Plan;
+using fft_test::References;
+using fft_test::sameUpToZeroSign;
+using fft_test::SlotOrder;
 
 using Row = decltype(&sig::s5::sigkFftRadixFwd_cf32);
 using Cols = decltype(&sig::s5::sigkFftRadix4Cols_cf32);
@@ -52,84 +49,8 @@ const Kernels kKernels[2] = {KERNELS_OF(s5), KERNELS_OF(s6)};
 #undef KERNELS_OF
 const Kernels& kernelsOf(int slot) { return kKernels[slot - 5]; }
 
-// n complex values at a chosen byte offset past a 64-byte boundary, between guard bytes.
-struct Guarded {
-    static constexpr size_t kGuard = 256;
-    std::vector<uint8_t> block;
-    cf32* data;
-    size_t bytes;
-    Guarded(size_t n, size_t offset) : block(8 * n + 2 * kGuard + 64, 0x5A), bytes(8 * n)
-    {
-        const uintptr_t start = reinterpret_cast<uintptr_t>(block.data()) + kGuard + 63;
-        data = reinterpret_cast<cf32*>((start & ~uintptr_t{63}) + offset);
-    }
-    void fill(const std::vector<cf32>& x) { std::memcpy(data, x.data(), bytes); }
-    bool guardsIntact() const
-    {
-        const uint8_t* p = reinterpret_cast<const uint8_t*>(data);
-        for (const uint8_t* q = block.data(); q < block.data() + block.size(); ++q)
-            if ((q < p || q >= p + bytes) && *q != 0x5A)
-                return false;
-        return true;
-    }
-    bool untouched() const
-    {
-        return std::all_of(block.begin(), block.end(), [](uint8_t b) { return b == 0x5A; });
-    }
-    std::vector<cf32> values() const { return {data, data + bytes / 8}; }
-    bool same(const std::vector<cf32>& y) const { return std::memcmp(data, y.data(), bytes) == 0; }
-};
-
-std::vector<cf32> conj(std::vector<cf32> x)
-{
-    for (cf32& v : x)
-        v.im = -v.im;
-    return x;
-}
-
-// Equal bits, except that +0 and -0 count as equal.
-bool sameUpToZeroSign(const std::vector<cf32>& a, const std::vector<cf32>& b)
-{
-    for (size_t i = 0; i < a.size(); ++i)
-        if (!(a[i].re == b[i].re || std::memcmp(&a[i].re, &b[i].re, 4) == 0) ||
-            !(a[i].im == b[i].im || std::memcmp(&a[i].im, &b[i].im, 4) == 0))
-            return false;
-    return true;
-}
-
-// Split blocks (8 real parts, then 8 imaginary parts) turned back to interleaved values.
-std::vector<cf32> desplit(const std::vector<cf32>& y)
-{
-    std::vector<cf32> out(y.size());
-    const float* f = &y[0].re;
-    for (size_t b = 0; b < y.size(); b += 8)
-        for (size_t i = 0; i < 8; ++i)
-            out[b + i] = {f[2 * b + i], f[2 * b + 8 + i]};
-    return out;
-}
 // Float index of the real part of value v in split blocks of 8.
 size_t splitRe(size_t v) { return 16 * (v / 8) + v % 8; }
-
-// The references of both directions: the inverse's output k is the forward's output n - k.
-std::vector<cd> reference(const std::vector<cd>& x, bool inverse)
-{
-    std::vector<cd> y = fft_reference::dft(x);
-    if (!inverse)
-        return y;
-    std::vector<cd> r(y.size());
-    for (size_t k = 0; k < y.size(); ++k)
-        r[k] = y[(y.size() - k) % y.size()];
-    return r;
-}
-
-struct SlotOrder {
-    int slot;
-    int32_t order;
-};
-std::string caseName(const testing::TestParamInfo<SlotOrder>& p)
-{
-    return "slot" + std::to_string(p.param.slot) + "_order" + std::to_string(p.param.order);
-}
 
 // ---- The row transform ---------------------------------------------------------------------------
 
@@ -153,7 +74,7 @@ TEST_P(AvxBlock, ReferenceAlignmentsSplitOutputAndTwin)
         data.fill(xr);
         k.row[inverse](data.data, int32_t(n), twiddles, work.data, 1);
         result[inverse] = data.values();
-        EXPECT_LE(fft_reference::relativeRmsError(data.data, reference(toDouble(x), inverse == 1), 1.0),
+        EXPECT_LE(fft_reference::relativeRmsError(data.data, References(x).ref[inverse], 1.0),
                   allowedError(order));
         EXPECT_TRUE(data.guardsIntact());
         EXPECT_TRUE(work.untouched()) << "work buffer written although the row is aligned";
@@ -166,7 +87,7 @@ TEST_P(AvxBlock, ReferenceAlignmentsSplitOutputAndTwin)
                 Guarded d(n, offset), w(n, 0);
                 d.fill(xr);
                 k.row[inverse](d.data, int32_t(n), twiddles, w.data, flag);
-                const std::vector<cf32> y = flag == 1 ? d.values() : desplit(d.values());
+                const std::vector<cf32> y = flag == 1 ? d.values() : fft_test::desplit(d.values(), 8);
                 EXPECT_TRUE(std::memcmp(y.data(), result[inverse].data(), 8 * n) == 0 && d.guardsIntact())
                     << "row +" << offset << ", flag " << flag;
                 EXPECT_TRUE(offset == 0 ? w.untouched() : w.guardsIntact()) << "row +" << offset;
@@ -261,13 +182,13 @@ TEST(AvxBlockKernels, ColumnPassCompletesTheTransform)
             for (int inverse = 0; inverse < 2; ++inverse) {
                 SCOPED_TRACE(testing::Message() << "slot " << slot << " t = " << t
                                                 << (inverse ? " inverse" : " forward"));
-                const std::vector<cd> want = reference(toDouble(x), inverse == 1);
+                const std::vector<cd> want = References(x).ref[inverse];
                 std::vector<float> group(8 * size_t(t));
                 for (int32_t q = 0; q < 4; ++q) {
                     std::vector<cd> sub(static_cast<size_t>(t));
                     for (int32_t m = 0; m < t; ++m)
                         sub[size_t(m)] = {x[size_t(4 * m + residue[q])].re, x[size_t(4 * m + residue[q])].im};
-                    const std::vector<cd> spectrum = reference(sub, inverse == 1);
+                    const std::vector<cd> spectrum = References(sub).ref[inverse];
                     for (int32_t i = 0; i < t; ++i) {
                         group[splitRe(size_t(q * t + i))] = static_cast<float>(spectrum[size_t(i)].real());
                         group[splitRe(size_t(q * t + i)) + 8] = static_cast<float>(spectrum[size_t(i)].imag());

@@ -9,44 +9,22 @@
 #include <vector>
 
 #include "fft_reference.h"
+#include "fft_test_checks.h"
+#include "fft_test_support.h"
 #include "sigprim.h"
 #include "slots.h"
-
-// A view of the per-slot tables, laid out as the library's: seven unscaled kernels by order, then
-// seven scaled ones.
-namespace avx_small_test {
-struct Table {
-    void (*unscaled[7])(const cf32*, cf32*);
-    void (*scaled[7])(const cf32*, cf32*, float);
-};
-}  // namespace avx_small_test
-#define AVX_SMALL_TEST_DECLARE(ns)                                                                 \
-    namespace sig::ns {                                                                            \
-    extern const avx_small_test::Table sigkFftSmallTable_cf32;                                     \
-    extern const avx_small_test::Table sigkFftInvSmallTable_cf32;                                  \
-    }
-AVX_SMALL_TEST_DECLARE(s5)
-AVX_SMALL_TEST_DECLARE(s6)
-#undef AVX_SMALL_TEST_DECLARE
 
 namespace {
 
 using fft_reference::cd;
 using fft_reference::testSignal;
+using fft_test::conj;
+using fft_test::sameBits;
 using Vec = std::vector<cf32>;
+using Table = fft_test::SmallTable<7>;
+using namespace fft_test::arith;
 
-cf32 operator+(cf32 a, cf32 b) { return {a.re + b.re, a.im + b.im}; }
-cf32 operator-(cf32 a, cf32 b) { return {a.re - b.re, a.im - b.im}; }
-cf32 operator*(float f, cf32 a) { return {f * a.re, f * a.im}; }
-cf32 minusJ(cf32 a) { return {a.im, -a.re}; }
-cf32 conj(cf32 a) { return {a.re, -a.im}; }
 cf32 fma(cf32 a, float b, cf32 c) { return {std::fma(a.re, b, c.re), std::fma(a.im, b, c.im)}; }
-Vec conj(Vec x)
-{
-    for (cf32& v : x)
-        v = conj(v);
-    return x;
-}
 
 // The forward transforms as their arithmetic is fixed, one value at a time: every sum, difference
 // and product rounded to float, except the products that slot 6 fuses. The inverse kernels are the
@@ -167,7 +145,7 @@ private:
     float f_;
 };
 
-const avx_small_test::Table& table(int slot, bool inverse)
+const Table& table(int slot, bool inverse)
 {
     if (slot == 5)
         return inverse ? sig::s5::sigkFftInvSmallTable_cf32 : sig::s5::sigkFftSmallTable_cf32;
@@ -197,7 +175,7 @@ struct Kernel {
     // The kernel from src to dst, placed at the given offsets; dstOffset < 0: in place at srcOffset.
     Vec operator()(const Vec& x, size_t srcOffset = 0, int dstOffset = 0) const
     {
-        const avx_small_test::Table& t = table(slot, inverse);
+        const Table& t = table(slot, inverse);
         Buffer src(x.size(), srcOffset), dst(x.size(), dstOffset < 0 ? 0 : size_t(dstOffset));
         std::memcpy(src.data(), x.data(), x.size() * sizeof(cf32));
         cf32* out = dstOffset < 0 ? src.data() : dst.data();
@@ -208,11 +186,6 @@ struct Kernel {
         return Vec(out, out + x.size());
     }
 };
-
-bool sameBits(const Vec& a, const Vec& b)
-{
-    return std::memcmp(a.data(), b.data(), a.size() * sizeof(cf32)) == 0;
-}
 
 class AvxSmallFft : public testing::TestWithParam<int> {
 protected:

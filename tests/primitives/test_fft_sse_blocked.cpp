@@ -12,29 +12,24 @@
 #include <vector>
 
 #include "fft_reference.h"
+#include "fft_test_checks.h"
 #include "fft_test_support.h"
 #include "sigprim.h"
 #include "slots.h"
-
-#define DECLARE_BLOCKED_KERNELS(ns)                                                                \
-    namespace sig::ns {                                                                            \
-    void sigkFftFwdFused_cf32(const cf32*, cf32*, int32_t, const float*, const int32_t*, cf32*);   \
-    void sigkFftInvFused_cf32(const cf32*, cf32*, int32_t, const float*, const int32_t*, cf32*);   \
-    void sigkFftRadixFwd_cf32(cf32*, int32_t, const float*, cf32*, int32_t);                       \
-    void sigkFftRadixInv_cf32(cf32*, int32_t, const float*, cf32*, int32_t);                       \
-    void* sigkFftTwiddleTable_cf32(int32_t, const float*, int32_t, void*);                         \
-    }
-DECLARE_BLOCKED_KERNELS(s2)
-DECLARE_BLOCKED_KERNELS(s3)
-DECLARE_BLOCKED_KERNELS(s4)
-#undef DECLARE_BLOCKED_KERNELS
 
 namespace {
 
 using fft_reference::allowedError;
 using fft_reference::cd;
 using fft_reference::toDouble;
+using fft_test::bitReversed;
+using fft_test::caseName;
+using fft_test::conj;
+using fft_test::Guarded;
 using fft_test::Plan;
+using fft_test::References;
+using fft_test::sameUpToZeroSign;
+using fft_test::SlotOrder;
 
 using Fused = decltype(&sig::s2::sigkFftFwdFused_cf32);
 using Radix = decltype(&sig::s2::sigkFftRadixFwd_cf32);
@@ -57,94 +52,6 @@ const Kernels& kernelsOf(int slot) { return kKernels[slot - 2]; }
 // the radix kernel at 15, and plans its own large path from 16).
 int32_t fusedUpTo(int slot) { return slot == 3 ? 14 : 17; }
 int32_t radixUpTo(int slot) { return slot == 3 ? 15 : 17; }
-
-// n complex values at a chosen byte offset past a 64-byte boundary, between guard bytes.
-struct Guarded {
-    static constexpr size_t kGuard = 256;
-    std::vector<uint8_t> block;
-    cf32* data;
-    size_t bytes;
-    Guarded(size_t n, size_t offset) : block(8 * n + 2 * kGuard + 64, 0x5A), bytes(8 * n)
-    {
-        const uintptr_t start = reinterpret_cast<uintptr_t>(block.data()) + kGuard + 63;
-        data = reinterpret_cast<cf32*>((start & ~uintptr_t{63}) + offset);
-    }
-    void fill(const std::vector<cf32>& x) { std::memcpy(data, x.data(), bytes); }
-    bool guardsIntact() const
-    {
-        const uint8_t* p = reinterpret_cast<const uint8_t*>(data);
-        for (const uint8_t* q = block.data(); q < block.data() + block.size(); ++q)
-            if ((q < p || q >= p + bytes) && *q != 0x5A)
-                return false;
-        return true;
-    }
-    bool untouched() const
-    {
-        return std::all_of(block.begin(), block.end(), [](uint8_t b) { return b == 0x5A; });
-    }
-    std::vector<cf32> values() const { return {data, data + bytes / 8}; }
-    bool same(const std::vector<cf32>& y) const { return std::memcmp(data, y.data(), bytes) == 0; }
-};
-
-std::vector<cf32> conj(std::vector<cf32> x)
-{
-    for (cf32& v : x)
-        v.im = -v.im;
-    return x;
-}
-
-// Equal bits, except that +0 and -0 count as equal.
-bool sameUpToZeroSign(const std::vector<cf32>& a, const std::vector<cf32>& b)
-{
-    for (size_t i = 0; i < a.size(); ++i)
-        if (!(a[i].re == b[i].re || std::memcmp(&a[i].re, &b[i].re, 4) == 0) ||
-            !(a[i].im == b[i].im || std::memcmp(&a[i].im, &b[i].im, 4) == 0))
-            return false;
-    return true;
-}
-
-// x permuted into bit-reversed order over all its index bits.
-std::vector<cf32> bitReversed(const std::vector<cf32>& x)
-{
-    const int bits = __builtin_ctz(unsigned(x.size()));
-    std::vector<cf32> y(x.size());
-    for (size_t p = 0; p < x.size(); ++p)
-        y[p] = x[size_t(fft_test::reverseBits(int64_t(p), bits))];
-    return y;
-}
-
-// Split blocks (4 real parts, then 4 imaginary parts) turned back to interleaved values.
-std::vector<cf32> desplit(const std::vector<cf32>& y)
-{
-    std::vector<cf32> out(y.size());
-    const float* f = &y[0].re;
-    for (size_t b = 0; b < y.size(); b += 4)
-        for (size_t i = 0; i < 4; ++i)
-            out[b + i] = {f[2 * b + i], f[2 * b + 4 + i]};
-    return out;
-}
-
-// The references of both directions: the inverse's output k is the forward's output n - k.
-struct References {
-    std::vector<cd> ref[2];
-    explicit References(const std::vector<cf32>& x)
-    {
-        const size_t n = x.size();
-        ref[0] = fft_reference::dft(toDouble(x));
-        ref[1].resize(n);
-        for (size_t k = 0; k < n; ++k)
-            ref[1][k] = ref[0][(n - k) % n];
-    }
-};
-
-struct SlotOrder {
-    int slot;
-    int32_t order;
-};
-std::string caseName(const testing::TestParamInfo<SlotOrder>& p)
-{
-    return "slot" + std::to_string(p.param.slot) + "_order" + std::to_string(p.param.order);
-}
 
 // ---- The fused kernel ----------------------------------------------------------------------------
 
@@ -242,7 +149,7 @@ TEST_P(BlockedRadix, ReferenceAlignmentsSplitOutputAndTwin)
                 Guarded d(n, offset), w(n, 16);
                 d.fill(xr);
                 radix(d.data, int32_t(n), twiddles, w.data, flag);
-                const std::vector<cf32> y = flag == 1 ? d.values() : desplit(d.values());
+                const std::vector<cf32> y = flag == 1 ? d.values() : fft_test::desplit(d.values(), 4);
                 EXPECT_TRUE(std::memcmp(y.data(), result[inverse].data(), 8 * n) == 0 && d.guardsIntact())
                     << "data +" << offset << ", flag " << flag;
                 EXPECT_TRUE(offset == 0 ? w.untouched() : w.guardsIntact()) << "data +" << offset;
@@ -267,47 +174,22 @@ INSTANTIATE_TEST_SUITE_P(Slots2To4, BlockedRadix, testing::ValuesIn(radixCases()
 // The operations the kernels must do, one value at a time and in their order, with no blocking
 // (a block runs the same operations as the whole-array pass): the 4-point transforms of the
 // bit-reversed columns, the radix-4 passes while 8m <= n, then a radix-4 (even orders) or
-// radix-2 (odd orders) last pass. Products with a factor (c, s) as stored: (re c - im s,
-// im c + re s), the inverse (re c + im s, im c - re s). The radix kernel's 16-point first stage
-// is the same 4-point transforms and quarter-4 pass, so both kernels must give these bits.
-struct Model {
-    bool inverse;
-
-    static cf32 add(cf32 a, cf32 b) { return {a.re + b.re, a.im + b.im}; }
-    static cf32 sub(cf32 a, cf32 b) { return {a.re - b.re, a.im - b.im}; }
-    // Multiplication by -j (by +j for the inverse), exact.
-    cf32 turn(cf32 a) const { return inverse ? cf32{-a.im, a.re} : cf32{a.im, -a.re}; }
-    cf32 twiddle(cf32 p, float c, float s) const
-    {
-        return inverse ? cf32{p.re * c + p.im * s, p.im * c - p.re * s}
-                       : cf32{p.re * c - p.im * s, p.im * c + p.re * s};
-    }
-
+// radix-2 (odd orders) last pass. The radix kernel's 16-point first stage is the same 4-point
+// transforms and quarter-4 pass, so both kernels must give these bits.
+struct Model : fft_test::ScalarSteps {
     std::vector<cf32> run(const std::vector<cf32>& x, const float* table) const
     {
         const int32_t n = int32_t(x.size()), order = __builtin_ctz(unsigned(n));
         std::vector<cf32> z(x.size());
         for (int32_t t = 0; t < n / 4; ++t) {
             const int32_t r = fft_test::reverseBits(t, order - 2);
-            const cf32 a = x[size_t(r)], b = x[size_t(r + n / 4)], c = x[size_t(r + n / 2)],
-                       d = x[size_t(r + 3 * n / 4)];
-            const cf32 sac = add(a, c), dac = sub(a, c), sbd = add(b, d), e = turn(sub(b, d));
-            z[size_t(4 * t)] = add(sac, sbd), z[size_t(4 * t + 1)] = add(dac, e);
-            z[size_t(4 * t + 2)] = sub(sac, sbd), z[size_t(4 * t + 3)] = sub(dac, e);
+            dft4(x[size_t(r)], x[size_t(r + n / 4)], x[size_t(r + n / 2)], x[size_t(r + 3 * n / 4)],
+                 &z[size_t(4 * t)]);
         }
         const float* set = table;
         int32_t m = 4;
         for (; 8 * m <= n || (m == n / 4); m *= 4) {
-            for (int32_t g = 0; g < n; g += 4 * m)
-                for (int32_t k = 0; k < m; ++k) {
-                    const float* w = set + 24 * (k / 4) + k % 4;
-                    cf32* p = &z[size_t(g + k)];
-                    const cf32 t1 = twiddle(p[m], w[8], w[12]), t2 = twiddle(p[2 * m], w[0], w[4]),
-                               t3 = twiddle(p[3 * m], w[16], w[20]);
-                    const cf32 b0 = add(p[0], t1), b1 = sub(p[0], t1), c0 = add(t2, t3),
-                               d = turn(sub(t2, t3));
-                    p[0] = add(b0, c0), p[m] = add(b1, d), p[2 * m] = sub(b0, c0), p[3 * m] = sub(b1, d);
-                }
+            pass4(z, m, set);
             set += 6 * m;
         }
         if (order % 2 != 0)
@@ -337,7 +219,7 @@ TEST(BlockedKernels, EveryBitAsTheScalarModel)
         const float* twiddles = order < 6 ? table32 + 16 : plan.at<float>(11);
         for (int inverse = 0; inverse < 2; ++inverse) {
             SCOPED_TRACE(testing::Message() << "order " << order << (inverse ? " inverse" : " forward"));
-            const std::vector<cf32> want = Model{inverse == 1}.run(x, twiddles);
+            const std::vector<cf32> want = Model{{inverse == 1}}.run(x, twiddles);
             EXPECT_LE(fft_reference::relativeRmsError(want.data(), References(x).ref[inverse], 1.0),
                       allowedError(order));
             std::vector<cf32> fused(n), radix = bitReversed(x), work(n);

@@ -10,73 +10,18 @@
 #include <vector>
 
 #include "fft_reference.h"
+#include "fft_test_checks.h"
 #include "fft_test_support.h"
 #include "sigprim.h"
 #include "slots.h"
 
-namespace sig::s1 {
-void sigkFftFwdFused_cf32(const cf32*, cf32*, int32_t, const float*, const int32_t*, cf32*);
-void sigkFftInvFused_cf32(const cf32*, cf32*, int32_t, const float*, const int32_t*, cf32*);
-void sigkFftRadixFwd_cf32(cf32*, int32_t, const float*, cf32*, int32_t);
-void sigkFftRadixInv_cf32(cf32*, int32_t, const float*, cf32*, int32_t);
-}  // namespace sig::s1
-
 namespace {
 
-using fft_reference::cd;
+using fft_test::conj;
+using fft_test::Guarded;
 using fft_test::Plan;
-
-// n complex values at a byte offset past a 64-byte boundary, between guard bytes.
-struct Guarded {
-    static constexpr size_t kGuard = 256;
-    std::vector<uint8_t> block;
-    cf32* data;
-    size_t bytes;
-    Guarded(size_t n, size_t offset) : block(8 * n + 2 * kGuard + 64, 0x5A), bytes(8 * n)
-    {
-        const uintptr_t start = reinterpret_cast<uintptr_t>(block.data()) + kGuard + 63;
-        data = reinterpret_cast<cf32*>((start & ~uintptr_t{63}) + offset);
-    }
-    void fill(const std::vector<cf32>& x) { std::memcpy(data, x.data(), bytes); }
-    std::vector<cf32> values() const { return {data, data + bytes / 8}; }
-    bool guardsIntact() const
-    {
-        const uint8_t* p = reinterpret_cast<const uint8_t*>(data);
-        for (const uint8_t* q = block.data(); q < block.data() + block.size(); ++q)
-            if ((q < p || q >= p + bytes) && *q != 0x5A)
-                return false;
-        return true;
-    }
-    bool untouched() const
-    {
-        for (uint8_t b : block)
-            if (b != 0x5A)
-                return false;
-        return true;
-    }
-};
-
-std::vector<cf32> conj(std::vector<cf32> x)
-{
-    for (cf32& v : x)
-        v.im = -v.im;
-    return x;
-}
-
-// Equal bits, except that +0 and -0 count as equal.
-bool sameUpToZeroSign(const std::vector<cf32>& a, const std::vector<cf32>& b)
-{
-    for (size_t i = 0; i < a.size(); ++i)
-        if (!(a[i].re == b[i].re || std::memcmp(&a[i].re, &b[i].re, 4) == 0) ||
-            !(a[i].im == b[i].im || std::memcmp(&a[i].im, &b[i].im, 4) == 0))
-            return false;
-    return true;
-}
-
-bool sameBits(const std::vector<cf32>& a, const std::vector<cf32>& b)
-{
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), 8 * a.size()) == 0;
-}
+using fft_test::sameBits;
+using fft_test::sameUpToZeroSign;
 
 // One direction of slot 1's middle orders, the way its entries run it: the fused kernel up to
 // order 14; at 15 the bit reversal (in place or copying) and the radix kernel with flag 1.
@@ -103,20 +48,7 @@ struct Kernels {
 // The kernels' arithmetic one value at a time: 4-point (even orders) or 8-point (odd orders, the
 // eighth roots with the stored half root 0.70710683) transforms of the bit-reversed columns,
 // then radix-4 passes reading the table's sets in order.
-struct Model {
-    bool inverse;
-    cf32 add(cf32 a, cf32 b) const { return {a.re + b.re, a.im + b.im}; }
-    cf32 sub(cf32 a, cf32 b) const { return {a.re - b.re, a.im - b.im}; }
-    cf32 turn(cf32 a) const { return inverse ? cf32{-a.im, a.re} : cf32{a.im, -a.re}; }  // -+j a
-    cf32 twiddle(cf32 p, float c, float s) const
-    {
-        return inverse ? cf32{p.re * c + p.im * s, p.im * c - p.re * s} : cf32{p.re * c - p.im * s, p.im * c + p.re * s};
-    }
-    void dft4(cf32 a, cf32 b, cf32 c, cf32 d, cf32* y) const
-    {
-        const cf32 sac = add(a, c), dac = sub(a, c), sbd = add(b, d), e = turn(sub(b, d));
-        y[0] = add(sac, sbd), y[1] = add(dac, e), y[2] = sub(sac, sbd), y[3] = sub(dac, e);
-    }
+struct Model : fft_test::ScalarSteps {
     std::vector<cf32> run(const std::vector<cf32>& x, const float* table) const
     {
         const int32_t n = int32_t(x.size()), order = __builtin_ctz(unsigned(n));
@@ -136,15 +68,7 @@ struct Model {
             m = 8;
         }
         for (const float* set = table; m < n; set += 6 * m, m *= 4)
-            for (int32_t g = 0; g < n; g += 4 * m)
-                for (int32_t k = 0; k < m; ++k) {
-                    const float* w = set + 24 * (k / 4) + k % 4;
-                    cf32* p = &z[size_t(g + k)];
-                    const cf32 t1 = twiddle(p[m], w[8], w[12]), t2 = twiddle(p[2 * m], w[0], w[4]),
-                               t3 = twiddle(p[3 * m], w[16], w[20]);
-                    const cf32 b0 = add(p[0], t1), b1 = sub(p[0], t1), c0 = add(t2, t3), d = turn(sub(t2, t3));
-                    p[0] = add(b0, c0), p[m] = add(b1, d), p[2 * m] = sub(b0, c0), p[3 * m] = sub(b1, d);
-                }
+            pass4(z, m, set);
         return z;
     }
 };
@@ -157,10 +81,7 @@ TEST_P(Level1, ReferenceModelAlignmentsWorkBufferAndTwin)
     const int32_t order = GetParam();
     const size_t n = size_t{1} << order;
     const std::vector<cf32> x = fft_reference::testSignal(n, 90u + uint32_t(order));
-    const std::vector<cd> fwdRef = fft_reference::dft(fft_reference::toDouble(x));
-    std::vector<cd> invRef(n);
-    for (size_t k = 0; k < n; ++k)
-        invRef[k] = fwdRef[(n - k) % n];
+    const fft_test::References refs(x);
     const Plan plan(order, 8, 1);
     ASSERT_GE(size_t(plan.workSize), 8 * n);  // the caller's buffer, from its 64-byte boundary
     std::vector<cf32> result[2];
@@ -173,9 +94,9 @@ TEST_P(Level1, ReferenceModelAlignmentsWorkBufferAndTwin)
         src.fill(x);
         transform(src.data, dst.data, order, work.data);
         result[inverse] = dst.values();
-        EXPECT_LE(fft_reference::relativeRmsError(dst.data, inverse ? invRef : fwdRef, 1.0),
+        EXPECT_LE(fft_reference::relativeRmsError(dst.data, refs.ref[inverse], 1.0),
                   fft_reference::allowedError(order));
-        EXPECT_TRUE(sameUpToZeroSign(result[inverse], Model{inverse}.run(x, plan.at<float>(11))))
+        EXPECT_TRUE(sameUpToZeroSign(result[inverse], Model{{inverse}}.run(x, plan.at<float>(11))))
             << "not the model's bits";
         EXPECT_TRUE(sameBits(src.values(), x) && src.guardsIntact() && dst.guardsIntact());
         EXPECT_TRUE(work.untouched()) << "work buffer written although dst could serve";
@@ -217,9 +138,7 @@ TEST(Level1, RadixSplitOutputAndSmallerOrders)
     for (int32_t order = 5; order <= 15; ++order) {
         const size_t n = size_t{1} << order;
         const std::vector<cf32> x = fft_reference::testSignal(n, 3u * uint32_t(order));
-        std::vector<cf32> reversed(n);
-        for (size_t p = 0; p < n; ++p)
-            reversed[p] = x[size_t(fft_test::reverseBits(int64_t(p), order))];
+        const std::vector<cf32> reversed = fft_test::bitReversed(x);
         const float* tw = tables[order % 2].at<float>(11);
         for (bool inverse : {false, true}) {
             SCOPED_TRACE(testing::Message() << "order " << order << (inverse ? " inverse" : " forward"));
@@ -232,12 +151,8 @@ TEST(Level1, RadixSplitOutputAndSmallerOrders)
                 radix(split.data, int32_t(n), tw, work.data, 0);
                 EXPECT_EQ(work.untouched(), offset == 0) << "work buffer use at offset " << offset;
                 EXPECT_TRUE(interleaved.guardsIntact() && split.guardsIntact() && work.guardsIntact());
-                EXPECT_TRUE(sameUpToZeroSign(interleaved.values(), Model{inverse}.run(x, tw)));
-                std::vector<cf32> joined(n);
-                const float* f = &split.data->re;
-                for (size_t p = 0; p < n; ++p)
-                    joined[p] = {f[8 * (p / 4) + p % 4], f[8 * (p / 4) + 4 + p % 4]};
-                EXPECT_TRUE(sameBits(joined, interleaved.values())) << "offset " << offset;
+                EXPECT_TRUE(sameUpToZeroSign(interleaved.values(), Model{{inverse}}.run(x, tw)));
+                EXPECT_TRUE(sameBits(fft_test::desplit(split.values(), 4), interleaved.values())) << "offset " << offset;
             }
         }
     }

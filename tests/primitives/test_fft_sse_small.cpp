@@ -11,51 +11,25 @@
 #include <vector>
 
 #include "fft_reference.h"
+#include "fft_test_checks.h"
 #include "fft_test_support.h"
 #include "sigprim.h"
 #include "slots.h"
 
-// A view of the per-slot tables, laid out as the library's: six unscaled kernels by order, then six
-// scaled ones.
-namespace sse_small_test {
-struct Table {
-    void (*unscaled[6])(const cf32*, cf32*);
-    void (*scaled[6])(const cf32*, cf32*, float);
-};
-}  // namespace sse_small_test
-#define SSE_SMALL_TEST_DECLARE(ns)                                                                 \
-    namespace sig::ns {                                                                            \
-    extern const sse_small_test::Table sigkFftSmallTable_cf32;                                     \
-    extern const sse_small_test::Table sigkFftInvSmallTable_cf32;                                  \
-    }
-SSE_SMALL_TEST_DECLARE(s0)
-SSE_SMALL_TEST_DECLARE(s1)
-SSE_SMALL_TEST_DECLARE(s2)
-SSE_SMALL_TEST_DECLARE(s3)
-SSE_SMALL_TEST_DECLARE(s4)
-#undef SSE_SMALL_TEST_DECLARE
-
 namespace {
 
 using fft_reference::cd;
+using fft_test::conj;
+using fft_test::sameBits;
 using Vec = std::vector<cf32>;
+using Table = fft_test::SmallTable<6>;
+using namespace fft_test::arith;
 
 #define SSE_SMALL_TEST_TABLES(name)                                                                \
     { &sig::s0::name, &sig::s1::name, &sig::s2::name, &sig::s3::name, &sig::s4::name }
-const sse_small_test::Table* const kForward[5] = SSE_SMALL_TEST_TABLES(sigkFftSmallTable_cf32);
-const sse_small_test::Table* const kInverse[5] = SSE_SMALL_TEST_TABLES(sigkFftInvSmallTable_cf32);
+const Table* const kForward[5] = SSE_SMALL_TEST_TABLES(sigkFftSmallTable_cf32);
+const Table* const kInverse[5] = SSE_SMALL_TEST_TABLES(sigkFftInvSmallTable_cf32);
 #undef SSE_SMALL_TEST_TABLES
-
-cf32 operator+(cf32 a, cf32 b) { return {a.re + b.re, a.im + b.im}; }
-cf32 operator-(cf32 a, cf32 b) { return {a.re - b.re, a.im - b.im}; }
-cf32 operator*(float f, cf32 a) { return {f * a.re, f * a.im}; }
-cf32 minusJ(cf32 a) { return {a.im, -a.re}; }
-Vec conj(Vec x)
-{
-    for (cf32& v : x)
-        v.im = -v.im;
-    return x;
-}
 
 // The forward transforms as their arithmetic is fixed, one value at a time, every sum, difference
 // and product rounded to float. The inverse kernels are held to the conjugate twins of the forward
@@ -200,7 +174,7 @@ struct Kernel {
     // The kernel from src to dst, placed at the given offsets; dstOffset < 0: in place at srcOffset.
     Vec operator()(const Vec& x, size_t srcOffset = 0, int dstOffset = 0) const
     {
-        const sse_small_test::Table& t = *(inverse ? kInverse : kForward)[slot];
+        const Table& t = *(inverse ? kInverse : kForward)[slot];
         Buffer src(x.size(), srcOffset), dst(x.size(), dstOffset < 0 ? 0 : size_t(dstOffset));
         std::memcpy(src.data(), x.data(), x.size() * sizeof(cf32));
         cf32* out = dstOffset < 0 ? src.data() : dst.data();
@@ -212,11 +186,6 @@ struct Kernel {
         return Vec(out, out + x.size());
     }
 };
-
-bool sameBits(const Vec& a, const Vec& b)
-{
-    return std::memcmp(a.data(), b.data(), a.size() * sizeof(cf32)) == 0;
-}
 
 // Equal as floats (so +0 == -0), or both NaN.
 ::testing::AssertionResult sameValues(const Vec& y, const Vec& want)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fft_reference.h"
+#include "fft_test_checks.h"
 #include "fft_test_support.h"
 #include "sigprim.h"
 #include "slots.h"
@@ -20,17 +21,11 @@ using fft_reference::cd;
 using fft_reference::toDouble;
 using fft_test::AllocatorSwap;
 using fft_test::Plan;
+using fft_test::scaleOf;
 using Transform = decltype(&sig::s0::sigkFftInv_cf32);
 
 // Forward through its dispatch entry; the inverse, which has no public entry, by the plain slot.
 Transform direction(bool inverse) { return inverse ? sig::s0::sigkFftInv_cf32 : sigFftFwd_cf32; }
-
-// The factor a flag puts on one direction's output.
-double scaleOf(int32_t flag, int32_t order, bool inverse)
-{
-    const double n = std::ldexp(1.0, order);
-    return flag == 4 ? 1.0 / std::sqrt(n) : flag == (inverse ? 2 : 1) ? 1.0 / n : 1.0;
-}
 
 class FftOrder : public testing::TestWithParam<int32_t> {};
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fft_reference.h"
+#include "fft_test_checks.h"
 #include "fft_test_support.h"
 #include "sigprim.h"
 #include "slots.h"
@@ -20,59 +21,13 @@ using fft_reference::allowedError;
 using fft_reference::cd;
 using fft_reference::toDouble;
 using fft_test::AllocatorSwap;
+using fft_test::conj;
+using fft_test::Guarded;
 using fft_test::Plan;
+using fft_test::sameUpToZeroSign;
+using fft_test::scaleOf;
+using fft_test::SlotOrder;
 using Transform = decltype(&sig::s0::sigkFftInv_cf32);
-
-// n complex values at a chosen byte offset past a 64-byte boundary, between guard bytes.
-struct Guarded {
-    static constexpr size_t kGuard = 256;
-    std::vector<uint8_t> block;
-    cf32* data;
-    size_t bytes;
-    Guarded(size_t n, size_t offset) : block(8 * n + 2 * kGuard + 64, 0x5A), bytes(8 * n)
-    {
-        const uintptr_t start = reinterpret_cast<uintptr_t>(block.data()) + kGuard + 63;
-        data = reinterpret_cast<cf32*>((start & ~uintptr_t{63}) + offset);
-    }
-    void fill(const std::vector<cf32>& x) { std::memcpy(data, x.data(), bytes); }
-    bool guardsIntact() const
-    {
-        const uint8_t* p = reinterpret_cast<const uint8_t*>(data);
-        for (const uint8_t* q = block.data(); q < block.data() + block.size(); ++q)
-            if ((q < p || q >= p + bytes) && *q != 0x5A)
-                return false;
-        return true;
-    }
-    bool same(const std::vector<cf32>& y) const { return std::memcmp(data, y.data(), bytes) == 0; }
-};
-
-std::vector<cf32> conj(std::vector<cf32> x)
-{
-    for (cf32& v : x)
-        v.im = -v.im;
-    return x;
-}
-
-// Equal bits, except that +0 and -0 count as equal.
-bool sameUpToZeroSign(const std::vector<cf32>& a, const std::vector<cf32>& b)
-{
-    for (size_t i = 0; i < a.size(); ++i)
-        if (!(a[i].re == b[i].re || std::memcmp(&a[i].re, &b[i].re, 4) == 0) ||
-            !(a[i].im == b[i].im || std::memcmp(&a[i].im, &b[i].im, 4) == 0))
-            return false;
-    return true;
-}
-
-double scaleOf(int32_t flag, int32_t order, bool inverse)
-{
-    const double n = std::ldexp(1.0, order);
-    return flag == 4 ? 1.0 / std::sqrt(n) : flag == (inverse ? 2 : 1) ? 1.0 / n : 1.0;
-}
-
-struct SlotOrder {
-    int slot;
-    int32_t order;
-};
 
 class VectorTransform : public testing::TestWithParam<SlotOrder> {};
 
@@ -83,10 +38,7 @@ TEST_P(VectorTransform, ReferenceAlignmentsWorkBufferAndTwin)
     testing_slots::SlotScope scope(slot);
     const size_t n = size_t{1} << order;
     const std::vector<cf32> x = fft_reference::testSignal(n, 40u + static_cast<uint32_t>(order));
-    const std::vector<cd> fwdRef = fft_reference::dft(toDouble(x));
-    std::vector<cd> invRef(n);
-    for (size_t k = 0; k < n; ++k)
-        invRef[k] = fwdRef[(n - k) % n];
+    const fft_test::References refs(x);
     const Transform entry[2] = {sigFftFwd_cf32, fft_test::kInverse[slot]};
 
     for (int32_t flag : {8, 1, 2, 4}) {
@@ -103,13 +55,12 @@ TEST_P(VectorTransform, ReferenceAlignmentsWorkBufferAndTwin)
             ASSERT_EQ(transform(src.data, dst.data, plan.spec, reinterpret_cast<uint8_t*>(work.data)),
                       sigOk);
             result[inverse].assign(dst.data, dst.data + n);
-            EXPECT_LE(fft_reference::relativeRmsError(dst.data, inverse ? invRef : fwdRef,
+            EXPECT_LE(fft_reference::relativeRmsError(dst.data, refs.ref[inverse],
                                                       scaleOf(flag, order, inverse)),
                       allowedError(order))
                 << (inverse ? "inverse" : "forward");
             EXPECT_TRUE(src.same(x) && src.guardsIntact() && dst.guardsIntact());
-            EXPECT_TRUE(std::all_of(work.block.begin(), work.block.end(), [](uint8_t b) { return b == 0x5A; }))
-                << "work buffer written although dst could serve";
+            EXPECT_TRUE(work.untouched()) << "work buffer written although dst could serve";
             if (flag != 8)
                 continue;
             // In place, and destinations and sources off a 32-byte boundary: the same bits.
@@ -130,8 +81,9 @@ TEST_P(VectorTransform, ReferenceAlignmentsWorkBufferAndTwin)
         // The inverse is the forward's conjugate twin, to the bit.
         std::vector<cf32> twin(n);
         ASSERT_EQ(sigFftFwd_cf32(conj(x).data(), twin.data(), plan.spec, nullptr), sigOk);
-        if (flag == 8 || flag == 4)
+        if (flag == 8 || flag == 4) {
             EXPECT_TRUE(sameUpToZeroSign(conj(twin), result[1])) << "not the forward's twin";
+        }
         // Forward then inverse gives x times N and both directions' factors.
         std::vector<cf32> back(n);
         ASSERT_EQ(entry[1](result[0].data(), back.data(), plan.spec, nullptr), sigOk);
@@ -152,36 +104,25 @@ std::vector<SlotOrder> slotOrders()
 }
 
 INSTANTIATE_TEST_SUITE_P(VectorSlots, VectorTransform, testing::ValuesIn(slotOrders()),
-                         [](const testing::TestParamInfo<SlotOrder>& p) {
-                             return "slot" + std::to_string(p.param.slot) + "_order" +
-                                    std::to_string(p.param.order);
-                         });
+                         fft_test::caseName);
 
 // ---- A scalar model of the fused transform, to the bit --------------------------------------
 // The same arithmetic as the kernels, one value at a time: first stage (radix 4 for even orders,
 // radix 8 for odd ones) on the bit-reversed columns, then radix-4 passes with the spec's factors.
 // With fused set, a product with a factor rounds its sine product and fuses its cosine product,
 // and the sqrt(1/2) turns fuse likewise, as slot 6 must.
-struct Model {
-    bool inverse, fused;
+struct Model : fft_test::ScalarSteps {
+    bool fused;
 
-    cf32 add(cf32 a, cf32 b) const { return {a.re + b.re, a.im + b.im}; }
-    cf32 sub(cf32 a, cf32 b) const { return {a.re - b.re, a.im - b.im}; }
-    // Multiplication by -j (or +j for the inverse), exact.
-    cf32 turn(cf32 a) const { return inverse ? cf32{-a.im, a.re} : cf32{a.im, -a.re}; }
     static cf32 minusJ(cf32 a) { return {a.im, -a.re}; }
     float mulAdd(float a, float b, float c) const { return fused ? std::fma(a, b, c) : a * b + c; }
-    // p times (wr, wi) = (cos, -sin), or times its conjugate.
+    // p times (wr, wi) = (cos, -sin), or times its conjugate; in place of the shared step, as
+    // slot 6 fuses the cosine product.
     cf32 twiddle(cf32 p, float wr, float wi) const
     {
         const float ri = p.im * wi, ir = p.re * wi;
         return inverse ? cf32{mulAdd(p.re, wr, ri), mulAdd(p.im, wr, -ir)}
                        : cf32{mulAdd(p.re, wr, -ri), mulAdd(p.im, wr, ir)};
-    }
-    void dft4(cf32 a, cf32 b, cf32 c, cf32 d, cf32* y, int step) const
-    {
-        const cf32 sac = add(a, c), dac = sub(a, c), sbd = add(b, d), e = turn(sub(b, d));
-        y[0] = add(sac, sbd), y[step] = add(dac, e), y[2 * step] = sub(sac, sbd), y[3 * step] = sub(dac, e);
     }
     // v times sqrt(1/2)(1 -+ j) for sign +1, sqrt(1/2)(1 +- j) for sign -1 (the inverse's turns).
     cf32 diagonal(cf32 v, int sign) const
@@ -255,7 +196,7 @@ TEST(AvxFused, EveryBitAsTheScalarModel)
                 const Transform transform = inverse ? fft_test::kInverse[slot] : sigFftFwd_cf32;
                 ASSERT_EQ(transform(x.data(), y.data(), plan.spec, nullptr), sigOk);
                 const std::vector<cf32> want =
-                    Model{inverse, slot == 6}.run(x, plan.at<float>(11));
+                    Model{{inverse}, slot == 6}.run(x, plan.at<float>(11));
                 EXPECT_TRUE(sameUpToZeroSign(y, want));
             }
         }

@@ -26,6 +26,7 @@
 
 #include "core/slot.h"
 #include "fft/fft_direction.h"
+#include "fft/small_common.h"
 #include "sigprim.h"
 
 #if SIG_SLOT < 5
@@ -38,15 +39,14 @@ using fft::Dir;
 
 // ---- Constants ---------------------------------------------------------------------------------
 
-// cos(2*pi*q/64), q = 0..16, as the nearest floats: every twiddle of 16, 32 and 64 points is a
-// cosine or sine of a multiple of 2*pi/64, and the quarter wave gives them all with exact signs.
-inline constexpr float kCos64[17] = {1.0f,         0.99518472f,  0.980785251f, 0.956940353f,
-                                     0.923879504f, 0.881921291f, 0.831469595f, 0.773010433f,
-                                     0.707106769f, 0.634393275f, 0.555570245f, 0.471396744f,
-                                     0.382683426f, 0.290284663f, 0.195090324f, 0.0980171412f,
-                                     0.0f};
-inline constexpr float kSqrtHalf = kCos64[8];
+using fftsmall::copy1;
+using fftsmall::kCos64;
+using fftsmall::kSqrtHalf;
+using fftsmall::loadOne;
+using fftsmall::scale1;
+using fftsmall::storeOne;
 
+// The quarter wave folded out to the whole turn with exact signs.
 constexpr float cos64(int q)
 {
     q &= 63;
@@ -292,25 +292,7 @@ struct HalfVectors {
 
 inline bool aligned32(const void* p) { return (reinterpret_cast<__UINTPTR_TYPE__>(p) & 31) == 0; }
 
-// One complex value in the low half of a register, and back; the bits pass unchanged.
-inline __m128 loadOne(const cf32* p)
-{
-    return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
-}
-inline void storeOne(cf32* p, __m128 v)
-{
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(v));
-}
-
-// ---- The direction-free kernels of 1 and 2 points ----------------------------------------------
-
-inline void copy1(const cf32* src, cf32* dst) { storeOne(dst, loadOne(src)); }
-
-inline void scale1(const cf32* src, cf32* dst, float f)
-{
-    const cf32 x = *src;
-    *dst = cf32{x.re * f, x.im * f};
-}
+// ---- The direction-free kernel of 2 points ------------------------------------------------------
 
 template <bool Scaled>
 inline void butterfly2(const cf32* src, cf32* dst, float f)

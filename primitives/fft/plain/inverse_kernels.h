@@ -40,17 +40,6 @@ void sigkFftInvLargeSplit_cf32(const sigFftSpec_cf32* spec, cf32* data, int32_t 
                                int32_t depth, cf32* work);
 void sigkFftInvCrossBlock_cf32(cf32* data, ptrdiff_t total, ptrdiff_t blockLen,
                                const float* twiddles);
-
-void sigkFftInvN4_cf32(const cf32* src, cf32* dst);
-void sigkFftInvN8_cf32(const cf32* src, cf32* dst);
-void sigkFftInvN16_cf32(const cf32* src, cf32* dst);
-void sigkFftInvN32_cf32(const cf32* src, cf32* dst);
-void sigkFftInvN4Scaled_cf32(const cf32* src, cf32* dst, float factor);
-void sigkFftInvN8Scaled_cf32(const cf32* src, cf32* dst, float factor);
-void sigkFftInvN16Scaled_cf32(const cf32* src, cf32* dst, float factor);
-void sigkFftInvN32Scaled_cf32(const cf32* src, cf32* dst, float factor);
-// Entries 0-5 unscaled, then scaled, by order; orders 0 and 1 are the direction-free kernels.
-extern const FftSmallTable sigkFftInvSmallTable_cf32;
 #endif
 
 }  // namespace sig::SIG_NS

@@ -30,6 +30,7 @@
 
 #include "core/slot.h"
 #include "fft/fft_direction.h"
+#include "fft/small_common.h"
 #include "sigprim.h"
 
 #if SIG_SLOT < 1 || SIG_SLOT > 4
@@ -42,16 +43,19 @@ using fft::Dir;
 
 // ---- Constants ---------------------------------------------------------------------------------
 
-// cos(pi*e/16), e = 0..8, as the nearest floats; every twiddle of 16 and 32 points is a cosine or
-// sine of a multiple of pi/16.
-inline constexpr float kCos16[9] = {1.0f,        0.98078525f, 0.9238795f,  0.8314696f, 0.70710677f,
-                                    0.55557024f, 0.38268343f, 0.19509032f, 0.0f};
-inline constexpr float kSqrtHalf = kCos16[4];
+using fftsmall::copy1;
+using fftsmall::kSqrtHalf;
+using fftsmall::loadOne;
+using fftsmall::scale1;
+using fftsmall::storeOne;
 
+// cos(pi*e/16) from the even entries of the shared quarter wave. The fold stays this body's own:
+// it gives -0 at three quarters of a turn (so sin32(0) is -0), and the 256-bit body +0.
 constexpr float cos32(int e)
 {
     e &= 31;
-    return e <= 8 ? kCos16[e] : e <= 16 ? -kCos16[16 - e] : e <= 24 ? -kCos16[e - 16] : kCos16[32 - e];
+    const auto quarter = [](int k) { return fftsmall::kCos64[2 * k]; };
+    return e <= 8 ? quarter(e) : e <= 16 ? -quarter(16 - e) : e <= 24 ? -quarter(e - 16) : quarter(32 - e);
 }
 constexpr float sin32(int e) { return cos32(e + 24); }
 
@@ -184,25 +188,7 @@ struct HalfVectors {
 
 inline bool aligned16(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 15) == 0; }
 
-// One complex value in the low half of a register, and back; the bits pass unchanged.
-inline __m128 loadOne(const cf32* p)
-{
-    return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
-}
-inline void storeOne(cf32* p, __m128 v)
-{
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(v));
-}
-
-// ---- The direction-free kernels of 1 and 2 points ----------------------------------------------
-
-inline void copy1(const cf32* src, cf32* dst) { storeOne(dst, loadOne(src)); }
-
-inline void scale1(const cf32* src, cf32* dst, float f)
-{
-    const cf32 x = *src;
-    *dst = cf32{x.re * f, x.im * f};
-}
+// ---- The direction-free kernel of 2 points ------------------------------------------------------
 
 // X1 is stored first and X0 last, both inputs read before either.
 template <bool Scaled>
