@@ -1,6 +1,6 @@
 // The large-order drivers of slots 1 to 6, both directions, called directly with specs from each
 // slot's own planner: every bit-reversal threshold (whole array, tiles gathered from the source,
-// tiles exchanged in place), every split shape up to order 22 (column groups of 32, 64, 128 and
+// tiles exchanged in place), every split shape up to order 24 (column groups of 32, 64, 128 and
 // 256, two to four column passes) against the double-precision transform; out of place into a
 // destination 8 bytes off its alignment with the same bits as in place, the source unchanged,
 // nothing written outside the destination or the work area the record asks for; the spec's
@@ -91,11 +91,15 @@ class FftLargeVector : public testing::TestWithParam<SlotOrder> {};
 // (19, 20); slot 3 tiles of 32 and groups of 256 at 20. Slots 2 and 4: whole array at 18 (the
 // copying kernel out of place), tiles from the source from 19; slot 2 splits 20 by 64 rows of
 // 2^14 and 21 by 256 rows (four column passes), slot 4 splits 20 by 16 rows of 2^16. Slots 5 and
-// 6: tiles from the source from 19, 16 rows of 2^15 (odd rows) and 2^16 (even rows). Copy first
-// at 23 and the split step one depth down on slots 2, 4, 5 and 6: the _large file.
-const SlotOrder kCases[] = {{1, 16}, {1, 17}, {1, 18}, {1, 19}, {1, 20}, {3, 16}, {3, 17},
-                            {3, 18}, {3, 19}, {3, 20}, {2, 18}, {2, 19}, {2, 20}, {2, 21},
-                            {4, 18}, {4, 19}, {4, 20}, {5, 19}, {6, 20}};
+// 6: tiles from the source from 19, 16 rows of 2^15 (odd rows) and 2^16 (even rows). Every slot
+// up to order 24: slots 2, 4, 5 and 6 copy an out-of-place source first from 23 (one chunk of
+// 2^23 values, two at 24); 24 splits the rows of slots 1 and 3 once more (16 rows of 2^12). The
+// split step one depth down on slots 2, 4, 5 and 6 (26, 27) and order 28: the _large file.
+const SlotOrder kCases[] = {{1, 16}, {1, 17}, {1, 18}, {1, 19}, {1, 20}, {1, 24}, {3, 16},
+                            {3, 17}, {3, 18}, {3, 19}, {3, 20}, {3, 24}, {2, 18}, {2, 19},
+                            {2, 20}, {2, 21}, {2, 23}, {2, 24}, {4, 18}, {4, 19}, {4, 20},
+                            {4, 23}, {4, 24}, {5, 19}, {5, 23}, {5, 24}, {6, 20}, {6, 23},
+                            {6, 24}};
 
 TEST_P(FftLargeVector, BothDirectionsInAndOutOfPlace)
 {
