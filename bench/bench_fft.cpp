@@ -1,21 +1,47 @@
-// Forward complex FFT of 2^order points, out of place: the plain slot (slot 0) against
-// single-precision FFTW planned with FFTW_MEASURE, with and without its SIMD codelets, in one run.
+// Complex FFT of 2^order points against single-precision FFTW planned with FFTW_MEASURE, in one
+// run:
+//  - SigFftSlot0, FftwfMeasure, FftwfMeasureNoSimd, SigFftPlanSlot0: the plain slot's forward
+//    transform out of place, FFTW with and without its SIMD codelets, and the plain planner's
+//    own time, orders 4 to 20.
+//  - <fwd|inv>/<inplace|outofplace>/<s5|s6|fftw>/<order>: slots 5 and 6 beside FFTW, both
+//    directions, in place and out of place, orders 2 to 18, unscaled (flag 8), each side on its
+//    own 64-byte-aligned buffers of the same shape. The forward is the public entry run
+//    under the slot; the inverse has no public entry, so it is the slot's own, on a plan made
+//    through the public entries under that slot. fwd/inplace/s6/7 is the scanner's call.
 // Counters: ns per transform (the time column) and mflops = 5 N log2(N) / t in microseconds, the
-// usual FFT figure of merit. The planner's own time per order is measured too.
+// usual FFT figure of merit. Every benchmark repeats in random interleaving (repeated_runs.h);
+// tools/bench_fft_table.py turns the JSON output into GFLOP/s per order and mode.
+#include "slot_support.h"
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "repeated_runs.h"
 #include "sigprim.h"
+
+// The inverse transforms of slots 5 and 6, declared as the library defines them.
+#define BENCH_FFT_DECLARE_INVERSE(ns)                                                              \
+    namespace sig::ns {                                                                            \
+    sigStatus sigkFftInv_cf32(const cf32*, cf32*, const sigFftSpec_cf32*, uint8_t*);               \
+    }
+BENCH_FFT_DECLARE_INVERSE(s5)
+BENCH_FFT_DECLARE_INVERSE(s6)
+#undef BENCH_FFT_DECLARE_INVERSE
 
 namespace {
 
 constexpr int kMinOrder = 4;
 constexpr int kMaxOrder = 20;
+constexpr int kMinOrderAvx = 2;
+constexpr int kMaxOrderAvx = 18;
 
 std::vector<cf32> signal(size_t n)
 {
@@ -37,14 +63,17 @@ void setFlops(benchmark::State& state, int order)
 struct SigPlan {
     std::vector<uint8_t> spec, init, work;
     sigFftSpec_cf32* handle = nullptr;
+    sigStatus status;
     explicit SigPlan(int order)
     {
         int32_t s, i, w;
-        sigFftGetSize_cf32(order, 8, 0, &s, &i, &w);
+        status = sigFftGetSize_cf32(order, 8, 0, &s, &i, &w);
+        if (status != sigOk)
+            return;
         spec.resize(static_cast<size_t>(s));
         init.resize(static_cast<size_t>(i));
         work.resize(static_cast<size_t>(w));
-        sigFftInit_cf32(&handle, order, 8, 0, spec.data(), init.empty() ? nullptr : init.data());
+        status = sigFftInit_cf32(&handle, order, 8, 0, spec.data(), init.empty() ? nullptr : init.data());
     }
 };
 
@@ -103,11 +132,150 @@ void SigFftPlanSlot0(benchmark::State& state)
     }
 }
 
+// ---- Slots 5 and 6 against FFTW -----------------------------------------------------------------
+
+enum class Dir { Fwd, Inv };
+
+struct AlignedFree {
+    void operator()(cf32* p) const { std::free(p); }
+};
+using AlignedValues = std::unique_ptr<cf32[], AlignedFree>;
+
+AlignedValues alignedValues(size_t n)
+{
+    const size_t bytes = (n * sizeof(cf32) + 63) & ~size_t{63};
+    return AlignedValues(static_cast<cf32*>(std::aligned_alloc(64, bytes)));
+}
+
+// The buffers of one transform: src and dst (one buffer in place) and the input kept aside.
+struct Buffers {
+    const size_t n;
+    const bool inPlace;
+    const std::vector<cf32> input;
+    AlignedValues a, b;
+    Buffers(int order, bool inPlace)
+        : n(size_t{1} << order), inPlace(inPlace), input(signal(n)), a(alignedValues(n)),
+          b(inPlace ? nullptr : alignedValues(n))
+    {
+    }
+    bool ok() const { return a && (inPlace || b); }
+    cf32* src() const { return a.get(); }
+    cf32* dst() const { return inPlace ? a.get() : b.get(); }
+    void load() const { std::memcpy(a.get(), input.data(), n * sizeof(cf32)); }
+    bool outputFinite() const
+    {
+        for (size_t i = 0; i < n; ++i)
+            if (!std::isfinite(dst()[i].re) || !std::isfinite(dst()[i].im))
+                return false;
+        return true;
+    }
+};
+
+// An unscaled transform multiplies the norm of the data by sqrt(N), so one buffer transformed in
+// place over and over would overflow within a few dozen calls and the loop would then time
+// arithmetic on infinities and NaNs. In place, the input is copied back every 200 / order
+// transforms: the growth stays below 2^100 and the data (|x| < 8, so a norm below
+// 2^((order + 1) / 2 + 3)) well inside the float range, and the copy costs well under 1% of the
+// transforms it serves. Both sides pay it alike.
+template <class Transform>
+void timeTransforms(benchmark::State& state, int order, const Buffers& buf, Transform transform)
+{
+    const int refresh = buf.inPlace ? 200 / order : 0;
+    int since = 0;
+    for (auto _ : state) {
+        if (refresh != 0 && ++since == refresh) {
+            buf.load();
+            since = 0;
+        }
+        transform();
+        benchmark::DoNotOptimize(buf.dst());
+        benchmark::ClobberMemory();
+    }
+    if (!buf.outputFinite())
+        state.SkipWithError("the output is not finite");
+    setFlops(state, order);
+}
+
+using Transform = sigStatus (*)(const cf32*, cf32*, const sigFftSpec_cf32*, uint8_t*);
+
+void sigFftAvx(benchmark::State& state, int slot, Dir dir, bool inPlace)
+{
+    const int order = static_cast<int>(state.range(0));
+    const int32_t saved = sigCpuSlot;
+    sigCpuSlot = slot;
+    const Transform transform = dir == Dir::Fwd ? sigFftFwd_cf32
+                                : slot == 5     ? sig::s5::sigkFftInv_cf32
+                                                : sig::s6::sigkFftInv_cf32;
+    SigPlan plan(order);
+    const Buffers buf(order, inPlace);
+    uint8_t* work = plan.work.empty() ? nullptr : plan.work.data();
+    if (plan.status != sigOk) {
+        state.SkipWithError(("planning failed with status " + std::to_string(plan.status)).c_str());
+    } else if (!buf.ok()) {
+        state.SkipWithError("out of memory");
+    } else {
+        buf.load();
+        const sigStatus status = transform(buf.src(), buf.dst(), plan.handle, work);
+        buf.load();
+        if (status != sigOk)
+            state.SkipWithError(("the transform failed with status " + std::to_string(status)).c_str());
+        else
+            timeTransforms(state, order, buf, [&] { transform(buf.src(), buf.dst(), plan.handle, work); });
+    }
+    sigCpuSlot = saved;
+}
+
+void fftwfAvx(benchmark::State& state, Dir dir, bool inPlace)
+{
+    const int order = static_cast<int>(state.range(0));
+    const Buffers buf(order, inPlace);
+    if (!buf.ok()) {
+        state.SkipWithError("out of memory");
+        return;
+    }
+    fftwf_plan plan = fftwf_plan_dft_1d(1 << order, reinterpret_cast<fftwf_complex*>(buf.src()),
+                                        reinterpret_cast<fftwf_complex*>(buf.dst()),
+                                        dir == Dir::Fwd ? FFTW_FORWARD : FFTW_BACKWARD, FFTW_MEASURE);
+    if (plan == nullptr) {
+        state.SkipWithError("FFTW could not plan the transform");
+        return;
+    }
+    buf.load();  // the planner's trial runs overwrote the buffers
+    timeTransforms(state, order, buf, [&] { fftwf_execute(plan); });
+    fftwf_destroy_plan(plan);
+}
+
+int registerAll()
+{
+    reportBest(benchmark::RegisterBenchmark("SigFftSlot0", SigFftSlot0)->DenseRange(kMinOrder, kMaxOrder));
+    reportBest(benchmark::RegisterBenchmark("FftwfMeasure", FftwfMeasure)->DenseRange(kMinOrder, kMaxOrder));
+    reportBest(benchmark::RegisterBenchmark("FftwfMeasureNoSimd", FftwfMeasureNoSimd)
+                   ->DenseRange(kMinOrder, kMaxOrder));
+    reportBest(benchmark::RegisterBenchmark("SigFftPlanSlot0", SigFftPlanSlot0)
+                   ->DenseRange(kMinOrder, kMaxOrder)
+                   ->Unit(benchmark::kMicrosecond));
+    for (Dir dir : {Dir::Fwd, Dir::Inv})
+        for (bool inPlace : {true, false}) {
+            const std::string mode =
+                std::string(dir == Dir::Fwd ? "fwd/" : "inv/") + (inPlace ? "inplace/" : "outofplace/");
+            for (int slot : {5, 6})
+                if (testing_slots::slotRuns(slot))
+                    reportBest(benchmark::RegisterBenchmark((mode + "s" + std::to_string(slot)).c_str(),
+                                                            sigFftAvx, slot, dir, inPlace)
+                                   ->DenseRange(kMinOrderAvx, kMaxOrderAvx));
+            reportBest(benchmark::RegisterBenchmark((mode + "fftw").c_str(), fftwfAvx, dir, inPlace)
+                           ->DenseRange(kMinOrderAvx, kMaxOrderAvx));
+        }
+    return 0;
+}
+const int registered = registerAll();
+
 }  // namespace
 
-BENCHMARK(SigFftSlot0)->DenseRange(kMinOrder, kMaxOrder);
-BENCHMARK(FftwfMeasure)->DenseRange(kMinOrder, kMaxOrder);
-BENCHMARK(FftwfMeasureNoSimd)->DenseRange(kMinOrder, kMaxOrder);
-BENCHMARK(SigFftPlanSlot0)->DenseRange(kMinOrder, kMaxOrder)->Unit(benchmark::kMicrosecond);
-
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    initRepeatedRuns(argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -12,3 +12,4 @@ for b in "$build"/bench/bench_*; do
   "$b" --benchmark_out="bench/results/$name.json" --benchmark_out_format=json | tee "bench/results/$name.txt"
 done
 python3 tools/bench_memory_table.py bench/results/bench_memory.json > bench/results/bench_memory_table.txt
+python3 tools/bench_fft_table.py bench/results/bench_fft.json > bench/results/bench_fft_table.txt
