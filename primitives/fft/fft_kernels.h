@@ -24,12 +24,6 @@ int32_t* sigkFftBitRevSwapTable_cf32(int32_t order, int32_t* dst);   // swap lis
 int32_t* sigkFftBitRevTable_cf32(int32_t order, int32_t* dst);       // index table (slots 1-6)
 int32_t* sigkFftBitRevTableLarge_cf32(int32_t order, int32_t b, int32_t* dst);
 
-// The planner and size query of this slot's own table layout. The dispatch entries of a vector
-// slot call these once its transform kernels exist; until then they run the plain layout.
-sigStatus sigkFftGetSizeOwn_cf32(int32_t order, int32_t flag, int32_t hint, int32_t* specSize,
-                                 int32_t* initBufSize, int32_t* workBufSize);
-sigStatus sigkFftInitOwn_cf32(sigFftSpec_cf32** spec, int32_t order, int32_t flag, int32_t hint,
-                              uint8_t* specMem, uint8_t* initBuf);
 
 // ---- Bit reversal ------------------------------------------------------------------------------
 // dst[r(x)] = src[x] (copy, src != dst) or the exchange of x and r(x) (in place) for the n values,

@@ -288,18 +288,6 @@ sigStatus fftInitLayout(int32_t layout, sigFftSpec_cf32** specOut, int32_t order
     return sigOk;
 }
 
-sigStatus sigkFftGetSizeOwn_cf32(int32_t order, int32_t flag, int32_t, int32_t* specSize,
-                                 int32_t* initBufSize, int32_t* workBufSize)
-{
-    return fftGetSizeLayout(kSlot, order, flag, specSize, initBufSize, workBufSize);
-}
-
-sigStatus sigkFftInitOwn_cf32(sigFftSpec_cf32** spec, int32_t order, int32_t flag, int32_t hint,
-                              uint8_t* specMem, uint8_t* initBuf)
-{
-    return fftInitLayout(kSlot, spec, order, flag, hint, specMem, initBuf);
-}
-
 // ---- Dispatch members ----------------------------------------------------------------------------
 
 sigStatus sigFftGetSize_cf32(int32_t order, int32_t flag, int32_t, int32_t* specSize,

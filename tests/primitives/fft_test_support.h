@@ -16,8 +16,8 @@
 
 #define FFT_TEST_DECLARE_SLOT(ns)                                                                  \
     namespace sig::ns {                                                                            \
-    sigStatus sigkFftGetSizeOwn_cf32(int32_t, int32_t, int32_t, int32_t*, int32_t*, int32_t*);     \
-    sigStatus sigkFftInitOwn_cf32(sigFftSpec_cf32**, int32_t, int32_t, int32_t, uint8_t*,          \
+    sigStatus sigFftGetSize_cf32(int32_t, int32_t, int32_t, int32_t*, int32_t*, int32_t*);         \
+    sigStatus sigFftInit_cf32(sigFftSpec_cf32**, int32_t, int32_t, int32_t, uint8_t*,              \
                                   uint8_t*);                                                       \
     float* sigkFftSineTable_cf32(int32_t, float*);                                                 \
     int32_t* sigkFftBitRevSwapTable_cf32(int32_t, int32_t*);                                       \
@@ -76,11 +76,10 @@ FFT_TEST_DECLARE_SMALL(s6, 7)
 
 namespace fft_test {
 
-// Each slot's own table layout (the planner its vector kernels will read).
-inline constexpr decltype(&sig::s0::sigkFftGetSizeOwn_cf32) kOwnGetSize[7] =
-    FFT_TEST_PER_SLOT(sigkFftGetSizeOwn_cf32);
-inline constexpr decltype(&sig::s0::sigkFftInitOwn_cf32) kOwnInit[7] =
-    FFT_TEST_PER_SLOT(sigkFftInitOwn_cf32);
+// Each slot's size query and planner, reached without the dispatch slot.
+inline constexpr decltype(&sig::s0::sigFftGetSize_cf32) kOwnGetSize[7] =
+    FFT_TEST_PER_SLOT(sigFftGetSize_cf32);
+inline constexpr decltype(&sig::s0::sigFftInit_cf32) kOwnInit[7] = FFT_TEST_PER_SLOT(sigFftInit_cf32);
 inline constexpr decltype(&sig::s0::sigkFftInv_cf32) kInverse[7] = FFT_TEST_PER_SLOT(sigkFftInv_cf32);
 
 // Swaps the library's allocator for one that fails or counts its calls, for the life of a scope.

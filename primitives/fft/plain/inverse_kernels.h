@@ -6,7 +6,7 @@
 // product (rounding is symmetric in sign), so the twin is computed as conj(forward(conj x)):
 // bit for bit the result of the conjugate-twiddle passes, with one implementation of each pass.
 //
-// Usage (what the FIR's FFT mode does on the plain layout):
+// Usage (what the FIR's FFT mode does on slot 0):
 //     plainInv(src, dst, spec, workBuf);   // checks like the forward entry; -9 without memory
 #pragma once
 
@@ -20,8 +20,7 @@ namespace sig::SIG_NS {
 // dst[i] = conj(src[i]) for n values; src == dst allowed.
 void fftConjugate(const cf32* src, cf32* dst, ptrdiff_t n);
 
-// Plain inverse kernels, compiled into every slot (the vector slots run them while their FFT
-// entries run the plain layout).
+// Plain inverse kernels (slot 0's; compiled into every slot's units like all plain code).
 void plainRadixInv(cf32* data, int32_t n, const float* twiddles);
 void plainSmallInv(int32_t order, const cf32* src, cf32* dst, const float* factor);
 void plainInvLarge(const sigFftSpec_cf32* spec, const cf32* src, cf32* dst, int32_t order,
