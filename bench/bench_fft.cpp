@@ -1,13 +1,15 @@
 // Complex FFT of 2^order points against single-precision FFTW planned with FFTW_MEASURE, in one
-// run:
-//  - SigFftSlot0, FftwfMeasure, FftwfMeasureNoSimd, SigFftPlanSlot0: the plain slot's forward
-//    transform out of place, FFTW with and without its SIMD codelets, and the plain planner's
-//    own time, orders 4 to 20.
-//  - <fwd|inv>/<inplace|outofplace>/<s5|s6|fftw>/<order>: slots 5 and 6 beside FFTW, both
-//    directions, in place and out of place, orders 2 to 18, unscaled (flag 8), each side on its
-//    own 64-byte-aligned buffers of the same shape. The forward is the public entry run
-//    under the slot; the inverse has no public entry, so it is the slot's own, on a plan made
-//    through the public entries under that slot. fwd/inplace/s6/7 is the scanner's call.
+// run, every benchmark named <fwd|inv>/<inplace|outofplace>/<variant>/<order>:
+//  - s0 .. s4, fftw, fftw-nosimd: the plain slot and the SSE slots beside FFTW with and without
+//    its SIMD codelets, both directions, in place and out of place, orders 2 to 17.
+//  - s5, s6, fftw: the AVX slots, both directions, both placements, orders 2 to 18.
+//  - s0 .. s6, fftw: forward, both placements, the large orders up to 24 (repeated fewer times:
+//    one transform there takes tens of milliseconds).
+//  - SigFftPlanSlot0: the plain planner's own time, orders 4 to 20.
+// Transforms are unscaled (flag 8), each side on its own 64-byte-aligned buffers of the same
+// shape. The forward is the public entry run under the slot; the inverse has no public entry, so
+// it is the slot's own, on a plan made through the public entries under that slot.
+// fwd/inplace/s6/7 is the scanner's call.
 // Counters: ns per transform (the time column) and mflops = 5 N log2(N) / t in microseconds, the
 // usual FFT figure of merit. Every benchmark repeats in random interleaving (repeated_runs.h);
 // tools/bench_fft_table.py turns the JSON output into GFLOP/s per order and mode.
@@ -15,6 +17,7 @@
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -27,30 +30,50 @@
 #include "repeated_runs.h"
 #include "sigprim.h"
 
-// The inverse transforms of slots 5 and 6, declared as the library defines them.
+// The inverse transforms of every slot, declared as the library defines them.
 #define BENCH_FFT_DECLARE_INVERSE(ns)                                                              \
     namespace sig::ns {                                                                            \
     sigStatus sigkFftInv_cf32(const cf32*, cf32*, const sigFftSpec_cf32*, uint8_t*);               \
     }
+BENCH_FFT_DECLARE_INVERSE(s0)
+BENCH_FFT_DECLARE_INVERSE(s1)
+BENCH_FFT_DECLARE_INVERSE(s2)
+BENCH_FFT_DECLARE_INVERSE(s3)
+BENCH_FFT_DECLARE_INVERSE(s4)
 BENCH_FFT_DECLARE_INVERSE(s5)
 BENCH_FFT_DECLARE_INVERSE(s6)
 #undef BENCH_FFT_DECLARE_INVERSE
 
 namespace {
 
-constexpr int kMinOrder = 4;
-constexpr int kMaxOrder = 20;
-constexpr int kMinOrderAvx = 2;
-constexpr int kMaxOrderAvx = 18;
+using Transform = sigStatus (*)(const cf32*, cf32*, const sigFftSpec_cf32*, uint8_t*);
+constexpr Transform kInverse[7] = {sig::s0::sigkFftInv_cf32, sig::s1::sigkFftInv_cf32,
+                                   sig::s2::sigkFftInv_cf32, sig::s3::sigkFftInv_cf32,
+                                   sig::s4::sigkFftInv_cf32, sig::s5::sigkFftInv_cf32,
+                                   sig::s6::sigkFftInv_cf32};
 
-std::vector<cf32> signal(size_t n)
+constexpr int kMinOrder = 2;
+constexpr int kMaxOrderSse = 17;   // slots 0 to 4 and FFTW without SIMD, both directions
+constexpr int kMaxOrderAvx = 18;   // slots 5 and 6 and FFTW, both directions
+constexpr int kMinOrderLarge = 19; // the forward of every slot and FFTW from here on ...
+constexpr int kMaxOrderLarge = 24; // ... up to here
+constexpr int kRepetitionsLarge = 3;
+constexpr int kMinOrderPlan = 4;
+constexpr int kMaxOrderPlan = 20;
+
+// Gaussian noise, the same values at every length (a longer signal extends a shorter one), drawn
+// once for the longest length asked so far: at 2^24 points drawing it takes longer than timing.
+const cf32* signal(size_t n)
 {
-    std::mt19937 rng(1);
-    std::normal_distribution<float> noise;
-    std::vector<cf32> x(n);
-    for (cf32& v : x)
-        v = {noise(rng), noise(rng)};
-    return x;
+    static std::vector<cf32> x;
+    if (x.size() < n) {
+        std::mt19937 rng(1);
+        std::normal_distribution<float> noise;
+        x.resize(n);
+        for (cf32& v : x)
+            v = {noise(rng), noise(rng)};
+    }
+    return x.data();
 }
 
 void setFlops(benchmark::State& state, int order)
@@ -77,48 +100,6 @@ struct SigPlan {
     }
 };
 
-void SigFftSlot0(benchmark::State& state)
-{
-    const int order = static_cast<int>(state.range(0));
-    sigCpuSlot = 0;
-    SigPlan plan(order);
-    const std::vector<cf32> x = signal(size_t{1} << order);
-    std::vector<cf32> y(x.size());
-    uint8_t* work = plan.work.empty() ? nullptr : plan.work.data();
-    for (auto _ : state) {
-        sigFftFwd_cf32(x.data(), y.data(), plan.handle, work);
-        benchmark::DoNotOptimize(y.data());
-        benchmark::ClobberMemory();
-    }
-    setFlops(state, order);
-}
-
-void fftwf(benchmark::State& state, unsigned flags)
-{
-    const int order = static_cast<int>(state.range(0));
-    const int n = 1 << order;
-    auto* in = fftwf_alloc_complex(static_cast<size_t>(n));
-    auto* out = fftwf_alloc_complex(static_cast<size_t>(n));
-    fftwf_plan plan = fftwf_plan_dft_1d(n, in, out, FFTW_FORWARD, flags);
-    const std::vector<cf32> x = signal(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        in[i][0] = x[static_cast<size_t>(i)].re;
-        in[i][1] = x[static_cast<size_t>(i)].im;
-    }
-    for (auto _ : state) {
-        fftwf_execute(plan);
-        benchmark::DoNotOptimize(out);
-        benchmark::ClobberMemory();
-    }
-    setFlops(state, order);
-    fftwf_destroy_plan(plan);
-    fftwf_free(in);
-    fftwf_free(out);
-}
-
-void FftwfMeasure(benchmark::State& state) { fftwf(state, FFTW_MEASURE); }
-void FftwfMeasureNoSimd(benchmark::State& state) { fftwf(state, FFTW_MEASURE | FFTW_NO_SIMD); }
-
 void SigFftPlanSlot0(benchmark::State& state)
 {
     const int order = static_cast<int>(state.range(0));
@@ -132,7 +113,7 @@ void SigFftPlanSlot0(benchmark::State& state)
     }
 }
 
-// ---- Slots 5 and 6 against FFTW -----------------------------------------------------------------
+// ---- Every slot against FFTW ---------------------------------------------------------------------
 
 enum class Dir { Fwd, Inv };
 
@@ -151,7 +132,7 @@ AlignedValues alignedValues(size_t n)
 struct Buffers {
     const size_t n;
     const bool inPlace;
-    const std::vector<cf32> input;
+    const cf32* const input;
     AlignedValues a, b;
     Buffers(int order, bool inPlace)
         : n(size_t{1} << order), inPlace(inPlace), input(signal(n)), a(alignedValues(n)),
@@ -161,7 +142,7 @@ struct Buffers {
     bool ok() const { return a && (inPlace || b); }
     cf32* src() const { return a.get(); }
     cf32* dst() const { return inPlace ? a.get() : b.get(); }
-    void load() const { std::memcpy(a.get(), input.data(), n * sizeof(cf32)); }
+    void load() const { std::memcpy(a.get(), input, n * sizeof(cf32)); }
     bool outputFinite() const
     {
         for (size_t i = 0; i < n; ++i)
@@ -177,8 +158,8 @@ struct Buffers {
 // transforms: the growth stays below 2^100 and the data (|x| < 8, so a norm below
 // 2^((order + 1) / 2 + 3)) well inside the float range, and the copy costs well under 1% of the
 // transforms it serves. Both sides pay it alike.
-template <class Transform>
-void timeTransforms(benchmark::State& state, int order, const Buffers& buf, Transform transform)
+template <class Run>
+void timeTransforms(benchmark::State& state, int order, const Buffers& buf, Run transform)
 {
     const int refresh = buf.inPlace ? 200 / order : 0;
     int since = 0;
@@ -196,16 +177,12 @@ void timeTransforms(benchmark::State& state, int order, const Buffers& buf, Tran
     setFlops(state, order);
 }
 
-using Transform = sigStatus (*)(const cf32*, cf32*, const sigFftSpec_cf32*, uint8_t*);
-
-void sigFftAvx(benchmark::State& state, int slot, Dir dir, bool inPlace)
+void sigFftSlot(benchmark::State& state, int slot, Dir dir, bool inPlace)
 {
     const int order = static_cast<int>(state.range(0));
     const int32_t saved = sigCpuSlot;
     sigCpuSlot = slot;
-    const Transform transform = dir == Dir::Fwd ? sigFftFwd_cf32
-                                : slot == 5     ? sig::s5::sigkFftInv_cf32
-                                                : sig::s6::sigkFftInv_cf32;
+    const Transform transform = dir == Dir::Fwd ? sigFftFwd_cf32 : kInverse[slot];
     SigPlan plan(order);
     const Buffers buf(order, inPlace);
     uint8_t* work = plan.work.empty() ? nullptr : plan.work.data();
@@ -225,7 +202,7 @@ void sigFftAvx(benchmark::State& state, int slot, Dir dir, bool inPlace)
     sigCpuSlot = saved;
 }
 
-void fftwfAvx(benchmark::State& state, Dir dir, bool inPlace)
+void fftwfSide(benchmark::State& state, Dir dir, bool inPlace, unsigned flags)
 {
     const int order = static_cast<int>(state.range(0));
     const Buffers buf(order, inPlace);
@@ -235,7 +212,7 @@ void fftwfAvx(benchmark::State& state, Dir dir, bool inPlace)
     }
     fftwf_plan plan = fftwf_plan_dft_1d(1 << order, reinterpret_cast<fftwf_complex*>(buf.src()),
                                         reinterpret_cast<fftwf_complex*>(buf.dst()),
-                                        dir == Dir::Fwd ? FFTW_FORWARD : FFTW_BACKWARD, FFTW_MEASURE);
+                                        dir == Dir::Fwd ? FFTW_FORWARD : FFTW_BACKWARD, flags);
     if (plan == nullptr) {
         state.SkipWithError("FFTW could not plan the transform");
         return;
@@ -245,26 +222,38 @@ void fftwfAvx(benchmark::State& state, Dir dir, bool inPlace)
     fftwf_destroy_plan(plan);
 }
 
+// One registration per name and order span; the large orders repeat fewer times.
+template <class... Args>
+void registerSpan(const std::string& name, int from, int to, Args... args)
+{
+    const int split = std::min(to, kMinOrderLarge - 1);
+    if (from <= split)
+        reportBest(benchmark::RegisterBenchmark(name.c_str(), args...)->DenseRange(from, split));
+    if (to >= kMinOrderLarge)
+        reportBest(benchmark::RegisterBenchmark(name.c_str(), args...)
+                       ->DenseRange(std::max(from, kMinOrderLarge), to)
+                       ->Repetitions(kRepetitionsLarge));
+}
+
 int registerAll()
 {
-    reportBest(benchmark::RegisterBenchmark("SigFftSlot0", SigFftSlot0)->DenseRange(kMinOrder, kMaxOrder));
-    reportBest(benchmark::RegisterBenchmark("FftwfMeasure", FftwfMeasure)->DenseRange(kMinOrder, kMaxOrder));
-    reportBest(benchmark::RegisterBenchmark("FftwfMeasureNoSimd", FftwfMeasureNoSimd)
-                   ->DenseRange(kMinOrder, kMaxOrder));
     reportBest(benchmark::RegisterBenchmark("SigFftPlanSlot0", SigFftPlanSlot0)
-                   ->DenseRange(kMinOrder, kMaxOrder)
+                   ->DenseRange(kMinOrderPlan, kMaxOrderPlan)
                    ->Unit(benchmark::kMicrosecond));
     for (Dir dir : {Dir::Fwd, Dir::Inv})
         for (bool inPlace : {true, false}) {
             const std::string mode =
                 std::string(dir == Dir::Fwd ? "fwd/" : "inv/") + (inPlace ? "inplace/" : "outofplace/");
-            for (int slot : {5, 6})
+            const bool fwd = dir == Dir::Fwd;
+            for (int slot = 0; slot <= 6; ++slot)
                 if (testing_slots::slotRuns(slot))
-                    reportBest(benchmark::RegisterBenchmark((mode + "s" + std::to_string(slot)).c_str(),
-                                                            sigFftAvx, slot, dir, inPlace)
-                                   ->DenseRange(kMinOrderAvx, kMaxOrderAvx));
-            reportBest(benchmark::RegisterBenchmark((mode + "fftw").c_str(), fftwfAvx, dir, inPlace)
-                           ->DenseRange(kMinOrderAvx, kMaxOrderAvx));
+                    registerSpan(mode + "s" + std::to_string(slot), kMinOrder,
+                                 fwd ? kMaxOrderLarge : slot >= 5 ? kMaxOrderAvx : kMaxOrderSse, sigFftSlot,
+                                 slot, dir, inPlace);
+            registerSpan(mode + "fftw", kMinOrder, fwd ? kMaxOrderLarge : kMaxOrderAvx, fftwfSide, dir,
+                         inPlace, unsigned{FFTW_MEASURE});
+            registerSpan(mode + "fftw-nosimd", kMinOrder, kMaxOrderSse, fftwfSide, dir, inPlace,
+                         unsigned{FFTW_MEASURE | FFTW_NO_SIMD});
         }
     return 0;
 }
