@@ -24,7 +24,6 @@ int32_t* sigkFftBitRevSwapTable_cf32(int32_t order, int32_t* dst);   // swap lis
 int32_t* sigkFftBitRevTable_cf32(int32_t order, int32_t* dst);       // index table (slots 1-6)
 int32_t* sigkFftBitRevTableLarge_cf32(int32_t order, int32_t b, int32_t* dst);
 
-
 // ---- Bit reversal ------------------------------------------------------------------------------
 // dst[r(x)] = src[x] (copy, src != dst) or the exchange of x and r(x) (in place) for the n values,
 // r the log2(n)-bit reversal. Slot 0 reads the swap list, slots 1-6 the index table.
