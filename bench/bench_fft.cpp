@@ -1,10 +1,10 @@
 // Complex FFT of 2^order points against single-precision FFTW planned with FFTW_MEASURE, in one
 // run, every benchmark named <fwd|inv>/<inplace|outofplace>/<variant>/<order>:
-//  - s0 .. s4, fftw, fftw-nosimd: the plain slot and the SSE slots beside FFTW with and without
-//    its SIMD codelets, both directions, in place and out of place, orders 2 to 17.
-//  - s5, s6, fftw: the AVX slots, both directions, both placements, orders 2 to 18.
-//  - s0 .. s6, fftw: forward, both placements, the large orders up to 24 (repeated fewer times:
-//    one transform there takes tens of milliseconds).
+//  - s0 .. s6, fftw: every slot beside FFTW, both directions, in place and out of place, orders
+//    2 to 24 (from order 19 repeated fewer times: one transform there takes up to a few hundred
+//    milliseconds).
+//  - fftw-nosimd: FFTW without its SIMD codelets, the yardstick of the plain and SSE slots,
+//    orders 2 to 17.
 //  - SigFftPlanSlot0: the plain planner's own time, orders 4 to 20.
 // Transforms are unscaled (flag 8), each side on its own 64-byte-aligned buffers of the same
 // shape. The forward is the public entry run under the slot; the inverse has no public entry, so
@@ -53,9 +53,8 @@ constexpr Transform kInverse[7] = {sig::s0::sigkFftInv_cf32, sig::s1::sigkFftInv
                                    sig::s6::sigkFftInv_cf32};
 
 constexpr int kMinOrder = 2;
-constexpr int kMaxOrderSse = 17;   // slots 0 to 4 and FFTW without SIMD, both directions
-constexpr int kMaxOrderAvx = 18;   // slots 5 and 6 and FFTW, both directions
-constexpr int kMinOrderLarge = 19; // the forward of every slot and FFTW from here on ...
+constexpr int kMaxOrderSse = 17;   // FFTW without SIMD
+constexpr int kMinOrderLarge = 19; // every slot and FFTW from here on ...
 constexpr int kMaxOrderLarge = 24; // ... up to here
 constexpr int kRepetitionsLarge = 3;
 constexpr int kMinOrderPlan = 4;
@@ -244,14 +243,12 @@ int registerAll()
         for (bool inPlace : {true, false}) {
             const std::string mode =
                 std::string(dir == Dir::Fwd ? "fwd/" : "inv/") + (inPlace ? "inplace/" : "outofplace/");
-            const bool fwd = dir == Dir::Fwd;
             for (int slot = 0; slot <= 6; ++slot)
                 if (testing_slots::slotRuns(slot))
-                    registerSpan(mode + "s" + std::to_string(slot), kMinOrder,
-                                 fwd ? kMaxOrderLarge : slot >= 5 ? kMaxOrderAvx : kMaxOrderSse, sigFftSlot,
+                    registerSpan(mode + "s" + std::to_string(slot), kMinOrder, kMaxOrderLarge, sigFftSlot,
                                  slot, dir, inPlace);
-            registerSpan(mode + "fftw", kMinOrder, fwd ? kMaxOrderLarge : kMaxOrderAvx, fftwfSide, dir,
-                         inPlace, unsigned{FFTW_MEASURE});
+            registerSpan(mode + "fftw", kMinOrder, kMaxOrderLarge, fftwfSide, dir, inPlace,
+                         unsigned{FFTW_MEASURE});
             registerSpan(mode + "fftw-nosimd", kMinOrder, kMaxOrderSse, fftwfSide, dir, inPlace,
                          unsigned{FFTW_MEASURE | FFTW_NO_SIMD});
         }
