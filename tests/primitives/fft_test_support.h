@@ -36,6 +36,10 @@
     void sigkFftRadixFwd_cf32(cf32*, int32_t, const float*, cf32*, int32_t);                       \
     void sigkFftRadixInv_cf32(cf32*, int32_t, const float*, cf32*, int32_t);                       \
     void* sigkFftTwiddleTable_cf32(int32_t, const float*, int32_t, void*);                         \
+    void sigkFftFwdLarge_cf32(const sigFftSpec_cf32*, const cf32*, cf32*, int32_t, cf32*);         \
+    void sigkFftInvLarge_cf32(const sigFftSpec_cf32*, const cf32*, cf32*, int32_t, cf32*);         \
+    void sigkFftLargeSplit_cf32(const sigFftSpec_cf32*, cf32*, int32_t, int32_t, cf32*);           \
+    void sigkFftInvLargeSplit_cf32(const sigFftSpec_cf32*, cf32*, int32_t, int32_t, cf32*);        \
     }
 FFT_TEST_DECLARE_SLOT(s0)
 FFT_TEST_DECLARE_SLOT(s1)
@@ -81,6 +85,18 @@ inline constexpr decltype(&sig::s0::sigFftGetSize_cf32) kOwnGetSize[7] =
     FFT_TEST_PER_SLOT(sigFftGetSize_cf32);
 inline constexpr decltype(&sig::s0::sigFftInit_cf32) kOwnInit[7] = FFT_TEST_PER_SLOT(sigFftInit_cf32);
 inline constexpr decltype(&sig::s0::sigkFftInv_cf32) kInverse[7] = FFT_TEST_PER_SLOT(sigkFftInv_cf32);
+// Each slot's large-order driver and split step, forward then inverse.
+#define FFT_TEST_BOTH(ns, fwd, inv) {sig::ns::fwd, sig::ns::inv}
+#define FFT_TEST_BOTH_PER_SLOT(fwd, inv)                                                           \
+    {FFT_TEST_BOTH(s0, fwd, inv), FFT_TEST_BOTH(s1, fwd, inv), FFT_TEST_BOTH(s2, fwd, inv),        \
+     FFT_TEST_BOTH(s3, fwd, inv), FFT_TEST_BOTH(s4, fwd, inv), FFT_TEST_BOTH(s5, fwd, inv),        \
+     FFT_TEST_BOTH(s6, fwd, inv)}
+inline constexpr decltype(&sig::s0::sigkFftFwdLarge_cf32) kLarge[7][2] =
+    FFT_TEST_BOTH_PER_SLOT(sigkFftFwdLarge_cf32, sigkFftInvLarge_cf32);
+inline constexpr decltype(&sig::s0::sigkFftLargeSplit_cf32) kSplit[7][2] =
+    FFT_TEST_BOTH_PER_SLOT(sigkFftLargeSplit_cf32, sigkFftInvLargeSplit_cf32);
+#undef FFT_TEST_BOTH_PER_SLOT
+#undef FFT_TEST_BOTH
 
 // Swaps the library's allocator for one that fails or counts its calls, for the life of a scope.
 struct AllocatorSwap {

@@ -15,45 +15,13 @@
 #include "sigprim.h"
 #include "slots.h"
 
-#define DECLARE_LARGE(ns)                                                                          \
-    namespace sig::ns {                                                                            \
-    void sigkFftFwdLarge_cf32(const sigFftSpec_cf32*, const cf32*, cf32*, int32_t, cf32*);         \
-    void sigkFftInvLarge_cf32(const sigFftSpec_cf32*, const cf32*, cf32*, int32_t, cf32*);         \
-    void sigkFftLargeSplit_cf32(const sigFftSpec_cf32*, cf32*, int32_t, int32_t, cf32*);           \
-    void sigkFftInvLargeSplit_cf32(const sigFftSpec_cf32*, cf32*, int32_t, int32_t, cf32*);        \
-    }
-DECLARE_LARGE(s1)
-DECLARE_LARGE(s2)
-DECLARE_LARGE(s3)
-DECLARE_LARGE(s4)
-DECLARE_LARGE(s5)
-DECLARE_LARGE(s6)
-#undef DECLARE_LARGE
-
 namespace {
 
 using fft_reference::allowedError;
 using fft_reference::cd;
 using fft_test::Plan;
-
-using Large = decltype(&sig::s1::sigkFftFwdLarge_cf32);
-// By slot 1..6, forward then inverse.
-const Large kLarge[7][2] = {{nullptr, nullptr},
-                            {sig::s1::sigkFftFwdLarge_cf32, sig::s1::sigkFftInvLarge_cf32},
-                            {sig::s2::sigkFftFwdLarge_cf32, sig::s2::sigkFftInvLarge_cf32},
-                            {sig::s3::sigkFftFwdLarge_cf32, sig::s3::sigkFftInvLarge_cf32},
-                            {sig::s4::sigkFftFwdLarge_cf32, sig::s4::sigkFftInvLarge_cf32},
-                            {sig::s5::sigkFftFwdLarge_cf32, sig::s5::sigkFftInvLarge_cf32},
-                            {sig::s6::sigkFftFwdLarge_cf32, sig::s6::sigkFftInvLarge_cf32}};
-
-using Split = decltype(&sig::s1::sigkFftLargeSplit_cf32);
-const Split kSplit[7][2] = {{nullptr, nullptr},
-                            {sig::s1::sigkFftLargeSplit_cf32, sig::s1::sigkFftInvLargeSplit_cf32},
-                            {sig::s2::sigkFftLargeSplit_cf32, sig::s2::sigkFftInvLargeSplit_cf32},
-                            {sig::s3::sigkFftLargeSplit_cf32, sig::s3::sigkFftInvLargeSplit_cf32},
-                            {sig::s4::sigkFftLargeSplit_cf32, sig::s4::sigkFftInvLargeSplit_cf32},
-                            {sig::s5::sigkFftLargeSplit_cf32, sig::s5::sigkFftInvLargeSplit_cf32},
-                            {sig::s6::sigkFftLargeSplit_cf32, sig::s6::sigkFftInvLargeSplit_cf32}};
+using fft_test::kLarge;
+using fft_test::kSplit;
 
 // Bytes at a chosen offset past a 64-byte boundary, between guard bytes.
 struct Guarded {

@@ -13,33 +13,12 @@
 #include "sigprim.h"
 #include "slots.h"
 
-#define DECLARE_LARGE(ns)                                                                          \
-    namespace sig::ns {                                                                            \
-    void sigkFftFwdLarge_cf32(const sigFftSpec_cf32*, const cf32*, cf32*, int32_t, cf32*);         \
-    void sigkFftInvLarge_cf32(const sigFftSpec_cf32*, const cf32*, cf32*, int32_t, cf32*);         \
-    }
-DECLARE_LARGE(s1)
-DECLARE_LARGE(s2)
-DECLARE_LARGE(s3)
-DECLARE_LARGE(s4)
-DECLARE_LARGE(s5)
-DECLARE_LARGE(s6)
-#undef DECLARE_LARGE
-
 namespace {
 
 using fft_reference::allowedError;
 using fft_reference::cd;
 using fft_test::Plan;
-
-using Large = decltype(&sig::s1::sigkFftFwdLarge_cf32);
-const Large kLarge[7][2] = {{nullptr, nullptr},
-                            {sig::s1::sigkFftFwdLarge_cf32, sig::s1::sigkFftInvLarge_cf32},
-                            {sig::s2::sigkFftFwdLarge_cf32, sig::s2::sigkFftInvLarge_cf32},
-                            {sig::s3::sigkFftFwdLarge_cf32, sig::s3::sigkFftInvLarge_cf32},
-                            {sig::s4::sigkFftFwdLarge_cf32, sig::s4::sigkFftInvLarge_cf32},
-                            {sig::s5::sigkFftFwdLarge_cf32, sig::s5::sigkFftInvLarge_cf32},
-                            {sig::s6::sigkFftFwdLarge_cf32, sig::s6::sigkFftInvLarge_cf32}};
+using fft_test::kLarge;
 
 // n values from 64 bytes past a 64-byte boundary plus offset bytes.
 struct Buffer {
