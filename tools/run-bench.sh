@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the benchmarks and runs them; figures go to bench/results/.
+# Builds the benchmarks and runs them; figures go to bench/results/ (the raw JSON stays out of git,
+# the readable tables made from it are kept).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build-bench}
