@@ -90,6 +90,9 @@ void EngThrd::openSdr(int index)
     const SdrDesc& desc = sdrs_[size_t(index)];
     try {
         curSdr_ = createSdr(desc.name);
+    } catch (const LoggedError&) {
+        // The reason is on the log already. As below, the engine goes on without a receiver.
+        curSdr_.reset();
     } catch (const std::exception& e) {
         // An exception must not cross Qt's event dispatch; the engine goes on without a
         // receiver until the user picks one that opens.
@@ -158,4 +161,24 @@ void EngThrd::saveReport()
         QMessageBox::critical(win_, tr("Error"), tr("Can not open file \n") + name + tr("\n for write."),
                               QMessageBox::Ok);
     }
+}
+
+bool startScanner(std::unique_ptr<MainWin>& win, std::unique_ptr<EngThrd>& eng)
+{
+    try {
+        win = std::make_unique<MainWin>();
+        eng = std::make_unique<EngThrd>(win.get());
+        win->setRecordLock(&eng->mutex());
+        // Shown before the receivers are listed: the status bar hides the legend under the
+        // selection messages only while the window is visible, else it draws them over it.
+        win->show();
+        win->loadSdrList(eng->sdrList());
+        return true;
+    } catch (const LoggedError&) {
+    } catch (const std::exception& e) {
+        logPrintf("%s", e.what());
+    }
+    eng.reset();
+    win.reset();
+    return false;
 }

@@ -55,3 +55,8 @@ private:
     LvlMnc lvlMnc_[kMaxChannels];
     std::atomic<bool> stop_{false};
 };
+
+// Builds the window and the engine thread object as the program starts: the window shown, its
+// receiver box filled. A failure is logged once (one already logged where it happened is not
+// logged again), whatever was built is released, and the result is false.
+bool startScanner(std::unique_ptr<MainWin>& win, std::unique_ptr<EngThrd>& eng);

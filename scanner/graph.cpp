@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr int kUnknownMnc = -1;   // the colour table's "Unknown" row
+
 QPen linePen()
 {
     QPen pen(QColor(kChartInk[0], kChartInk[1], kChartInk[2]));
@@ -63,8 +65,9 @@ void Graph::loadLvl(const LvlMnc* records)
 {
     for (int i = 0; i < bandCount_; ++i) {
         chans_[size_t(i)].level = records[i].lvl;
-        auto it = mncColor_.find(records[i].mnc);
-        chans_[size_t(i)].color = it != mncColor_.end() ? *it : QColor();
+        // A network missing from the table is shown as unknown: no colour at all would paint
+        // black, which is Tele2's.
+        chans_[size_t(i)].color = mncColor_.value(records[i].mnc, mncColor_.value(kUnknownMnc));
     }
 }
 

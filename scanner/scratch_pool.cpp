@@ -1,7 +1,6 @@
 #include "scratch_pool.h"
 
 #include <cstdlib>
-#include <stdexcept>
 
 #include "console_log.h"
 
@@ -21,7 +20,7 @@ void* ScrPool::get(uint32_t bytes, int i)
     if (e.buf == nullptr || e.capacity < bytes) {
         static const char* const kMessage = "!!! MALLOC SCRT ERR\n";
         logPrintf("%s", kMessage);
-        throw std::runtime_error(kMessage);
+        throw LoggedError(kMessage);
     }
     return e.buf;
 }

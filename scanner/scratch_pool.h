@@ -12,8 +12,8 @@ public:
     static constexpr int kEntries = 3;
 
     static void init();
-    // Entry i's buffer when it holds bytes; otherwise throws the start-up failure
-    // "!!! MALLOC SCRT ERR\n" (also logged).
+    // Entry i's buffer when it holds bytes; otherwise logs the start-up failure
+    // "!!! MALLOC SCRT ERR\n" and throws it as a LoggedError.
     static void* get(uint32_t bytes, int i);
     // The entry whose buffer is p, or end() when none.
     static const Entry* find(const void* p);

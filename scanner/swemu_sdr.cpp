@@ -1,7 +1,8 @@
 #include "swemu_sdr.h"
 
 #include <cstring>
-#include <stdexcept>
+
+#include "console_log.h"
 
 SwemuSdr::SwemuSdr(const std::string& name)
 {
@@ -18,7 +19,7 @@ SwemuSdr::SwemuSdr(const std::string& name)
     if (!files_->openAll()) {
         std::string reason = files_->lastError();
         files_.reset();
-        throw std::runtime_error(reason);
+        throw LoggedError(reason);
     }
     gainDb_ = 0.0f;
 }

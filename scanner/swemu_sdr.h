@@ -13,8 +13,8 @@ public:
     static constexpr const char* kFileName = "swemu.wav";
 
     // For the name "SWEMU" opens the recording; a file that cannot be opened or has a wrong
-    // header throws std::runtime_error carrying the logged reason. Any other name makes an
-    // unusable receiver (the factory never asks for one).
+    // header throws a LoggedError carrying the reason, already on the console log. Any other
+    // name makes an unusable receiver (the factory never asks for one).
     explicit SwemuSdr(const std::string& name);
     ~SwemuSdr() override;
 

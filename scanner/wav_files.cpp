@@ -15,10 +15,13 @@ uint16_t le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
 void put32(unsigned char* p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> 8 * i); }
 void put16(unsigned char* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
 
+// Out-of-range values and infinities saturate; NaN carries no level and reads as silence (its
+// conversion to an integer would be undefined).
 int16_t saturate16(float v)
 {
     if (v >= 32767.0f) return 32767;
     if (v <= -32768.0f) return -32768;
+    if (v != v) return 0;
     return int16_t(v);   // truncation toward zero
 }
 
@@ -54,9 +57,12 @@ bool WavFiles::checkHdr(Input& s, long size)
         return false;
     }
     unsigned char h[kHeaderBytes];
+    // The sample size must be the stream's: a float recording read as 16-bit samples (or the
+    // other way round) plays as noise that looks like a real signal.
+    const uint16_t bits = s.params.format == kFmtFloat ? 32 : 16;
     if (std::fread(h, 1, sizeof h, s.file) != sizeof h || std::memcmp(h, "RIFF", 4) != 0 ||
         std::memcmp(h + 8, "WAVE", 4) != 0 || std::memcmp(h + 12, "fmt ", 4) != 0 ||
-        le32(h + 16) != 16 || std::memcmp(h + 36, "data", 4) != 0) {
+        le32(h + 16) != 16 || le16(h + 34) != bits || std::memcmp(h + 36, "data", 4) != 0) {
         fail("%s", "!!! Error, input wav header is wrong\n");
         return false;
     }

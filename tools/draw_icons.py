@@ -49,6 +49,7 @@ class Canvas:
 
 INK = (40, 40, 40, 255)
 GREY = (64, 64, 64, 255)
+AXIS = (0, 90, 180, 255)
 COLOURS = [(236, 29, 35, 255), (255, 225, 0, 255), (0, 153, 91, 255), (0, 174, 200, 255),
            (0, 172, 239, 255), (192, 192, 192, 255)]
 
@@ -63,6 +64,16 @@ def logo(out):
     c.save(out)
 
 
+def double_arrow(c, x0, y0, x1, y1, colour):
+    """A two-headed arrow from (x0, y0) to (x1, y1), along one axis, heads at 45 degrees."""
+    c.line(x0, y0, x1, y1, 1.6, colour)
+    dx, dy = (1 if x1 > x0 else 0), (1 if y1 > y0 else 0)
+    a = 2.5
+    for (x, y, s) in ((x0, y0, 1), (x1, y1, -1)):
+        c.line(x, y, x + s * dx * a + dy * a, y + s * dy * a + dx * a, 1.6, colour)
+        c.line(x, y, x + s * dx * a - dy * a, y + s * dy * a - dx * a, 1.6, colour)
+
+
 def magnifier(out, plus, vertical, horizontal, full=False):
     c = Canvas(29, 23)
     c.disk(11, 10, 8, INK, inner=6)
@@ -70,10 +81,15 @@ def magnifier(out, plus, vertical, horizontal, full=False):
     if full:
         c.rect(7, 6, 16, 15, INK)
         return c.save(out)
-    if horizontal or vertical:
-        c.rect(7, 9, 16, 12, INK)
+    c.rect(7, 9, 16, 12, INK)
     if plus:
         c.rect(10, 6, 13, 15, INK)
+    # The axis the icon zooms: along the bottom for the channel axis, up the right-hand side for
+    # the dB scale, where the chart has them.
+    if horizontal:
+        double_arrow(c, 2.5, 20.5, 14, 20.5, AXIS)
+    if vertical:
+        double_arrow(c, 25.5, 2, 25.5, 13.5, AXIS)
     c.save(out)
 
 

@@ -61,26 +61,34 @@ struct WavSpec {
     int32_t riffDelta = 0;        // added to the RIFF size field
     int32_t dataDelta = 0;        // added to the data size field
     const char* riff = "RIFF";
+    const char* wave = "WAVE";
+    const char* fmt = "fmt ";
+    uint32_t fmtSize = 16;
+    uint16_t tag = 1;             // 3: float samples
+    uint16_t bits = 16;
+    const char* data = "data";
 };
 
-// A 16-bit WAV holding the given values.
+// A WAV holding the given values (as bytes: the header may claim another sample size).
 inline void writeWav(const char* name, const std::vector<int16_t>& values, const WavSpec& spec = {})
 {
     FILE* f = std::fopen(name, "wb");
     ASSERT_NE(f, nullptr);
     const uint32_t data = uint32_t(values.size() * 2);
+    const uint32_t align = spec.channels * spec.bits / 8u;
     auto put = [&](uint32_t v, size_t bytes) { std::fwrite(&v, bytes, 1, f); };
     std::fwrite(spec.riff, 1, 4, f);
     put(data + 36 + uint32_t(spec.riffDelta), 4);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    put(16, 4);
-    put(1, 2);
+    std::fwrite(spec.wave, 1, 4, f);
+    std::fwrite(spec.fmt, 1, 4, f);
+    put(spec.fmtSize, 4);
+    put(spec.tag, 2);
     put(spec.channels, 2);
     put(spec.rate, 4);
-    put(spec.rate * spec.channels * 2, 4);
-    put(spec.channels * 2u, 2);
-    put(16, 2);
-    std::fwrite("data", 1, 4, f);
+    put(spec.rate * align, 4);
+    put(align, 2);
+    put(spec.bits, 2);
+    std::fwrite(spec.data, 1, 4, f);
     put(data + uint32_t(spec.dataDelta), 4);
     std::fwrite(values.data(), 2, values.size(), f);
     std::fclose(f);

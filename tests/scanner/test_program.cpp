@@ -212,4 +212,21 @@ TEST(Program, NoReceiverAsksAndCancelEndsStartUp)
     EXPECT_TRUE(message.startsWith("No SDR found,")) << message.toStdString();
 }
 
+// Switching to a recording that turned bad: each line of its reason is on the log once.
+TEST(Program, BadRecordingAtReceiverSwitchIsLoggedOnce)
+{
+    app();
+    TempDir dir;
+    writeWav("swemu.wav", rampIq(100));
+    MainWin win;
+    EngThrd eng(&win);
+    writeWav("swemu.wav", rampIq(100), {.wave = "WAVX"});
+    testing::internal::CaptureStdout();
+    eng.setSdr(0);
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(log, "     0   Files swemu.wav       \n"
+                   "     0 !!! Error, input wav header is wrong\n"
+                   "     0 !!! Error, wave file swemu.wav format unrecognized\n");
+}
+
 }  // namespace

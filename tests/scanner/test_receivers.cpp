@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <limits>
 #include <stdexcept>
 
+#include "console_log.h"
 #include "fake_rtlsdr.h"
 #include "rtl_sdr.h"
 #include "scanner_test_util.h"
@@ -21,15 +25,23 @@ using testing::internal::GetCapturedStdout;
 
 constexpr const char* kUnrecognized = "!!! Error, wave file swemu.wav format unrecognized\n";
 
-// Opening swemu.wav must throw `what`, with the reason and `what` in the log.
-void expectRefused(const char* reason, const char* what = kUnrecognized)
+// Opening swemu.wav must fail with a LoggedError carrying `what`; the log holds the list of
+// streams, the reason and `what`, each once.
+void expectRefused(const std::string& reason, const char* what = kUnrecognized)
 {
     CaptureStdout();
-    const std::string thrown = errorOf([] { SwemuSdr sdr("SWEMU"); });
+    std::string thrown = "(no failure)";
+    try {
+        SwemuSdr sdr("SWEMU");
+    } catch (const LoggedError& e) {
+        thrown = e.what();
+    }
     const std::string log = GetCapturedStdout();
     EXPECT_EQ(thrown, what) << reason;
-    EXPECT_NE(log.find(reason), std::string::npos) << log;
-    EXPECT_NE(log.find(what), std::string::npos) << log;
+    std::string expected = "     0   Files swemu.wav       \n     0 " + reason;
+    if (reason != what)
+        expected += "     0 " + std::string(what);
+    EXPECT_EQ(log, expected);
 }
 
 TEST(SwemuSdr, RefusesBadRecordingsWithTheirReasonAndToleratesRateWithinOneAndWrongRiffSize)
@@ -38,8 +50,16 @@ TEST(SwemuSdr, RefusesBadRecordingsWithTheirReasonAndToleratesRateWithinOneAndWr
     expectRefused("!!! Error, can not open file swemu.wav for read\n", "!!! Error, can not open file swemu.wav for read\n");
     writeFile("swemu.wav", "RIFF", 4);
     expectRefused("!!! Error, input wav header is absent\n");
-    writeWav("swemu.wav", rampIq(100), {.riff = "RIFX"});
-    expectRefused("!!! Error, input wav header is wrong\n");
+    // Cut inside the header.
+    writeWav("swemu.wav", {});
+    std::filesystem::resize_file("swemu.wav", 43);
+    expectRefused("!!! Error, input wav header is absent\n");
+    const WavSpec wrong[] = {{.riff = "RIFX"}, {.wave = "WAVX"},      {.fmt = "fmt_"},
+                             {.fmtSize = 18},  {.tag = 3, .bits = 32}, {.data = "LIST"}};
+    for (const WavSpec& spec : wrong) {
+        writeWav("swemu.wav", rampIq(100), spec);
+        expectRefused("!!! Error, input wav header is wrong\n");
+    }
     writeWav("swemu.wav", rampIq(100), {.channels = 1});
     expectRefused("!!! Error, input wav mono/stereo mode is wrong\n");
     writeWav("swemu.wav", rampIq(100), {.rate = 2400002});
@@ -103,10 +123,13 @@ std::vector<int16_t> readRaw(WavParams p, int n)
 TEST(WavFiles, ConvertsFloatInvertedAndMonoInput)
 {
     TempDir dir;
-    // Float: 9.0 and -9.0 saturate, 1.0 gives 4096.
-    const float f[] = {9.0f, -9.0f, 1.0f, -1.0f};
+    // Float: 1.0 gives 4096, truncated toward zero; 9.0, infinities and huge values saturate;
+    // NaN reads as silence.
+    const float inf = std::numeric_limits<float>::infinity();
+    const float f[] = {9.0f, -9.0f, 1.0f, -1.0f, -1.5f / 4096, std::nanf(""), inf, -inf, 1e30f, -1e30f};
     writeFile("in.raw", f, sizeof f);
-    EXPECT_EQ(readRaw({.format = kFmtFloat}, 2), (std::vector<int16_t>{32767, -32768, 4096, -4096}));
+    EXPECT_EQ(readRaw({.format = kFmtFloat}, 5),
+              (std::vector<int16_t>{32767, -32768, 4096, -4096, -1, 0, 32767, -32768, 32767, -32768}));
     // Inverted: Q is negated, -32768 reads as 32767.
     const int16_t inv[] = {5, -32768, 7, 100};
     writeFile("in.raw", inv, sizeof inv);
@@ -120,22 +143,25 @@ TEST(WavFiles, ConvertsFloatInvertedAndMonoInput)
 TEST(WavFiles, OutputHeaderReadsBackWithoutComplaint)
 {
     TempDir dir;
-    WavParams p;
-    std::strcpy(p.name, "o.wav");
-    p.rate = 2400000;
-    {
-        WavFiles out;
-        out.setParams(true, 0, p);
-        ASSERT_TRUE(out.openAll());
+    for (int32_t format : {kFmtInt16, kFmtFloat}) {
+        WavParams p;
+        std::strcpy(p.name, "o.wav");
+        p.rate = 2400000;
+        p.format = format;
+        {
+            WavFiles out;
+            out.setParams(true, 0, p);
+            ASSERT_TRUE(out.openAll());
+        }
+        WavFiles in;
+        p.rate = 0;   // from the header
+        in.setParams(false, 0, p);
+        CaptureStdout();
+        ASSERT_TRUE(in.openAll()) << format;
+        EXPECT_EQ(GetCapturedStdout().find("size is wrong"), std::string::npos);
+        EXPECT_EQ(in.inputRate(0), 2400000);
+        EXPECT_EQ(in.inputSamples(0), 0);
     }
-    WavFiles in;
-    p.rate = 0;   // from the header
-    in.setParams(false, 0, p);
-    CaptureStdout();
-    ASSERT_TRUE(in.openAll());
-    EXPECT_EQ(GetCapturedStdout().find("size is wrong"), std::string::npos);
-    EXPECT_EQ(in.inputRate(0), 2400000);
-    EXPECT_EQ(in.inputSamples(0), 0);
 }
 
 TEST(ScratchPool, ServesUpToItsCapacity)
@@ -147,7 +173,7 @@ TEST(ScratchPool, ServesUpToItsCapacity)
     EXPECT_NE(ScrPool::find(p), ScrPool::end());
     EXPECT_EQ(ScrPool::find(&p), ScrPool::end());
     CaptureStdout();
-    EXPECT_THROW(ScrPool::get(1048577, 2), std::runtime_error);
+    EXPECT_THROW(ScrPool::get(1048577, 2), LoggedError);
     EXPECT_EQ(GetCapturedStdout(), "     0 !!! MALLOC SCRT ERR\n");
 }
 

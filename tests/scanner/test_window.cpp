@@ -5,11 +5,21 @@
 #include <QImage>
 #include <QSignalSpy>
 
+#include <memory>
+
+#include "eng_thrd.h"
 #include "graph.h"
 #include "main_win.h"
 #include "scan_engine.h"
+#include "scanner_test_util.h"
+
+// Resources of a static library are registered by name from the global namespace.
+static void initScannerResources() { Q_INIT_RESOURCE(scanner); }
 
 namespace {
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
 
 QApplication& app()
 {
@@ -109,15 +119,58 @@ TEST(Graph, BarsCarryTheirOperatorsColours)
         r = LvlMnc{-110.0f, -1};
     records[10] = LvlMnc{-50.0f, 99};   // Beeline yellow
     records[20] = LvlMnc{-20.0f, 1};    // MTS red, above the top of the view
-    records[30] = LvlMnc{-60.0f, 5};    // not in the table
+    records[30] = LvlMnc{-60.0f, 5};    // not in the table: unknown grey, not black as Tele2
     g.loadLvl(records);
-    EXPECT_FALSE(g.barColor(30).isValid());
     const QImage img = g.grab().toImage();
+    EXPECT_EQ(img.pixelColor(g.barRect(30, -60.0f).center()), QColor(192, 192, 192));
     EXPECT_EQ(img.pixelColor(g.barRect(10, -50.0f).center()), QColor(255, 225, 0));
     EXPECT_EQ(img.pixelColor(g.barRect(20, -20.0f).center()), QColor(236, 29, 35));
     EXPECT_EQ(img.pixelColor(g.barRect(40, -110.0f).center()), QColor(192, 192, 192));
     // A level at or above -30 dBm stands 79 dB high.
     EXPECT_EQ(g.barRect(20, -20.0f).top(), g.plotH() - 2 - int(7.5f * 79));
+}
+
+int occurrences(const std::string& text, const std::string& line)
+{
+    int n = 0;
+    for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
+        ++n;
+    return n;
+}
+
+// A start-up failure reaches the console log once, wherever it happened, and nothing is left.
+TEST(StartUp, LogsEachFailureOnceAndLeavesNothingBuilt)
+{
+    app();
+    TempDir dir;
+    std::unique_ptr<MainWin> win;
+    std::unique_ptr<EngThrd> eng;
+    writeWav("swemu.wav", rampIq(100), {.tag = 3, .bits = 32});
+    CaptureStdout();
+    EXPECT_FALSE(startScanner(win, eng));
+    std::string log = GetCapturedStdout();
+    EXPECT_EQ(occurrences(log, "     0 !!! Error, input wav header is wrong\n"), 1) << log;
+    EXPECT_EQ(occurrences(log, "     0 !!! Error, wave file swemu.wav format unrecognized\n"), 1) << log;
+    EXPECT_FALSE(win);
+    EXPECT_FALSE(eng);
+    // This program never fills the scratch pool: a good recording gets as far as the level FFT.
+    writeWav("swemu.wav", rampIq(100));
+    CaptureStdout();
+    EXPECT_FALSE(startScanner(win, eng));
+    log = GetCapturedStdout();
+    EXPECT_EQ(occurrences(log, "!!! MALLOC SCRT ERR\n"), 1) << log;
+    EXPECT_FALSE(win);
+}
+
+TEST(Resources, ZoomIconsShowTheAxisTheyZoom)
+{
+    initScannerResources();
+    for (const char* zoom : {"zoomIn", "zoomOut"}) {
+        const QImage hor(QString(":/image/%1Hor.png").arg(zoom)), vert(QString(":/image/%1Vert.png").arg(zoom));
+        EXPECT_EQ(hor.size(), QSize(29, 23)) << zoom;
+        EXPECT_EQ(vert.size(), QSize(29, 23)) << zoom;
+        EXPECT_NE(hor, vert) << zoom;
+    }
 }
 
 }  // namespace
