@@ -83,6 +83,36 @@ TEST_P(VectorSlots, DotProductAgreesAcrossLengthsAndAlignments)
     EXPECT_TRUE(sameBits(x[17], expected));
 }
 
+// Slots 2 to 6 run one member: the same sum to the bit at every length where its steps, the
+// lead-in element and the tail fall, and at every placement of either source within 32 bytes
+// (which one is read aligned, whether an element goes alone first, or neither is 8-byte aligned).
+TEST(DotProductSlots, TwoToSixGiveOneSum)
+{
+    SIG_SKIP_UNLESS_SLOT_RUNS(2);
+    constexpr int32_t kMax = 72;
+    for (unsigned ox = 0; ox < 32; ox += 4) {
+        for (unsigned oy = 0; oy < 32; oy += 4) {
+            Arena ax(kMax * sizeof(cf32), ox), ay(kMax * sizeof(cf32), oy);
+            cf32 *x = ax.as<cf32>(), *y = ay.as<cf32>();
+            vtest::fillSignal(x, kMax, 3 + ox);
+            vtest::fillSignal(y, kMax, 50 + oy);
+            for (int32_t len = 1; len <= kMax; ++len) {
+                cf32 two{};
+                ASSERT_EQ(onSlot(2, [&] { return sigDotProd_cf32(x, y, len, &two); }), sigOk);
+                for (int slot = 3; slot <= 6; ++slot) {
+                    if (!testing_slots::slotRuns(slot))
+                        continue;
+                    cf32 got{};
+                    ASSERT_EQ(onSlot(slot, [&] { return sigDotProd_cf32(x, y, len, &got); }), sigOk);
+                    ASSERT_TRUE(sameBits(got, two))
+                        << "slot " << slot << " len " << len << " offsets " << ox << "/" << oy << ": ("
+                        << got.re << ", " << got.im << ") against slot 2's (" << two.re << ", " << two.im << ")";
+                }
+            }
+        }
+    }
+}
+
 // Slots 1 to 6 share one float arithmetic; float partial sums of about len/4 terms each, and the
 // square root halves the relative error of the sum.
 TEST_P(VectorSlots, NormAgreesWithLongDoubleAndAcrossSlots)
