@@ -5,6 +5,7 @@
 
 #include <bit>
 #include <cmath>
+#include <utility>
 
 #include "vector_test_util.h"
 
@@ -109,6 +110,47 @@ TEST(DotProductSlots, TwoToSixGiveOneSum)
                         << got.re << ", " << got.im << ") against slot 2's (" << two.re << ", " << two.im << ")";
                 }
             }
+        }
+    }
+}
+
+// The real dot product, reached per slot: slot 0 within one rounding of the exact sum, the
+// vector slots within float summation error of slot 0 and all of them slot 1's bits. Every
+// element up to len counts once and none past it (NaN there would show), at every placement.
+TEST_P(VectorSlots, RealDotProductAgreesWithDoubleAndThePlainMember)
+{
+    constexpr int32_t kMax = 100;
+    auto dot = vtest::kDotReal;
+    for (auto [oa, ob] : {std::pair{0u, 0u}, {4u, 0u}, {8u, 4u}, {12u, 24u}, {0u, 28u}, {20u, 16u}}) {
+        Arena aa((kMax + 8) * 4, oa), ab((kMax + 8) * 4, ob);
+        float *a = aa.as<float>(), *b = ab.as<float>();
+        vtest::fillSignal(reinterpret_cast<cf32*>(a), kMax / 2, 21 + oa);
+        vtest::fillSignal(reinterpret_cast<cf32*>(b), kMax / 2, 40 + ob);
+        for (int32_t len = 0; len <= kMax; ++len) {
+            std::vector<float> savedA(a + len, a + len + 8), savedB(b + len, b + len + 8);
+            std::fill(a + len, a + len + 8, NAN);
+            std::fill(b + len, b + len + 8, NAN);
+            long double exact = 0;
+            double mag = 0;
+            for (int32_t i = 0; i < len; ++i) {
+                exact += (long double)a[i] * b[i];
+                mag += std::fabs(double(a[i]) * b[i]);
+            }
+            float plain = -1, got = -1, one = -1;
+            dot[0](a, b, len, &plain);
+            dot[slot()](a, b, len, &got);
+            SCOPED_TRACE(::testing::Message() << "len " << len << " offsets " << oa << "/" << ob);
+            ASSERT_NEAR(plain, double(exact), kFloatEps * std::fabs(double(exact)) + 0x1p-52 * len * mag);
+            ASSERT_NEAR(got, plain, (len + 2) * kFloatEps * mag);
+            if (slot() > 1) {
+                dot[1](a, b, len, &one);
+                ASSERT_TRUE(sameBits(got, one)) << got << " against slot 1's " << one;
+            }
+            if (len <= 1) {
+                ASSERT_TRUE(sameBits(got, len == 0 ? 0.0f : a[0] * b[0]));
+            }
+            std::copy(savedA.begin(), savedA.end(), a + len);
+            std::copy(savedB.begin(), savedB.end(), b + len);
         }
     }
 }
