@@ -3,6 +3,8 @@ target_sources(sigprim PRIVATE
 sig_slot_sources(sigprim
   core/vector_dot_slot.cpp)
 sig_slot_sources(sigprim
+  core/vector_dot_f32_slot.cpp)
+sig_slot_sources(sigprim
   core/vector_mul_slot.cpp)
 sig_slot_sources(sigprim
   core/vector_interleave_slot.cpp)

@@ -1,10 +1,11 @@
 // Complex dot products: the plain double-accumulating sum and the vector sums of slots 1 to 6,
 // written once over the register types of vector_simd.h.
 //
-// The vector forms keep float partial sums in a pair of accumulators per independent chain:
+// The vector forms keep float partial sums in a pair of accumulators:
 //  - CrossAcc (slot 1, SSE2): x*y collects (re*re, im*im), x*swap(y) collects (re*im, im*re);
-//  - DupAcc (slots 2 to 5): dupRe(x)*y collects (xr*yr, xr*yi), dupIm(x)*y (xi*yr, xi*yi);
-//  - CrossAcc fused (slot 6): with fused multiply-adds, 256 bits wide, two pairs.
+//  - DupAcc (slots 2 to 6): dupRe(x)*y collects (xr*yr, xr*yi), dupIm(x)*y (xi*yr, xi*yi).
+// Slots 2 to 6 run one 128-bit member, so they give the same sum to the bit: the AVX slots only
+// re-encode its instructions, and no product is fused into its sum.
 // One source is read with aligned loads once it has reached the register width (the product is
 // symmetric, so the sources may swap roles); the other with unaligned loads.
 #pragma once
@@ -28,26 +29,14 @@ inline cf32 dotPlain(const cf32* x, const cf32* y, int32_t len)
 
 #if SIG_SLOT >= 1
 
-template <class V, bool kFused = false>
+template <class V>
 struct CrossAcc {
     using R = typename V::R;
     R direct = V::zero(), crossed = V::zero();
     void add(R x, R y)
     {
-        if constexpr (kFused) {
-#if SIG_SLOT >= 6
-            direct = V::fmadd(x, y, direct);
-            crossed = V::fmadd(x, V::swapPairs(y), crossed);
-#endif
-        } else {
-            direct = V::add(direct, V::mul(x, y));
-            crossed = V::add(crossed, V::mul(x, V::swapPairs(y)));
-        }
-    }
-    void merge(const CrossAcc& o)
-    {
-        direct = V::add(direct, o.direct);
-        crossed = V::add(crossed, o.crossed);
+        direct = V::add(direct, V::mul(x, y));
+        crossed = V::add(crossed, V::mul(x, V::swapPairs(y)));
     }
 };
 
@@ -63,8 +52,7 @@ struct DupAcc {
 };
 
 // The finished complex sum of a four-lane accumulator pair.
-template <bool kFused>
-inline cf32 finish(const CrossAcc<F4, kFused>& a)
+inline cf32 finish(const CrossAcc<F4>& a)
 {
     F4::R d = F4::foldPairs(a.direct), c = F4::foldPairs(a.crossed);
     return cf32{F4::lane0(d) - F4::lane1(d), F4::lane0(c) + F4::lane1(c)};
@@ -80,16 +68,16 @@ inline cf32 finish(const DupAcc<F4>& a)
 template <class V>
 inline constexpr int kPerReg = V::kLanes / 2;
 
-// Runs whole steps of U registers per source while they last; register u of a step goes to
-// accumulator u % P. Advances the pointers and the count past what it consumed.
-template <class V, int U, int P, bool kAlignedX, class Acc>
-inline void dotSteps(const float*& x, const float*& y, int32_t& n, Acc* acc)
+// Runs whole steps of U registers per source while they last, all into one accumulator pair.
+// Advances the pointers and the count past what it consumed.
+template <class V, int U, bool kAlignedX, class Acc>
+inline void dotSteps(const float*& x, const float*& y, int32_t& n, Acc& acc)
 {
     constexpr int kStep = U * kPerReg<V>;
     while (n >= kStep) {
         for (int u = 0; u < U; ++u) {
             typename V::R a = kAlignedX ? V::load(x + u * V::kLanes) : V::loadu(x + u * V::kLanes);
-            acc[u % P].add(a, V::loadu(y + u * V::kLanes));
+            acc.add(a, V::loadu(y + u * V::kLanes));
         }
         x += 2 * kStep;
         y += 2 * kStep;
@@ -120,7 +108,7 @@ inline void dotSingle(const float*& x, const float*& y, int32_t& n, Acc& acc)
     --n;
 }
 
-// The 128-bit member: slot 1 one register per step into CrossAcc, slots 2 to 5 two registers
+// The 128-bit member: slot 1 one register per step into CrossAcc, slots 2 to 6 two registers
 // per step into one DupAcc, then one register, then one element.
 template <class Acc, int U>
 inline cf32 dotF4(const float* x, const float* y, int32_t n)
@@ -131,59 +119,15 @@ inline cf32 dotF4(const float* x, const float* y, int32_t n)
     if (lead > 0 && n > 0)
         dotSingle(x, y, n, acc);
     if (aligned)
-        dotSteps<F4, U, 1, true>(x, y, n, &acc);
+        dotSteps<F4, U, true>(x, y, n, acc);
     else
-        dotSteps<F4, U, 1, false>(x, y, n, &acc);
+        dotSteps<F4, U, false>(x, y, n, acc);
     if constexpr (U > 1)
-        dotSteps<F4, 1, 1, false>(x, y, n, &acc);
+        dotSteps<F4, 1, false>(x, y, n, acc);
     if (n > 0)
         dotSingle(x, y, n, acc);
     return finish(acc);
 }
-
-#if SIG_SLOT >= 6
-// Two 256-bit accumulator pairs, one per register of an 8-element step, so that the fused
-// multiply-adds of neighbouring registers overlap instead of waiting on one chain.
-struct FusedTwin {
-    CrossAcc<F8, true> a0, a1;
-
-    template <bool kAlignedX>
-    void steps(const float*& x, const float*& y, int32_t& n)
-    {
-        for (; n >= 8; n -= 8, x += 16, y += 16) {
-            a0.add(kAlignedX ? F8::load(x) : F8::loadu(x), F8::loadu(y));
-            a1.add(kAlignedX ? F8::load(x + 8) : F8::loadu(x + 8), F8::loadu(y + 8));
-        }
-    }
-};
-
-// The 256-bit fused member of slot 6: the source x brought to a 32-byte boundary by single
-// elements, 8 elements a step, then four, two and one as the 128-bit member does.
-inline cf32 dotF8Fused(const float* x, const float* y, int32_t n)
-{
-    CrossAcc<F4, true> small;
-    FusedTwin wide;
-    bool aligned;
-    int32_t lead = orderForAlignment(x, y, 32, aligned);
-    if (n >= 16) {
-        for (; lead > 0; --lead)
-            dotSingle(x, y, n, small);
-        if (aligned)
-            wide.steps<true>(x, y, n);
-        else
-            wide.steps<false>(x, y, n);
-    }
-    for (; n >= 4; n -= 4, x += 8, y += 8)
-        wide.a0.add(F8::loadu(x), F8::loadu(y));
-    dotSteps<F4, 1, 1, false>(x, y, n, &small);
-    if (n > 0)
-        dotSingle(x, y, n, small);
-    wide.a0.merge(wide.a1);
-    small.direct = F4::add(small.direct, F8::foldHalves(wide.a0.direct));
-    small.crossed = F4::add(small.crossed, F8::foldHalves(wide.a0.crossed));
-    return finish(small);
-}
-#endif
 
 #endif  // SIG_SLOT >= 1
 
@@ -198,10 +142,8 @@ inline cf32 dotOfSlot(const cf32* src1, const cf32* src2, int32_t len)
     return dotPlain(src1, src2, len);
 #elif SIG_SLOT == 1
     return dotF4<CrossAcc<F4>, 1>(x, y, len);
-#elif SIG_SLOT <= 5
-    return dotF4<DupAcc<F4>, 2>(x, y, len);
 #else
-    return dotF8Fused(x, y, len);
+    return dotF4<DupAcc<F4>, 2>(x, y, len);
 #endif
 }
 

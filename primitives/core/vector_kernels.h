@@ -10,6 +10,10 @@ namespace sig::SIG_NS {
 // *result = sum of src1[i] * src2[i] (no conjugate), written once at the end.
 void sigkDotProd_cf32(const cf32* src1, const cf32* src2, int32_t len, cf32* result);
 
+// *result = sum of src1[i] * src2[i] over two float arrays, written once at the end; len 0
+// gives +0. Nothing calls it.
+void sigkDotProd_f32(const float* src1, const float* src2, int32_t len, float* result);
+
 // dst[i] = src1[i] * src2[i]; dst may be src1 or src2 itself, but no other overlap.
 void sigkMul_cf32(const cf32* src1, const cf32* src2, cf32* dst, int32_t len);
 

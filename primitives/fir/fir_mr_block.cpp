@@ -5,8 +5,9 @@
 // gives. Slot 0 follows the plain layout (lane-interleaved taps, start indices) and forms each
 // product in double; slots 1-6 read one row per output in two halves, A = (Re h, -Im h) and
 // B = (Im h, Re h), so that one vector of inputs X gives sum(X*A) = Re(h x) and
-// sum(X*B) = Im(h x) with no shuffle in the inner loop. Slots 5 and 6 run four taps per
-// 256-bit step, slot 6 with fused multiply-adds; slots 1-4 two per 128-bit step.
+// sum(X*B) = Im(h x) with no shuffle in the inner loop. Slots 1-6 run one 128-bit member, two
+// taps a step, each product rounded before its sum: the AVX slots only re-encode its
+// instructions, so every vector slot gives the same outputs to the bit.
 #include "fir/fir_kernels.h"
 
 #include <immintrin.h>
@@ -191,26 +192,8 @@ int32_t sigkFirMrBlock_cf32(const cf32* tapTable, const cf32* buf, cf32* dst, in
 
 namespace {
 
-// a*b + c: one rounding on slot 6, two elsewhere.
-inline __m128 mulAdd(__m128 a, __m128 b, __m128 c)
-{
-#if SIG_SLOT >= 6
-    return _mm_fmadd_ps(a, b, c);
-#else
-    return _mm_add_ps(_mm_mul_ps(a, b), c);
-#endif
-}
-
-#if SIG_SLOT >= 5
-inline __m256 mulAdd(__m256 a, __m256 b, __m256 c)
-{
-#if SIG_SLOT >= 6
-    return _mm256_fmadd_ps(a, b, c);
-#else
-    return _mm256_add_ps(_mm256_mul_ps(a, b), c);
-#endif
-}
-#endif
+// a*b + c, the product rounded before the sum.
+inline __m128 mulAdd(__m128 a, __m128 b, __m128 c) { return _mm_add_ps(_mm_mul_ps(a, b), c); }
 
 inline __m128 loadOne(const cf32* p)
 {
@@ -219,69 +202,46 @@ inline __m128 loadOne(const cf32* p)
 
 // Running sums of one output: re = sum of R's lanes, im = sum of I's lanes.
 struct Acc {
-#if SIG_SLOT >= 5
-    __m256 R = _mm256_setzero_ps(), I = _mm256_setzero_ps();
-#endif
     __m128 r = _mm_setzero_ps(), i = _mm_setzero_ps();
 };
 
-// The taps from index `from` on that are fewer than one full vector step.
-inline void rowRest(const float* a, const float* b, const cf32* x, int32_t from, int32_t n, Acc& acc)
-{
-    int32_t k = from;
-    for (; k + 2 <= n; k += 2) {
-        const __m128 X = _mm_loadu_ps(&x[k].re);
-        acc.r = mulAdd(X, _mm_loadu_ps(a + 2 * k), acc.r);
-        acc.i = mulAdd(X, _mm_loadu_ps(b + 2 * k), acc.i);
-    }
-    if (k < n) {
-        const __m128 X = loadOne(x + k);
-        acc.r = mulAdd(X, loadOne(reinterpret_cast<const cf32*>(a + 2 * k)), acc.r);
-        acc.i = mulAdd(X, loadOne(reinterpret_cast<const cf32*>(b + 2 * k)), acc.i);
-    }
-}
-
-#if SIG_SLOT >= 5
-constexpr int32_t kStep = 4;  // complex values per vector step
-inline void rowStep(const float* a, const float* b, const cf32* x, int32_t k, Acc& acc)
-{
-    const __m256 X = _mm256_loadu_ps(&x[k].re);
-    acc.R = mulAdd(X, _mm256_loadu_ps(a + 2 * k), acc.R);
-    acc.I = mulAdd(X, _mm256_loadu_ps(b + 2 * k), acc.I);
-}
-#else
-constexpr int32_t kStep = 2;
+// Taps k and k+1 against the samples at the same positions: lanes 0 and 1 take the even tap,
+// lanes 2 and 3 the odd one.
 inline void rowStep(const float* a, const float* b, const cf32* x, int32_t k, Acc& acc)
 {
     const __m128 X = _mm_loadu_ps(&x[k].re);
     acc.r = mulAdd(X, _mm_loadu_ps(a + 2 * k), acc.r);
     acc.i = mulAdd(X, _mm_loadu_ps(b + 2 * k), acc.i);
 }
-#endif
+
+// The last tap of an odd row: its products go to lanes 2 and 3 of r and to lanes 0 and 1 of i;
+// the other lanes add +0.
+inline void rowLast(const float* a, const float* b, const cf32* x, int32_t k, Acc& acc)
+{
+    const __m128 X = loadOne(x + k), zero = _mm_setzero_ps();
+    const __m128 tapA = loadOne(reinterpret_cast<const cf32*>(a + 2 * k));
+    acc.r = mulAdd(_mm_movelh_ps(zero, X), _mm_movelh_ps(zero, tapA), acc.r);
+    acc.i = mulAdd(X, loadOne(reinterpret_cast<const cf32*>(b + 2 * k)), acc.i);
+}
 
 // (re, im) of one output in the low half of the result.
 inline __m128 finish(const Acc& acc)
 {
-    __m128 r = acc.r, i = acc.i;
-#if SIG_SLOT >= 5
-    r = _mm_add_ps(r, _mm_add_ps(_mm256_castps256_ps128(acc.R), _mm256_extractf128_ps(acc.R, 1)));
-    i = _mm_add_ps(i, _mm_add_ps(_mm256_castps256_ps128(acc.I), _mm256_extractf128_ps(acc.I, 1)));
-#endif
+    const __m128 r = acc.r, i = acc.i;
     // (r0+r2, i0+i2, r1+r3, i1+i3), then the two halves added: (re, im).
     const __m128 s = _mm_add_ps(_mm_unpacklo_ps(r, i), _mm_unpackhi_ps(r, i));
     return _mm_add_ps(s, _mm_movehl_ps(s, s));
 }
-
-inline void store(cf32* d, __m128 v) { _mm_storel_pi(reinterpret_cast<__m64*>(d), v); }
 
 // One output: the row (a, b) of n taps against the n samples at x.
 inline __m128 rowDot(const float* a, const float* b, const cf32* x, int32_t n)
 {
     Acc acc;
     int32_t k = 0;
-    for (; k + kStep <= n; k += kStep)
+    for (; k + 2 <= n; k += 2)
         rowStep(a, b, x, k, acc);
-    rowRest(a, b, x, k, n, acc);
+    if (k < n)
+        rowLast(a, b, x, k, acc);
     return finish(acc);
 }
 
@@ -295,16 +255,18 @@ inline void rowDot4(const float* a, const float* b, const cf32* x, int64_t strid
     const cf32* x2 = x1 + stride;
     const cf32* x3 = x2 + stride;
     int32_t k = 0;
-    for (; k + kStep <= n; k += kStep) {
+    for (; k + 2 <= n; k += 2) {
         rowStep(a, b, x, k, acc0);
         rowStep(a, b, x1, k, acc1);
         rowStep(a, b, x2, k, acc2);
         rowStep(a, b, x3, k, acc3);
     }
-    rowRest(a, b, x, k, n, acc0);
-    rowRest(a, b, x1, k, n, acc1);
-    rowRest(a, b, x2, k, n, acc2);
-    rowRest(a, b, x3, k, n, acc3);
+    if (k < n) {
+        rowLast(a, b, x, k, acc0);
+        rowLast(a, b, x1, k, acc1);
+        rowLast(a, b, x2, k, acc2);
+        rowLast(a, b, x3, k, acc3);
+    }
     _mm_storeu_ps(&d[0].re, _mm_movelh_ps(finish(acc0), finish(acc1)));
     _mm_storeu_ps(&d[2].re, _mm_movelh_ps(finish(acc2), finish(acc3)));
 }

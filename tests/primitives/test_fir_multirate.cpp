@@ -1,12 +1,23 @@
 // The multi-rate FIR on every slot: the record (worked examples, sizes, checks, failures that
 // write nothing, the delay loader) and filtering against the double-precision polyphase
-// reference (random filters, in place, the decoder's front-end case, checks, failures).
+// reference (random filters, in place, the decoder's front-end case, checks, failures); the
+// vector slots' polyphase block kernel bit for bit against its lane-by-lane sums.
 #include <gtest/gtest.h>
 
 #include <iterator>
 #include <vector>
 
 #include "fir_test_support.h"
+
+#define SIG_MR_BLOCK_DECL(ns)                                                                    \
+    namespace sig::ns {                                                                          \
+    int32_t sigkFirMrBlock_cf32(const cf32* tapTable, const cf32* buf, cf32* dst, int32_t count, \
+                                const int32_t* phaseTable, int32_t upFactor, int32_t base,       \
+                                int32_t n, int32_t tapStride);                                   \
+    }
+SIG_MR_BLOCK_DECL(s1) SIG_MR_BLOCK_DECL(s2) SIG_MR_BLOCK_DECL(s3) SIG_MR_BLOCK_DECL(s4)
+SIG_MR_BLOCK_DECL(s5) SIG_MR_BLOCK_DECL(s6)
+#undef SIG_MR_BLOCK_DECL
 
 namespace {
 
@@ -267,6 +278,112 @@ TEST_P(FirMrSlots, FilterChecksInOrderAndFailuresLeaveOutputAndHistoryUntouched)
     EXPECT_EQ(std::memcmp(inout.data(), before.data(), before.size() * sizeof(cf32)), 0);
     for (int k = 0; k < 3; ++k)
         EXPECT_EQ(st->dlyLine[k].re, hist[2 - k].re);
+}
+
+using MrBlock = int32_t (*)(const cf32*, const cf32*, cf32*, int32_t, const int32_t*, int32_t,
+                           int32_t, int32_t, int32_t);
+const MrBlock kMrBlock[7] = {nullptr,
+                             sig::s1::sigkFirMrBlock_cf32,
+                             sig::s2::sigkFirMrBlock_cf32,
+                             sig::s3::sigkFirMrBlock_cf32,
+                             sig::s4::sigkFirMrBlock_cf32,
+                             sig::s5::sigkFirMrBlock_cf32,
+                             sig::s6::sigkFirMrBlock_cf32};
+
+// The vector slots' one member, lane by lane: each output's row against its window two taps at
+// a time, lanes 0 and 1 for the even tap and 2 and 3 for the odd one, an odd last tap in lanes
+// 2 and 3 of R and 0 and 1 of I (the other lanes add 0 * 0); every product rounded before its
+// add, re = (R0 + R2) + (R1 + R3), im = (I0 + I2) + (I1 + I3). Kept out of the vectoriser so
+// that the sums stay as written.
+[[gnu::optimize("no-tree-vectorize")]] int32_t laneSums(const float* table, const cf32* buf,
+                                                        cf32* dst, int32_t count, const int32_t* P,
+                                                        int32_t U, int32_t base, int32_t n, int32_t f)
+{
+    const float* halfB = table + 8 * int64_t{U} * f;
+    int64_t w = 8 * int64_t{base} + P[0];  // bytes from buf
+    for (int32_t m = 0, r = 0; m < count; ++m) {
+        const int32_t row = U == 1 ? 0 : r;
+        const float* x = reinterpret_cast<const float*>(buf) + (U == 1 ? w + m * int64_t{P[1]} : w) / 4;
+        const float* a = table + 2 * int64_t{f} * row;
+        const float* b = halfB + 2 * int64_t{f} * row;
+        float R[4] = {}, I[4] = {};
+        int32_t k = 0;
+        for (; k + 2 <= n; k += 2)
+            for (int l = 0; l < 4; ++l) {
+                R[l] = R[l] + x[2 * k + l] * a[2 * k + l];
+                I[l] = I[l] + x[2 * k + l] * b[2 * k + l];
+            }
+        if (k < n)
+            for (int l = 0; l < 4; ++l) {
+                const float zero = 0.0f;
+                R[l] = R[l] + (l >= 2 ? x[2 * k + l - 2] * a[2 * k + l - 2] : zero * zero);
+                I[l] = I[l] + (l < 2 ? x[2 * k + l] * b[2 * k + l] : zero * zero);
+            }
+        dst[m] = cf32{(R[0] + R[2]) + (R[1] + R[3]), (I[0] + I[2]) + (I[1] + I[3])};
+        if (U != 1 && ++r < 4 * U) {
+            w += P[r];
+        } else if (U != 1) {
+            r = 0;
+            w += P[4 * U];
+            if (m + 1 < count)
+                w += P[0];
+        }
+    }
+    return U == 1 ? int32_t((8 * int64_t{base} + count * int64_t{P[1]}) / 8) : int32_t(w / 8);
+}
+
+// Levels 1 to 6 share one polyphase block kernel: every vector slot gives the lane sums above
+// and slot 1's outputs to the bit, for one row (U 1, the decoder's 48 taps among them) and for
+// several, for odd and even tap counts, one tap and runs of eight and more.
+TEST(FirMrBlockVector, EverySlotGivesTheLaneSumsOfLevelOne)
+{
+    std::mt19937 rng(2232);
+    auto uniform = [&](int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(rng); };
+    struct Shape { int32_t U, n, cycles; };
+    std::vector<Shape> shapes = {{1, 48, 411}, {1, 1, 9}, {1, 7, 20}, {1, 8, 20}, {2, 3, 15}, {3, 16, 7}};
+    for (int trial = 0; trial < 60; ++trial)
+        shapes.push_back({uniform(1, 6), uniform(1, 70), uniform(1, 12)});
+    for (const Shape& s : shapes) {
+        const int32_t f = (s.n + 1) / 2 * 2, rows = 4 * s.U;
+        SCOPED_TRACE(::testing::Message() << "U " << s.U << " n " << s.n << " cycles " << s.cycles);
+        // Both halves of the table, random rows; window starts within a cycle, in samples.
+        std::vector<float> table(size_t(4) * rows * f);
+        for (float& v : table)
+            v = std::uniform_real_distribution<float>(-1.0f, 1.0f)(rng);
+        const int32_t step = uniform(1, 3), advance = s.U == 1 ? 4 * step : uniform(1, 4 * s.U + 3);
+        std::vector<int32_t> start(rows);
+        for (int32_t r = 0; r < rows; ++r)
+            start[r] = s.U == 1 ? r * step : uniform(0, 3 * s.U + 5);
+        std::vector<int32_t> P(rows + 1);
+        P[0] = 8 * start[0];
+        for (int32_t r = 1; r < rows; ++r)
+            P[r] = 8 * (start[r] - start[r - 1]);
+        P[rows] = 8 * (advance - start[rows - 1]);
+        const int32_t base = uniform(0, 9), count = rows * s.cycles;
+        const std::vector<cf32> buf = firtest::randomSignal(
+            rng, size_t(base) + size_t(s.cycles) * advance + 4 * step + 3 * s.U + 5 + s.n);
+        const cf32* tab = reinterpret_cast<const cf32*>(table.data());
+        std::vector<cf32> want(count), one(count);
+        const int32_t next = laneSums(table.data(), buf.data(), want.data(), count, P.data(), s.U, base, s.n, f);
+        ASSERT_EQ(next, base + s.cycles * advance);
+        for (int slot = 1; slot <= 6; ++slot) {
+            if (!testing_slots::slotRuns(slot))
+                continue;
+            std::vector<cf32> got(count + 1, cf32{-7, -7});
+            EXPECT_EQ(kMrBlock[slot](tab, buf.data(), got.data(), count, P.data(), s.U, base, s.n, f), next);
+            if (slot == 1)
+                std::copy(got.begin(), got.end() - 1, one.begin());
+            int32_t differ = 0, first = -1;
+            for (int32_t m = 0; m < count; ++m)
+                if (std::memcmp(&got[m], &want[m], sizeof(cf32)) != 0 ||
+                    std::memcmp(&got[m], &one[m], sizeof(cf32)) != 0)
+                    if (differ++ == 0)
+                        first = m;
+            EXPECT_EQ(differ, 0) << "slot " << slot << ": " << differ << " of " << count
+                                 << " outputs differ, the first at " << first;
+            EXPECT_EQ(got[count].re, -7.0f) << "slot " << slot;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Slots, FirMrSlots, ::testing::Range(0, 7));

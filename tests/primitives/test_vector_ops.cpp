@@ -5,6 +5,7 @@
 
 #include <bit>
 #include <cmath>
+#include <utility>
 
 #include "vector_test_util.h"
 
@@ -81,6 +82,77 @@ TEST_P(VectorSlots, DotProductAgreesAcrossLengthsAndAlignments)
     ASSERT_EQ(sigDotProd_cf32(x.data(), y.data(), 300, &expected), sigOk);
     ASSERT_EQ(sigDotProd_cf32(x.data(), y.data(), 300, &x[17]), sigOk);
     EXPECT_TRUE(sameBits(x[17], expected));
+}
+
+// Slots 2 to 6 run one member: the same sum to the bit at every length where its steps, the
+// lead-in element and the tail fall, and at every placement of either source within 32 bytes
+// (which one is read aligned, whether an element goes alone first, or neither is 8-byte aligned).
+TEST(DotProductSlots, TwoToSixGiveOneSum)
+{
+    SIG_SKIP_UNLESS_SLOT_RUNS(2);
+    constexpr int32_t kMax = 72;
+    for (unsigned ox = 0; ox < 32; ox += 4) {
+        for (unsigned oy = 0; oy < 32; oy += 4) {
+            Arena ax(kMax * sizeof(cf32), ox), ay(kMax * sizeof(cf32), oy);
+            cf32 *x = ax.as<cf32>(), *y = ay.as<cf32>();
+            vtest::fillSignal(x, kMax, 3 + ox);
+            vtest::fillSignal(y, kMax, 50 + oy);
+            for (int32_t len = 1; len <= kMax; ++len) {
+                cf32 two{};
+                ASSERT_EQ(onSlot(2, [&] { return sigDotProd_cf32(x, y, len, &two); }), sigOk);
+                for (int slot = 3; slot <= 6; ++slot) {
+                    if (!testing_slots::slotRuns(slot))
+                        continue;
+                    cf32 got{};
+                    ASSERT_EQ(onSlot(slot, [&] { return sigDotProd_cf32(x, y, len, &got); }), sigOk);
+                    ASSERT_TRUE(sameBits(got, two))
+                        << "slot " << slot << " len " << len << " offsets " << ox << "/" << oy << ": ("
+                        << got.re << ", " << got.im << ") against slot 2's (" << two.re << ", " << two.im << ")";
+                }
+            }
+        }
+    }
+}
+
+// The real dot product, reached per slot: slot 0 within one rounding of the exact sum, the
+// vector slots within float summation error of slot 0 and all of them slot 1's bits. Every
+// element up to len counts once and none past it (NaN there would show), at every placement.
+TEST_P(VectorSlots, RealDotProductAgreesWithDoubleAndThePlainMember)
+{
+    constexpr int32_t kMax = 100;
+    auto dot = vtest::kDotReal;
+    for (auto [oa, ob] : {std::pair{0u, 0u}, {4u, 0u}, {8u, 4u}, {12u, 24u}, {0u, 28u}, {20u, 16u}}) {
+        Arena aa((kMax + 8) * 4, oa), ab((kMax + 8) * 4, ob);
+        float *a = aa.as<float>(), *b = ab.as<float>();
+        vtest::fillSignal(reinterpret_cast<cf32*>(a), kMax / 2, 21 + oa);
+        vtest::fillSignal(reinterpret_cast<cf32*>(b), kMax / 2, 40 + ob);
+        for (int32_t len = 0; len <= kMax; ++len) {
+            std::vector<float> savedA(a + len, a + len + 8), savedB(b + len, b + len + 8);
+            std::fill(a + len, a + len + 8, NAN);
+            std::fill(b + len, b + len + 8, NAN);
+            long double exact = 0;
+            double mag = 0;
+            for (int32_t i = 0; i < len; ++i) {
+                exact += (long double)a[i] * b[i];
+                mag += std::fabs(double(a[i]) * b[i]);
+            }
+            float plain = -1, got = -1, one = -1;
+            dot[0](a, b, len, &plain);
+            dot[slot()](a, b, len, &got);
+            SCOPED_TRACE(::testing::Message() << "len " << len << " offsets " << oa << "/" << ob);
+            ASSERT_NEAR(plain, double(exact), kFloatEps * std::fabs(double(exact)) + 0x1p-52 * len * mag);
+            ASSERT_NEAR(got, plain, (len + 2) * kFloatEps * mag);
+            if (slot() > 1) {
+                dot[1](a, b, len, &one);
+                ASSERT_TRUE(sameBits(got, one)) << got << " against slot 1's " << one;
+            }
+            if (len <= 1) {
+                ASSERT_TRUE(sameBits(got, len == 0 ? 0.0f : a[0] * b[0]));
+            }
+            std::copy(savedA.begin(), savedA.end(), a + len);
+            std::copy(savedB.begin(), savedB.end(), b + len);
+        }
+    }
 }
 
 // Slots 1 to 6 share one float arithmetic; float partial sums of about len/4 terms each, and the

@@ -18,6 +18,7 @@
     namespace sig::ns {                                                        \
     void sigkMulInPlaceRaw_cf32(const cf32* src, cf32* srcDst, int32_t len);   \
     void sigkToneRecur_cf32(float* out, int32_t n, float c);                   \
+    void sigkDotProd_f32(const float* src1, const float* src2, int32_t len, float* result); \
     }
 SIG_VECTOR_TEST_DECLS(s0) SIG_VECTOR_TEST_DECLS(s1) SIG_VECTOR_TEST_DECLS(s2) SIG_VECTOR_TEST_DECLS(s3)
 SIG_VECTOR_TEST_DECLS(s4) SIG_VECTOR_TEST_DECLS(s5) SIG_VECTOR_TEST_DECLS(s6)
@@ -29,6 +30,8 @@ namespace vtest {
 inline constexpr int kSlots = 7;
 inline constexpr void (*kMulRaw[kSlots])(const cf32*, cf32*, int32_t) = SIG_EVERY_SLOT(sigkMulInPlaceRaw_cf32);
 inline constexpr void (*kToneRecur[kSlots])(float*, int32_t, float) = SIG_EVERY_SLOT(sigkToneRecur_cf32);
+inline constexpr void (*kDotReal[kSlots])(const float*, const float*, int32_t, float*) =
+    SIG_EVERY_SLOT(sigkDotProd_f32);
 #undef SIG_EVERY_SLOT
 
 // A test run once per slot with that slot dispatched; a slot this processor lacks is skipped.
