@@ -1,5 +1,6 @@
 // Real-by-complex dot product: result = sum of srcReal[i] * srcCplx[i]. The plain slot sums in
-// extended precision in index order and rounds once; the vector slots sum in float lanes.
+// extended precision in index order and rounds once; the vector slots sum in float lanes, all of
+// them in the same 128-bit order (no fused products on slot 6), so slots 1 to 6 agree to the bit.
 #include "scan/scan_kernels.h"
 
 #if SIG_SLOT >= 1
@@ -16,27 +17,13 @@ void sigkDotProd_f32cf32(const float* srcReal, const cf32* srcCplx, int32_t len,
 {
     const float* c = reinterpret_cast<const float*>(srcCplx);
     int32_t i = 0;
-    __m128 acc;
-#if SIG_SLOT >= 6
-    // Eight samples a step: each real duplicated against its sample's two parts.
-    __m256 a0 = _mm256_setzero_ps(), a1 = _mm256_setzero_ps();
-    for (; i + 8 <= len; i += 8) {
-        const __m256 r = _mm256_loadu_ps(srcReal + i);
-        const __m256 lo = _mm256_unpacklo_ps(r, r), hi = _mm256_unpackhi_ps(r, r);
-        a0 = _mm256_fmadd_ps(_mm256_permute2f128_ps(lo, hi, 0x20), _mm256_loadu_ps(c + 2 * i), a0);
-        a1 = _mm256_fmadd_ps(_mm256_permute2f128_ps(lo, hi, 0x31), _mm256_loadu_ps(c + 2 * i + 8), a1);
-    }
-    const __m256 a = _mm256_add_ps(a0, a1);
-    acc = _mm_add_ps(_mm256_castps256_ps128(a), _mm256_extractf128_ps(a, 1));
-#else
     __m128 a0 = _mm_setzero_ps(), a1 = _mm_setzero_ps();
     for (; i + 4 <= len; i += 4) {
         const __m128 r = _mm_loadu_ps(srcReal + i);
         a0 = _mm_add_ps(a0, _mm_mul_ps(_mm_unpacklo_ps(r, r), _mm_loadu_ps(c + 2 * i)));
         a1 = _mm_add_ps(a1, _mm_mul_ps(_mm_unpackhi_ps(r, r), _mm_loadu_ps(c + 2 * i + 4)));
     }
-    acc = _mm_add_ps(a0, a1);
-#endif
+    const __m128 acc = _mm_add_ps(a0, a1);
     // Lanes hold {re, im, re, im}.
     alignas(16) float lanes[4];
     _mm_store_ps(lanes, acc);

@@ -165,6 +165,31 @@ TEST_P(ScanSlots, RealByComplexDotWithinALengthScaledBound)
     EXPECT_EQ(sigDotProd_f32cf32(taps.data(), dc.data(), 0, &res), sigErrLength);
 }
 
+// The vector slots share one member: the resampler's output must not depend on the processor.
+TEST(RealByComplexDotSlots, OneToSixGiveOneSum)
+{
+    SIG_SKIP_UNLESS_SLOT_RUNS(1);
+    constexpr int32_t kMax = 40;
+    for (unsigned off = 0; off < 32; off += 4) {
+        vtest::Arena ar(kMax * sizeof(float), off), ac(kMax * sizeof(cf32), 28 - off);
+        float* r = ar.as<float>();
+        cf32* c = ac.as<cf32>();
+        vtest::fillSignal(c, kMax, 7 + off);
+        vtest::fillSignal(reinterpret_cast<cf32*>(r), kMax / 2, 90 + off);
+        for (int32_t len = 1; len <= kMax; ++len) {
+            cf32 one{};
+            ASSERT_EQ(vtest::onSlot(1, [&] { return sigDotProd_f32cf32(r, c, len, &one); }), sigOk);
+            for (int slot = 2; slot <= 6; ++slot) {
+                if (!testing_slots::slotRuns(slot))
+                    continue;
+                cf32 got{};
+                ASSERT_EQ(vtest::onSlot(slot, [&] { return sigDotProd_f32cf32(r, c, len, &got); }), sigOk);
+                ASSERT_TRUE(sameBits(got, one)) << "slot " << slot << " len " << len << " offset " << off;
+            }
+        }
+    }
+}
+
 TEST_P(ScanSlots, HannWindowValuesAndInPlace)
 {
     auto window = [](std::vector<cf32> x) {
