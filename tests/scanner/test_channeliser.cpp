@@ -107,6 +107,20 @@ TEST(WrapAngle, EdgesMultiplesOfTwoPiAndLargeValues)
     }
 }
 
+TEST(WrapAngle, HugeAndInfiniteAnglesReturn)
+{
+    // Past 2^27 one subtraction of 2 pi no longer changes a float: such angles still come back
+    // inside (-pi, pi], and one with no finite value comes back as no number.
+    for (float x : {1.0e9f, -3.0e12f, 1.0e38f, 134217744.0f}) {
+        const float y = wrapAngle(x);
+        EXPECT_TRUE(y > -3.1415927f && y <= 3.1415927f) << x << " -> " << y;
+        EXPECT_NEAR(y, std::remainder(double(x), 2 * double(3.1415927f)), 1e-6) << x;
+    }
+    EXPECT_TRUE(std::isnan(wrapAngle(INFINITY)));
+    EXPECT_TRUE(std::isnan(wrapAngle(-INFINITY)));
+    EXPECT_TRUE(std::isnan(wrapAngle(NAN)));
+}
+
 TEST(FrcRsmp, BlockCountsAndToneFrequencyAndAmplitudeAcrossSeams)
 {
     FrcRsmp silent(1024, 400000.0f, 541666.6875);
