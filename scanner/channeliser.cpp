@@ -178,6 +178,10 @@ int32_t FrcRsmp::proc(cf32* out, const cf32* in, int32_t n)
 
 float wrapAngle(float x)
 {
+    // Past 2^27 subtracting 2 pi leaves a float as it was, so the loops below would never end:
+    // such an angle is reduced in one step first (an infinite one becomes no number).
+    if (!(std::fabs(x) <= 134217728.0f))
+        x = float(std::remainder(double(x), double(6.2831855f)));
     while (x > 3.1415927f)
         x -= 6.2831855f;
     while (x <= -3.1415927f)

@@ -60,6 +60,67 @@ TEST(CicDec, UnityGainForFullScaleThePassbandAndRejectsAliases)
     EXPECT_LT(toneGainDb(cic, -450e3), -40.0);
 }
 
+TEST(CicDec, RateAndGainNormalisationForEveryRatio)
+{
+    // The ratio, clamped to 4..10 and halved, gives the CIC rate R; R^6 is normalised by a shift
+    // and a Q15 gain for the remainder below 2, limited to 32767.
+    struct Row {
+        int rate, shift, gain;
+    };
+    const Row byRate[6] = {{}, {}, {2, 6, 32767}, {3, 9, 23014}, {4, 12, 32767}, {5, 13, 17179}};
+    for (int ratio : {1, 3, 4, 5, 6, 7, 8, 9, 10, 11, 20}) {
+        const int r = ratio <= 5 ? 2 : ratio <= 7 ? 3 : ratio <= 9 ? 4 : 5;
+        const int n = 200;
+        CicDec cic(ratio, n);
+        EXPECT_EQ((std::vector<int>{cic.rate(), cic.shift(), cic.gainQ15()}),
+                  (std::vector<int>{byRate[r].rate, byRate[r].shift, byRate[r].gain}))
+            << ratio;
+        // A constant comes out at R^6 / 2^shift x gain / 2^15 of itself through the CIC and
+        // 32582 / 32768 through the FIR, within the rounding of the fixed-point steps.
+        std::vector<cs16> in(size_t(2 * n * r), cs16{12000, -12000}), out(static_cast<size_t>(n));
+        cic.proc(out.data(), n, in.data());
+        const double gain = std::pow(r, 6) / std::ldexp(1.0, byRate[r].shift) * byRate[r].gain / 32768 * 32582 / 32768;
+        EXPECT_NEAR(out[size_t(n - 1)].re, 12000 * gain, 4) << ratio;
+        EXPECT_NEAR(out[size_t(n - 1)].im, -12000 * gain, 4) << ratio;
+    }
+}
+
+TEST(WrapAngle, EdgesMultiplesOfTwoPiAndLargeValues)
+{
+    const float pi = 3.1415927f, twoPi = 6.2831855f;
+    const float above = std::nextafter(pi, 4.0f), below = std::nextafter(-pi, -4.0f);
+    // (-pi, pi]: pi stays, -pi becomes pi, just beyond either edge comes in from the other side.
+    const std::pair<float, float> exact[] = {{0.0f, 0.0f},        {pi, pi},
+                                             {-pi, pi},           {above, above - twoPi},
+                                             {below, below + twoPi}, {std::nextafter(-pi, 0.0f), std::nextafter(-pi, 0.0f)},
+                                             {twoPi, 0.0f},       {-twoPi, 0.0f},
+                                             {2 * twoPi, 0.0f},   {3.5f, 3.5f - twoPi}};
+    for (auto [x, y] : exact)
+        EXPECT_EQ(wrapAngle(x), y) << x;
+    // Far out the result is x less whole turns of the single-precision 2 pi, each subtraction
+    // rounded to x's precision.
+    for (float x : {100.0f, -1000.0f, 40000.5f, -1.0e6f}) {
+        const float y = wrapAngle(x);
+        EXPECT_TRUE(y > -pi && y <= pi) << x << " -> " << y;
+        const double turns = std::round((double(x) - y) / double(twoPi));
+        EXPECT_NEAR(y, double(x) - turns * double(twoPi), std::fabs(turns) * std::ldexp(std::fabs(x), -24)) << x;
+    }
+}
+
+TEST(WrapAngle, HugeAndInfiniteAnglesReturn)
+{
+    // Past 2^27 one subtraction of 2 pi no longer changes a float: such angles still come back
+    // inside (-pi, pi], and one with no finite value comes back as no number.
+    for (float x : {1.0e9f, -3.0e12f, 1.0e38f, 134217744.0f}) {
+        const float y = wrapAngle(x);
+        EXPECT_TRUE(y > -3.1415927f && y <= 3.1415927f) << x << " -> " << y;
+        EXPECT_NEAR(y, std::remainder(double(x), 2 * double(3.1415927f)), 1e-6) << x;
+    }
+    EXPECT_TRUE(std::isnan(wrapAngle(INFINITY)));
+    EXPECT_TRUE(std::isnan(wrapAngle(-INFINITY)));
+    EXPECT_TRUE(std::isnan(wrapAngle(NAN)));
+}
+
 TEST(FrcRsmp, BlockCountsAndToneFrequencyAndAmplitudeAcrossSeams)
 {
     FrcRsmp silent(1024, 400000.0f, 541666.6875);

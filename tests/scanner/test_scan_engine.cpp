@@ -14,6 +14,7 @@
 #include "scan_engine.h"
 #include "scanner_test_util.h"
 #include "scratch_pool.h"
+#include "sigprim_scan.h"
 
 namespace {
 
@@ -47,11 +48,83 @@ struct ScriptedSdr {
     }
 };
 
+using cd = std::complex<double>;
+
+// A receiver in front of tones at fixed downlink frequencies: a read holds those within the
+// 2.4 MHz sampled around the tuned centre, and the gain is taken in whole-dB steps.
+struct BandSdr {
+    struct Tone {
+        double mhz, amplitude;
+    };
+    std::vector<Tone> tones;
+    float centre = 0.0f, gain = 0.0f;
+    std::vector<float> freqs, gainsAsked;
+    std::vector<std::vector<cs16>> levelReads;   // each level read as delivered
+
+    static void cb(void* user, int32_t code, void* arg)
+    {
+        auto& s = *static_cast<BandSdr*>(user);
+        if (code == cbSetFreq)
+            s.freqs.push_back(s.centre = *static_cast<float*>(arg));
+        if (code == cbSetGain) {
+            s.gainsAsked.push_back(*static_cast<float*>(arg));
+            *static_cast<float*>(arg) = s.gain = std::round(s.gainsAsked.back());
+        }
+        if (code != cbRead)
+            return;
+        auto* req = static_cast<SmpReq*>(arg);
+        if (req->n >= 1000000)
+            return;   // what the decode capture holds does not matter here
+        for (int32_t k = 0; k < req->n; ++k) {
+            cd v = 0;
+            for (const Tone& t : s.tones)
+                if (std::fabs(t.mhz - s.centre) < 1.2)
+                    v += std::polar(t.amplitude, 2 * M_PI * (t.mhz - s.centre) / 2.4 * k);
+            req->iq[k] = cs16{int16_t(std::lround(v.real())), int16_t(std::lround(v.imag()))};
+        }
+        if (req->n == ScanEng::kLevelBlocks * 384)
+            s.levelReads.emplace_back(req->iq, req->iq + req->n);
+    }
+};
+
+// The level in dB that a level read gives capture channel i of 10: in each of the 20 blocks of
+// 384 samples (scaled by 2^-15, Hann window), the power of the 13 DFT bins centred on the channel
+// (200 kHz = 32 bins from the capture centre's bin 192), added over the blocks, times 0.05.
+double refLevelDb(const std::vector<cd>& read, int i)
+{
+    const int n = 384;
+    const int centreBin = n / 2 + (2 * i - 9) * 16;
+    double acc = 0;
+    for (int b = 0; b < ScanEng::kLevelBlocks; ++b)
+        for (int bin = centreBin - 6; bin <= centreBin + 6; ++bin) {
+            cd x = 0;
+            for (int k = 0; k < n; ++k) {
+                const double w = 0.5 * (1 - std::cos(2 * M_PI * k / (n - 1)));
+                x += read[size_t(b * n + k)] / 32768.0 * w * std::polar(1.0, -2 * M_PI * (bin - n / 2) * k / n);
+            }
+            acc += std::norm(x);
+        }
+    return 10 * std::log10(0.05 * acc);
+}
+
+double refLevelDb(const std::vector<cs16>& read, int i)
+{
+    std::vector<cd> x;
+    for (cs16 v : read)
+        x.emplace_back(v.re, v.im);
+    return refLevelDb(x, i);
+}
+
+// The steps of one GSM 900 sweep of a dongle: 18 positions of tuning and level capture.
+constexpr int kSweepSteps900 = 36;
+
 class Engine : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ScrPool::init();
+        // The slot the program picks at start-up: the workers decode each capture far sooner.
+        sigInitDispatch();
         fakeCorvane().framesToDecode = -1;
     }
     ScriptedSdr sdr;
@@ -180,6 +253,130 @@ TEST_F(Engine, CaptureIsRefusedWhenEveryWorkerIsBusy)
     for (int i = 0; i < ScanEng::kWorkers; ++i) {
         EXPECT_FALSE(eng.worker(i).submit(capture.data(), 0));
         eng.worker(i).waitIdle();
+    }
+}
+
+TEST_F(Engine, ToneLevelsInDbmFollowTheirBinsTheSmoothingAndTheGain)
+{
+    // A tone on channel 25's centre, and tones on the outermost bin of channels 62 (upper edge)
+    // and 87 (lower edge), each in a capture of its own.
+    const int chans[3] = {25, 62, 87};
+    const double offMhz[3] = {0.0, 6 * 0.00625, -6 * 0.00625};
+    for (float minGain : {0.0f, 15.0f}) {   // the receiver starts at minGain + 10 dB
+        SCOPED_TRACE(minGain);
+        BandSdr sdr;
+        SdrDesc desc = rtlDesc();
+        desc.minGain = minGain;
+        ScanEng eng(&BandSdr::cb, &sdr);
+        eng.setSdr(desc);
+        ASSERT_EQ(sdr.gain, minGain + 10.0f);
+        double lvl[3] = {};
+        // The smoothing over three sweeps at the first gain; one sweep at the second.
+        for (int sweep = 0; sweep < (minGain == 0.0f ? 3 : 1); ++sweep) {
+            // A first sweep at one amplitude, then two at another: the first reading is taken
+            // as it is, later ones smoothed 0.3 new to 0.7 old.
+            sdr.tones.clear();
+            for (int j = 0; j < 3; ++j)
+                sdr.tones.push_back({925.2 + 0.2 * chans[j] + offMhz[j], sweep == 0 ? 11000.0 : 16000.0});
+            sdr.levelReads.clear();
+            for (int s = 0; s < kSweepSteps900; ++s)
+                eng.step();
+            ASSERT_EQ(sdr.levelReads.size(), 18u);
+            LvlMnc chart[375];
+            ASSERT_EQ(eng.getLvlMnc(chart), 174);
+            for (int j = 0; j < 3; ++j) {
+                const int c = chans[j];
+                const double level = refLevelDb(sdr.levelReads[size_t(c / 10)], c % 10);
+                lvl[j] = sweep == 0 ? level : 0.3 * level + 0.7 * lvl[j];
+                EXPECT_NEAR(chart[c].lvl, lvl[j] - 60 - sdr.gain, 0.01) << "sweep " << sweep << " channel " << c;
+            }
+            eng.step();   // the decode capture
+            eng.step();
+        }
+        EXPECT_EQ(sdr.gainsAsked.size(), 1u) << "the levels stayed inside the gain's dead band";
+    }
+}
+
+TEST_F(Engine, Gsm1800SweepTunesAndReportsTheStandardDownlinkChannels)
+{
+    // DCS 1800 downlink: 1805.2 MHz + 0.2 MHz x (ARFCN - 512), ARFCN 512 to 885.
+    const auto downlink = [](int arfcn) { return 1805.2 + 0.2 * (arfcn - 512); };
+    BandSdr sdr;
+    ScanEng eng(&BandSdr::cb, &sdr);
+    eng.setSdr(rtlDesc());
+    eng.setBand(1);
+    sdr.freqs.clear();
+    for (int s = 0; s < 2 * 38 + 1; ++s)   // 38 level positions, then the first decode position
+        eng.step();
+    ASSERT_EQ(sdr.freqs.size(), 39u);
+    for (int p = 0; p < 39; ++p) {
+        // Each capture is centred between its first and its tenth channel.
+        const int first = 512 + 10 * (p % 38);
+        EXPECT_NEAR(sdr.freqs[size_t(p)], (downlink(first) + downlink(first + 9)) / 2, 1e-3) << p;
+    }
+
+    QString text;
+    QTextStream out(&text);
+    eng.writeReport(out);
+    const QStringList lines = text.split('\n');
+    ASSERT_EQ(lines.size(), 1 + 374 + 1);
+    EXPECT_TRUE(lines[1].startsWith("   512  1805.2")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[189].startsWith("   700  1842.8")) << lines[189].toStdString();
+    EXPECT_TRUE(lines[374].startsWith("   885  1879.8")) << lines[374].toStdString();
+    for (int k = 0; k < 374; ++k) {
+        const QStringList fields = lines[k + 1].split(' ', Qt::SkipEmptyParts);
+        ASSERT_GE(fields.size(), 2);
+        EXPECT_EQ(fields[0].toInt(), 512 + k);
+        EXPECT_EQ(fields[1], QString::number(downlink(512 + k), 'f', 1)) << k;
+    }
+}
+
+TEST_F(Engine, AutomaticGainStepsOnlyOutsideItsDeadBand)
+{
+    // The amplitude that gives a channel-centre tone the wanted level.
+    std::vector<cd> fullScale;
+    for (int k = 0; k < ScanEng::kLevelBlocks * 384; ++k)
+        fullScale.push_back(std::polar(32768.0, 2 * M_PI * 16 * k / 384));
+    const double fullScaleDb = refLevelDb(fullScale, 5);
+    struct Case {
+        double top;
+        float asked;   // 0: no gain change
+    };
+    // Target 40 dB with 3 dB either side; the receiver starts at 10 dB.
+    for (const Case c : {Case{42.9, 0.0f}, Case{43.1, 6.9f}, Case{37.1, 0.0f}, Case{36.9, 13.1f}}) {
+        SCOPED_TRACE(c.top);
+        BandSdr sdr;
+        ScanEng eng(&BandSdr::cb, &sdr);
+        eng.setSdr(rtlDesc());
+        // Channel 25 = capture channel 5 of position 2, 100 kHz above its centre.
+        sdr.tones = {{930.2, 32768.0 * std::pow(10.0, (c.top - fullScaleDb) / 20)}};
+        for (int s = 0; s < kSweepSteps900 + 2; ++s)   // a sweep and its decode capture
+            eng.step();
+        std::vector<float> before(174);
+        for (size_t k = 0; k < 174; ++k)
+            before[k] = eng.chanRes()[k].lvl;
+        ASSERT_NEAR(before[25], c.top, 0.01);
+        LvlMnc dbmBefore[375], dbmAfter[375];
+        eng.getLvlMnc(dbmBefore);
+        eng.step();   // the next sweep begins with the gain check
+        eng.getLvlMnc(dbmAfter);
+        if (c.asked == 0.0f) {
+            EXPECT_EQ(sdr.gainsAsked.size(), 1u);
+            EXPECT_EQ(eng.curGain(), 10.0f);
+            for (size_t k = 0; k < 174; ++k)
+                EXPECT_EQ(eng.chanRes()[k].lvl, before[k]) << k;
+            continue;
+        }
+        ASSERT_EQ(sdr.gainsAsked.size(), 2u);
+        EXPECT_NEAR(sdr.gainsAsked[1], c.asked, 1e-3);
+        // Every level moves by the step the receiver actually took (whole dB), so that the
+        // levels in dBm stay where they were.
+        const float taken = std::round(c.asked);
+        EXPECT_EQ(eng.curGain(), taken);
+        for (size_t k = 0; k < 174; ++k) {
+            EXPECT_NEAR(eng.chanRes()[k].lvl, before[k] + taken - 10.0f, 1e-4) << k;
+            EXPECT_NEAR(dbmAfter[k].lvl, dbmBefore[k].lvl, 1e-4) << k;
+        }
     }
 }
 
