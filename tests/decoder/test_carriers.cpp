@@ -73,6 +73,25 @@ TEST(EndToEnd, OneDecoderOverFourChannelsWithClockErrorAndTwoPaths)
     }
 }
 
+TEST(EndToEnd, AcquiresFromFortyKilohertzAboveToSixtyFiveBelowTheCentre)
+{
+    // The FCCH tone lies 67.7 kHz above the carrier: from about +45 kHz it falls into the front
+    // end's transition band. Below the centre the FCCH search's width (about -68 kHz) is the limit.
+    std::mt19937 rng(41);
+    for (double hz : {40000.0, -65000.0}) {
+        SCOPED_TRACE(hz);
+        const Cell c = cell_run::randomCell(rng);
+        Impairments imp = cell_run::randomImpairments(rng, 20.0);
+        imp.carrierOffsetHz = hz;
+        CoreDecoder d;
+        const cell_run::Outcome o = cell_run::run(
+            kCoreVtab, d.dec, gsmsig::generateFrames(c, kIdentityFrames, rng() % gsmsig::kHyperframe, imp), false);
+        ASSERT_GT(o.framesToIdentity, 0);
+        EXPECT_TRUE(cell_run::identityMatches(o.info, c));
+        EXPECT_NEAR(o.info.freqOffHz, hz, 150.0);
+    }
+}
+
 TEST(EndToEnd, ABlockThatPassesTimingButFailsParityLeavesTheFailureCountAlone)
 {
     // Two cells with one BSIC, each sending SI3 in every multiframe. After synchronising on the
