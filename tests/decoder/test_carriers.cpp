@@ -73,6 +73,71 @@ TEST(EndToEnd, OneDecoderOverFourChannelsWithClockErrorAndTwoPaths)
     }
 }
 
+TEST(EndToEnd, AcquiresFromFortyKilohertzAboveToSixtyFiveBelowTheCentre)
+{
+    // The FCCH tone lies 67.7 kHz above the carrier: from about +45 kHz it falls into the front
+    // end's transition band. Below the centre the FCCH search's width (about -68 kHz) is the limit.
+    std::mt19937 rng(41);
+    for (double hz : {40000.0, -65000.0}) {
+        SCOPED_TRACE(hz);
+        const Cell c = cell_run::randomCell(rng);
+        Impairments imp = cell_run::randomImpairments(rng, 20.0);
+        imp.carrierOffsetHz = hz;
+        CoreDecoder d;
+        const cell_run::Outcome o = cell_run::run(
+            kCoreVtab, d.dec, gsmsig::generateFrames(c, kIdentityFrames, rng() % gsmsig::kHyperframe, imp), false);
+        ASSERT_GT(o.framesToIdentity, 0);
+        EXPECT_TRUE(cell_run::identityMatches(o.info, c));
+        EXPECT_NEAR(o.info.freqOffHz, hz, 150.0);
+    }
+}
+
+TEST(EndToEnd, ABlockThatPassesTimingButFailsParityLeavesTheFailureCountAlone)
+{
+    // Two cells with one BSIC, each sending SI3 in every multiframe. After synchronising on the
+    // first, the last two bursts of each BCCH block come from the second: timing and training
+    // sequence fit, the block mixes two code words and fails its parity.
+    Cell a = cell_run::cell(262, 1, 2, 0x4321, 0x1001, 0x15, {5});
+    for (gsmsig::BcchBlock& b : a.schedule)
+        b.content = gsmsig::BcchContent::si3;
+    Cell b = a;
+    b.mcc = 505;
+    b.mnc = 77;
+    b.lac = 0x7654;
+    b.ci = 0x2002;
+    // Frames begin mid-buffer, so that buffers change in an idle timeslot.
+    const uint32_t start = 51 * 40 + 20;
+    const Impairments imp = cell_run::impairments(1250.0, 2000.0);
+    const int frames = 150;
+    const auto x = gsmsig::generateFrames(a, frames, start, imp), y = gsmsig::generateFrames(b, frames, start, imp);
+    CoreDecoder d;
+    CellDecoder* dec = d.dec;
+    int f = 0;
+    auto push = [&](bool spliced) {
+        const uint32_t t3 = (start + f) % 51;
+        const auto& src = spliced && (t3 == 4 || t3 == 5) ? y : x;
+        return kCoreVtab.GSM_pushFrame(dec, reinterpret_cast<const cf32*>(src.data()) + f++ * GSM_FRAME_SAMPLES);
+    };
+    while (f < frames && !push(false)) {
+    }
+    ASSERT_LT(f, frames);
+    // Up to the next SCH, then a count of three failures that the mixed block must leave alone.
+    while (f < frames - 60 && dec->t3 != 1)
+        push(true);
+    ASSERT_EQ(dec->state, corvane::dsSync);
+    dec->failCount = 3;
+    for (int t3 = 2; t3 <= 5; ++t3) {
+        push(true);
+        ASSERT_EQ(dec->t3, t3);
+        EXPECT_EQ(dec->failCount, 3) << "t3 " << t3;
+    }
+    // The next SCH decodes and clears it; nothing of the mixed block was taken.
+    while (dec->t3 != 11)
+        push(true);
+    EXPECT_EQ(dec->failCount, 0);
+    EXPECT_TRUE(cell_run::identityMatches(*kCoreVtab.GSM_getResult(dec), a));
+}
+
 bool isFinite(cf32 c) { return std::isfinite(c.re) && std::isfinite(c.im); }
 
 void expectFiniteState(const CellDecoder* dec, bool blockToo = true)

@@ -194,6 +194,72 @@ TEST(DecoderApi, CounterWrapAndBurstChoice)
     EXPECT_LE(dec->failCount, 8);
 }
 
+TEST(DecoderApi, FailuresSurviveAResetAndTheSearchSoTheNextChannelRestartsSooner)
+{
+    CoreDecoder d;
+    CellDecoder* dec = d.dec;
+    const std::vector<cf32> silence(2500, cf32{0.0f, 0.0f});
+    auto push = [&](const std::vector<cf32>& frame, int frames) {
+        for (int i = 0; i < frames; ++i)
+            GSM_pushFrame(dec, frame.data());
+    };
+    // Five failed timing searches on silence: the SCH of t3 = 1 and the BCCH of t3 = 2..5.
+    dec->t3 = 0;
+    synchronise(dec);
+    push(silence, 6);   // the first fills the block
+    ASSERT_EQ(dec->failCount, 5);
+    GSM_reset(dec);
+    EXPECT_EQ(dec->failCount, 5);
+    // A tone at the FCCH's frequency is found as one, then no SCH follows and the search starts
+    // again: neither clears the count.
+    std::vector<cf32> tone(2500);
+    bool searchedSch = false;
+    for (int f = 0; f < 20; ++f) {
+        for (int i = 0; i < 2500; ++i) {
+            const double ph = 2.0 * M_PI * 67708.33 * (f * 2500 + i) / 541666.6875;
+            tone[i] = {static_cast<float>(std::cos(ph)), static_cast<float>(std::sin(ph))};
+        }
+        push(tone, 1);
+        searchedSch |= dec->state == dsSch;
+    }
+    EXPECT_TRUE(searchedSch);
+    EXPECT_EQ(dec->failCount, 5);
+    // The next channel: its fourth failed search is the ninth since the last decoded burst.
+    GSM_reset(dec);
+    dec->t3 = 1;
+    synchronise(dec);
+    push(silence, 4);
+    EXPECT_EQ(dec->failCount, 8);
+    EXPECT_EQ(dec->state, dsSync);
+    push(silence, 1);
+    EXPECT_EQ(dec->state, dsFcch);
+    EXPECT_EQ(dec->failCount, 0);
+}
+
+TEST(DecoderApi, BurstPowerTakesTheFirstBurstThenSmoothsForEveryKind)
+{
+    CoreDecoder d;
+    CellDecoder* dec = d.dec;
+    BurstCtx sch = burstCtx(-1), bcch = burstCtx(3);
+    bcch.frameNo = 2;
+    // Constant-magnitude bursts in louder surroundings: the power is that of the 148 samples
+    // from the pointer handed in, before any timing search, the first unsmoothed, then
+    // 0.8 old + 0.2 new.
+    const struct {
+        BurstCtx* ctx;
+        float magnitude, want;
+    } steps[] = {{&dec->fcchCtx, 2.0f, 4.0f}, {&sch, 1.0f, 3.4f}, {&bcch, 0.0f, 2.72f},
+                 {&dec->fcchCtx, 3.0f, 3.976f}};
+    std::vector<cf32> x(400);
+    for (const auto& s : steps) {
+        for (int i = 0; i < 400; ++i)
+            x[i] = i >= 100 && i < 248 ? cf32{0.0f, s.magnitude} : cf32{10.0f, 0.0f};
+        uint8_t octets[24];
+        decodeBurst(dec, s.ctx, x.data() + 100, octets);
+        EXPECT_NEAR(dec->burstPower, s.want, 1e-5f) << s.ctx->kind;
+    }
+}
+
 TEST(DecoderApi, ReadPositionOutsideTheBlockRestartsTheSearch)
 {
     for (int pos : {6, 1492, -400, 5000}) {

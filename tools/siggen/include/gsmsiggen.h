@@ -16,8 +16,8 @@
 //   - Several carriers on 200 kHz channels in a 2.4 MHz window, written as "swemu.wav" (44-byte
 //     RIFF/WAVE header, 16-bit stereo I/Q, 2400000 samples/s) or as raw complex float.
 //
-// Link the static library `gsmsiggen` (CMake target; present only when libosmocore is installed,
-// so guard with `if(TARGET gsmsiggen)`). Test-only: no deliverable links it.
+// Link the static library `gsmsiggen` (CMake target; built only where libosmocore is installed,
+// which a build with tests requires). Test-only: no deliverable links it.
 //
 // Typical uses:
 //
