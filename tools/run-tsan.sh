@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build-tsan}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGSMSCAN_SANITIZE=thread \
-  -DGSMSCAN_GUI=OFF > /dev/null
+  > /dev/null
 cmake --build "$build" -j"$(nproc)" --target corvane decoder_test_library \
   scanner_test_workers scanner_test_scan_engine fake_corvane
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
