@@ -3,6 +3,7 @@
 #include <x86intrin.h>
 
 #include <atomic>
+#include <cstring>
 
 #include "core/cpu.h"
 #include "core/cpu_hooks.h"
@@ -40,6 +41,11 @@ uint64_t nativeXgetbv(uint32_t index)
     uint32_t lo, hi;
     asm volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(index));
     return (static_cast<uint64_t>(hi) << 32) | lo;
+}
+
+void nativeFxsave(uint8_t* area)
+{
+    asm volatile("fxsave %0" : "=m"(*reinterpret_cast<uint8_t(*)[512]>(area)));
 }
 
 // The descriptor bytes of one leaf-2 answer: registers with bit 31 set carry none, and the low
@@ -139,7 +145,8 @@ void settle(int32_t status, int32_t size)
 
 extern "C" {
 
-const sigCpuHookTable sigCpuHooksNative = {nativeIdFlagToggles, nativeCpuid, nativeXgetbv};
+const sigCpuHookTable sigCpuHooksNative = {nativeIdFlagToggles, nativeCpuid, nativeXgetbv,
+                                           nativeFxsave};
 sigCpuHookTable sigCpuHooks = sigCpuHooksNative;
 
 void sigCacheSizeReset(void)
@@ -295,5 +302,18 @@ sigStatus sigCpuGetSignature(sigCpuSignature* out)
 }
 
 uint64_t sigCpuTimestamp(void) { return __rdtsc(); }
+
+int sigCpuHasDaz(void)
+{
+    // The save area's MXCSR_MASK (bytes 28-31) lists the MXCSR bits the processor accepts; 0
+    // there means the original mask 0xffbf, which lacks DAZ (bit 6).
+    alignas(16) uint8_t area[512];
+    sigCpuHooks.fxsave(area);
+    uint32_t mask;
+    std::memcpy(&mask, area + 28, sizeof mask);
+    if (mask == 0)
+        mask = 0xffbf;
+    return (mask >> 6) & 1;
+}
 
 }  // extern "C"

@@ -78,6 +78,9 @@ sigStatus sigCpuGetSignature(sigCpuSignature* out);
 // The 64-bit time-stamp counter.
 uint64_t sigCpuTimestamp(void);
 
+// 1 when MXCSR accepts the denormals-are-zero bit (setting it elsewhere faults).
+int sigCpuHasDaz(void);
+
 // x87 and SSE floating-point control (core/fpu_control.cpp). Masked updates change only the bits
 // set in mask, to the value's bits there.
 uint16_t sigX87GetControl(void);
@@ -99,7 +102,4 @@ void sigSetRounding(int mode);
 
 int sigIsNan(double x);
 int sigIsFinite(double x);  // neither infinite nor NaN
-
-// 1 when MXCSR accepts the denormals-are-zero bit (setting it elsewhere faults).
-int sigCpuHasDaz(void);
 }

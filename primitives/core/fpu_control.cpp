@@ -70,17 +70,4 @@ int sigIsFinite(double x)
     return (b & 0x7ff0000000000000ull) != 0x7ff0000000000000ull;
 }
 
-int sigCpuHasDaz(void)
-{
-    // The save area's MXCSR_MASK (bytes 28-31) lists the MXCSR bits the processor accepts; 0
-    // there means the original mask 0xffbf, which lacks DAZ (bit 6).
-    alignas(16) uint8_t area[512];
-    asm volatile("fxsave %0" : "=m"(area));
-    uint32_t mask;
-    std::memcpy(&mask, area + 28, sizeof mask);
-    if (mask == 0)
-        mask = 0xffbf;
-    return (mask >> 6) & 1;
-}
-
 }  // extern "C"

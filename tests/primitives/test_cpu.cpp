@@ -248,7 +248,7 @@ TEST(CpuFeatures, CoresPerPackageAnd64Bit)
     }
 }
 
-// One leaf-1 answer whose fields all differ and whose flags alternate, each 0 flag with a
+// One leaf-1 answer whose fields all differ and whose flags nearly alternate, each 0 flag with a
 // neighbouring bit set; the raw words come from the registers they name.
 TEST(CpuFeatures, SignatureRecord)
 {
@@ -256,11 +256,11 @@ TEST(CpuFeatures, SignatureRecord)
     cpu.intel(0xb).leaf(4, 0, {5u << 26 | 0x1f, 0, 0, 0});
     const uint32_t ecx = 1u << 0 | 1u << 9 | 1u << 18 | 1u << 20 | 1u << 21 | 1u << 23 | 1u << 26 |
                          1u << 28;
-    const uint32_t edx = 1u << 23 | 1u << 24 | 1u << 26 | 1u << 27 | 1u << 29;
+    const uint32_t edx = 1u << 23 | 1u << 24 | 1u << 26 | 1u << 27;
     cpu.leaf(1, 0, {0xf3c9e6a5u, 4u << 16, ecx, edx})
         .leaf(2, 0, {0x4f3a2c01u, 0x11111111u, 0x22222222u, 0x00d0e3ffu})
         .leaf(0x80000000u, 0, {0x80000008u, 0, 0, 0})
-        .leaf(0x80000001u, 0, {0, 0, ~0u, 5u << 28});
+        .leaf(0x80000001u, 0, {0, 0, ~0u, 1u << 29});
     EXPECT_EQ(sigCpuGetSignature(nullptr), sigErrNull);
     sigCpuSignature s;
     std::memset(&s, 0xee, sizeof s);
@@ -270,11 +270,26 @@ TEST(CpuFeatures, SignatureRecord)
     const uint32_t wantFields[] = {6, 5, 0xa, 2, 9, 0x3c, edx, 0x4f3a2c01u, 0x00d0e3ffu};
     const uint32_t flags[] = {s.mmx, s.sse, s.sse2, s.multiLogical, s.sse3, s.longMode, s.ssse3,
                               s.coresPerPackage, s.sse41, s.sse42, s.movbe, s.avx, s.osxsave};
-    const uint32_t wantFlags[] = {1, 0, 1, 0, 1, 0, 1, 6, 0, 1, 0, 1, 0};
+    const uint32_t wantFlags[] = {1, 0, 1, 0, 1, 1, 1, 6, 0, 1, 0, 1, 0};
     for (size_t i = 0; i < std::size(fields); ++i)
         EXPECT_EQ(fields[i], wantFields[i]) << "field " << i;
     for (size_t i = 0; i < std::size(flags); ++i)
         EXPECT_EQ(flags[i], wantFlags[i]) << "flag " << i;
+}
+
+// DAZ support is read from the saved MXCSR mask, where 0 stands for 0xffbf; not from MXCSR.
+TEST(CpuQueries, DazFromTheSavedMask)
+{
+    FakeCpu cpu;
+    const struct {
+        uint32_t mxcsr, mask;
+        int daz;
+    } areas[] = {{0x1f80, 0xffff, 1}, {0x1f80, 0x0040, 1}, {0x1fc0, 0xffbf, 0}, {0x1fc0, 0, 0},
+                 {0x1f80, 0xff7f, 1}};
+    for (const auto& a : areas) {
+        cpu.savedMxcsr(a.mxcsr, a.mask);
+        EXPECT_EQ(sigCpuHasDaz(), a.daz) << std::hex << a.mxcsr << " " << a.mask;
+    }
 }
 
 TEST(CpuQueries, TimestampCounter)
