@@ -1,7 +1,9 @@
-// Processor queries and the remembered cache size.
+// Processor queries, the remembered cache size, single features and the time-stamp counter.
 #include <cpuid.h>
+#include <x86intrin.h>
 
 #include <atomic>
+#include <cstring>
 
 #include "core/cpu.h"
 #include "core/cpu_hooks.h"
@@ -39,6 +41,11 @@ uint64_t nativeXgetbv(uint32_t index)
     uint32_t lo, hi;
     asm volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(index));
     return (static_cast<uint64_t>(hi) << 32) | lo;
+}
+
+void nativeFxsave(uint8_t* area)
+{
+    asm volatile("fxsave %0" : "=m"(*reinterpret_cast<uint8_t(*)[512]>(area)));
 }
 
 // The descriptor bytes of one leaf-2 answer: registers with bit 31 set carry none, and the low
@@ -99,6 +106,35 @@ int32_t largestCacheFromLeaf4()
     return best > INT32_MAX ? INT32_MAX : static_cast<int32_t>(best);
 }
 
+constexpr int bitOf(uint32_t word, int b) { return static_cast<int>((word >> b) & 1u); }
+
+// Where leaf 1 reports each single feature.
+struct Leaf1Bit {
+    uint32_t sigCpuidRecord::*reg;
+    int bit;
+};
+constexpr Leaf1Bit kTsc{&sigCpuidRecord::edx, 4}, kMmx{&sigCpuidRecord::edx, 23},
+    kSse{&sigCpuidRecord::edx, 25}, kSse2{&sigCpuidRecord::edx, 26},
+    kMultiLogical{&sigCpuidRecord::edx, 28}, kSse3{&sigCpuidRecord::ecx, 0},
+    kSsse3{&sigCpuidRecord::ecx, 9}, kSse41{&sigCpuidRecord::ecx, 19},
+    kSse42{&sigCpuidRecord::ecx, 20}, kMovbe{&sigCpuidRecord::ecx, 22},
+    kOsxsave{&sigCpuidRecord::ecx, 27}, kAvx{&sigCpuidRecord::ecx, 28};
+
+int has(const sigCpuidRecord& r1, Leaf1Bit f) { return bitOf(r1.*f.reg, f.bit); }
+
+sigCpuidRecord leaf1()
+{
+    sigCpuidRecord r;
+    sigCpuid(&r, 1, 0);
+    return r;
+}
+
+// The flag alone does not say there is more than one: the count (ebx bits 16-23) must too.
+int multiLogical(const sigCpuidRecord& r1)
+{
+    return has(r1, kMultiLogical) && ((r1.ebx >> 16) & 0xff) > 1;
+}
+
 void settle(int32_t status, int32_t size)
 {
     memoSize.store(size, std::memory_order_relaxed);
@@ -109,7 +145,8 @@ void settle(int32_t status, int32_t size)
 
 extern "C" {
 
-const sigCpuHookTable sigCpuHooksNative = {nativeIdFlagToggles, nativeCpuid, nativeXgetbv};
+const sigCpuHookTable sigCpuHooksNative = {nativeIdFlagToggles, nativeCpuid, nativeXgetbv,
+                                           nativeFxsave};
 sigCpuHookTable sigCpuHooks = sigCpuHooksNative;
 
 void sigCacheSizeReset(void)
@@ -142,10 +179,8 @@ int sigCpuVendorCheck(void)
 
 int sigCpuOsAvx(void)
 {
-    sigCpuidRecord r;
-    sigCpuid(&r, 1, 0);
-    constexpr uint32_t kOsxsave = 1u << 27, kAvx = 1u << 28;
-    if ((r.ecx & (kOsxsave | kAvx)) != (kOsxsave | kAvx))
+    const sigCpuidRecord r = leaf1();
+    if (!has(r, kOsxsave) || !has(r, kAvx))
         return 0;  // without OSXSAVE, xgetbv itself would fault
     return (sigCpuHooks.xgetbv(0) & 6) == 6;
 }
@@ -200,6 +235,85 @@ int32_t sigkCacheProbe(const uint8_t* table)
         if (listed(table[0], bytes, count))
             return static_cast<int32_t>(static_cast<uint32_t>(table[1] >> 4) << ((table[1] & 15) + 18));
     return -1;
+}
+
+int sigCpuHasTsc(void) { return has(leaf1(), kTsc); }
+int sigCpuHasMmx(void) { return has(leaf1(), kMmx); }
+int sigCpuHasSse(void) { return has(leaf1(), kSse); }
+int sigCpuHasSse2(void) { return has(leaf1(), kSse2); }
+int sigCpuHasMultiLogical(void) { return multiLogical(leaf1()); }
+int sigCpuHasSse3(void) { return has(leaf1(), kSse3); }
+int sigCpuHasSsse3(void) { return has(leaf1(), kSsse3); }
+int sigCpuHasSse41(void) { return has(leaf1(), kSse41); }
+int sigCpuHasSse42(void) { return has(leaf1(), kSse42); }
+int sigCpuHasMovbe(void) { return has(leaf1(), kMovbe); }
+
+int sigCpuCoresPerPackage(void)
+{
+    if (sigCpuMaxLeaf() < 4)
+        return 1;
+    sigCpuidRecord r;
+    sigCpuid(&r, 4, 0);
+    return static_cast<int>(r.eax >> 26) + 1;
+}
+
+int sigCpuHas64Bit(void)
+{
+    sigCpuidRecord r;
+    sigCpuid(&r, 0x80000000u, 0);
+    if (r.eax < 0x80000001u)  // unsigned: older processors answer with a standard-range value
+        return 0;
+    sigCpuid(&r, 0x80000001u, 0);
+    return bitOf(r.edx, 29);
+}
+
+sigStatus sigCpuGetSignature(sigCpuSignature* out)
+{
+    if (out == nullptr)
+        return sigErrNull;
+    const sigCpuidRecord r1 = leaf1();
+    sigCpuidRecord r2;
+    sigCpuid(&r2, 2, 0);
+    sigCpuSignature s;
+    s.family = (r1.eax >> 8) & 0xf;
+    s.stepping = r1.eax & 0xf;
+    s.model = (r1.eax >> 4) & 0xf;
+    s.type = (r1.eax >> 12) & 0x3;
+    s.extModel = (r1.eax >> 16) & 0xf;
+    s.extFamily = (r1.eax >> 20) & 0xff;
+    s.leaf1Edx = r1.edx;
+    s.leaf2Eax = r2.eax;
+    s.leaf2Edx = r2.edx;
+    s.mmx = has(r1, kMmx);
+    s.sse = has(r1, kSse);
+    s.sse2 = has(r1, kSse2);
+    s.multiLogical = multiLogical(r1);
+    s.sse3 = has(r1, kSse3);
+    s.longMode = sigCpuHas64Bit();
+    s.ssse3 = has(r1, kSsse3);
+    s.coresPerPackage = sigCpuCoresPerPackage();
+    s.sse41 = has(r1, kSse41);
+    s.sse42 = has(r1, kSse42);
+    s.movbe = has(r1, kMovbe);
+    s.avx = has(r1, kAvx);
+    s.osxsave = has(r1, kOsxsave);
+    *out = s;
+    return sigOk;
+}
+
+uint64_t sigCpuTimestamp(void) { return __rdtsc(); }
+
+int sigCpuHasDaz(void)
+{
+    // The save area's MXCSR_MASK (bytes 28-31) lists the MXCSR bits the processor accepts; 0
+    // there means the original mask 0xffbf, which lacks DAZ (bit 6).
+    alignas(16) uint8_t area[512];
+    sigCpuHooks.fxsave(area);
+    uint32_t mask;
+    std::memcpy(&mask, area + 28, sizeof mask);
+    if (mask == 0)
+        mask = 0xffbf;
+    return (mask >> 6) & 1;
 }
 
 }  // extern "C"

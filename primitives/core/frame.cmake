@@ -2,6 +2,7 @@ target_sources(sigprim PRIVATE
   core/aligned_alloc.cpp
   core/core_dispatch.cpp
   core/cpu.cpp
+  core/fpu_control.cpp
   core/cache_tables.cpp)
 sig_slot_sources(sigprim
   core/alloc_slot.cpp)

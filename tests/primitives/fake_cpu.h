@@ -1,5 +1,6 @@
 // A stand-in processor for the library's cpuid queries: answers per (leaf, sub-leaf), counts the
-// queries, and forgets the remembered cache size when it comes and goes.
+// queries, fills the FXSAVE area's MXCSR words, and forgets the remembered cache size when it
+// comes and goes.
 #pragma once
 
 #include <algorithm>
@@ -19,6 +20,8 @@ public:
         calls() = 0;
         hasCpuid = true;
         xcr0 = 7;
+        mxcsr = 0x1f80;
+        mxcsrMask = 0xffff;
         sigCpuHooks.idFlagToggles = [] { return hasCpuid ? 1 : 0; };
         sigCpuHooks.cpuid = [](sigCpuidRecord* out, uint32_t leaf, uint32_t sub) {
             ++calls();
@@ -26,6 +29,11 @@ public:
             *out = it == answers.end() ? sigCpuidRecord{0, 0, 0, 0} : it->second;
         };
         sigCpuHooks.xgetbv = [](uint32_t) -> uint64_t { return xcr0; };
+        sigCpuHooks.fxsave = [](uint8_t* area) {
+            std::memset(area, 0xa5, 512);
+            std::memcpy(area + 24, &mxcsr, 4);
+            std::memcpy(area + 28, &mxcsrMask, 4);
+        };
         sigCacheSizeReset();
     }
     ~FakeCpu()
@@ -89,6 +97,12 @@ public:
         hasCpuid = false;
         return *this;
     }
+    FakeCpu& savedMxcsr(uint32_t value, uint32_t mask)  // the FXSAVE area's MXCSR and its mask
+    {
+        mxcsr = value;
+        mxcsrMask = mask;
+        return *this;
+    }
     FakeCpu& osState(uint64_t value)  // XCR0: which register state the system saves
     {
         xcr0 = value;
@@ -99,4 +113,5 @@ private:
     static inline std::map<std::pair<uint32_t, uint32_t>, sigCpuidRecord> answers;
     static inline bool hasCpuid = true;
     static inline uint64_t xcr0 = 7;
+    static inline uint32_t mxcsr = 0x1f80, mxcsrMask = 0xffff;
 };

@@ -1,10 +1,13 @@
-// Processor queries and the cache size on injected cpuid answers and on this machine; the two
-// leaf-2 descriptor tables.
+// Processor queries, the cache size and single features on injected cpuid answers and on this
+// machine; the two leaf-2 descriptor tables; the time-stamp counter.
 #include <gtest/gtest.h>
 
 #include <cpuid.h>
+#include <x86intrin.h>
 
 #include <atomic>
+#include <cstring>
+#include <iterator>
 #include <functional>
 #include <set>
 #include <thread>
@@ -170,6 +173,139 @@ TEST(CpuQueries, InjectedAnswers)
 
     cpu.noCpuid();
     EXPECT_EQ(sigCpuidSupported(), 0);
+}
+
+// Each single feature answers its own bit of its own register: 1 for that bit alone, 0 when every
+// other bit of leaf 1 is set, 0 for either neighbour alone.
+TEST(CpuFeatures, Leaf1Bits)
+{
+    using R = sigCpuidRecord;
+    const struct {
+        const char* what;
+        int (*test)(void);
+        uint32_t R::*reg;
+        int bit;
+    } features[] = {
+        {"tsc", sigCpuHasTsc, &R::edx, 4},        {"mmx", sigCpuHasMmx, &R::edx, 23},
+        {"sse", sigCpuHasSse, &R::edx, 25},       {"sse2", sigCpuHasSse2, &R::edx, 26},
+        {"sse3", sigCpuHasSse3, &R::ecx, 0},      {"ssse3", sigCpuHasSsse3, &R::ecx, 9},
+        {"sse4.1", sigCpuHasSse41, &R::ecx, 19},  {"sse4.2", sigCpuHasSse42, &R::ecx, 20},
+        {"movbe", sigCpuHasMovbe, &R::ecx, 22},
+    };
+    FakeCpu cpu;
+    cpu.intel(0x16);
+    for (const auto& f : features) {
+        R& r = cpu.at(1);
+        r = {0, 0, 0, 0};
+        r.*f.reg = 1u << f.bit;
+        EXPECT_EQ(f.test(), 1) << f.what;
+        r = {~0u, ~0u, ~0u, ~0u};
+        r.*f.reg = ~(1u << f.bit);
+        EXPECT_EQ(f.test(), 0) << f.what << ": every other bit";
+        for (int n : {f.bit - 1, f.bit + 1}) {
+            r = {0, 0, 0, 0};
+            r.*f.reg = n < 0 ? 0 : 1u << n;
+            EXPECT_EQ(f.test(), 0) << f.what << ": bit " << n;
+        }
+    }
+
+    // Several logical processors: edx bit 28 and a count (ebx bits 16-23) above 1.
+    const struct {
+        uint32_t ebx, edx;
+        int several;
+    } logical[] = {{2u << 16, 1u << 28, 1},          {0x80u << 16, 1u << 28, 1},
+                   {1u << 16, 1u << 28, 0},          {0, 1u << 28, 0},
+                   {0xff01ffffu, 1u << 28, 0},        {4u << 16, ~(1u << 28), 0}};
+    for (const auto& l : logical) {
+        cpu.leaf(1, 0, {0, l.ebx, 0, l.edx});
+        EXPECT_EQ(sigCpuHasMultiLogical(), l.several) << std::hex << l.ebx << " " << l.edx;
+    }
+}
+
+TEST(CpuFeatures, CoresPerPackageAnd64Bit)
+{
+    FakeCpu cpu;
+    cpu.leaf(4, 1, {9u << 26, 0, 0, 0});  // a later sub-leaf does not count
+    const struct {
+        uint32_t maxLeaf, eax4;
+        int cores;
+    } cores[] = {{3, 7u << 26, 1}, {4, 7u << 26, 8}, {0x16, 0x3fu << 26, 64}, {4, 0x03ffffffu, 1}};
+    for (const auto& c : cores) {
+        cpu.intel(c.maxLeaf).leaf(4, 0, {c.eax4, ~0u, ~0u, ~0u});
+        EXPECT_EQ(sigCpuCoresPerPackage(), c.cores) << c.maxLeaf << " " << std::hex << c.eax4;
+    }
+
+    // An extended leaf below 0x80000001, or one answered in the standard range, has no 64-bit flag.
+    const struct {
+        uint32_t maxExt, edx;
+        int longMode;
+    } modes[] = {{0x80000000u, ~0u, 0},           {0x20, ~0u, 0},
+                 {0x80000001u, 1u << 29, 1},      {0x80000008u, ~(1u << 29), 0},
+                 {0x80000008u, 5u << 28, 0}};
+    for (const auto& m : modes) {
+        cpu.leaf(0x80000000u, 0, {m.maxExt, 0, 0, 0}).leaf(0x80000001u, 0, {~0u, ~0u, ~0u, m.edx});
+        EXPECT_EQ(sigCpuHas64Bit(), m.longMode) << std::hex << m.maxExt << " " << m.edx;
+    }
+}
+
+// One leaf-1 answer whose fields all differ and whose flags nearly alternate, each 0 flag with a
+// neighbouring bit set; the raw words come from the registers they name.
+TEST(CpuFeatures, SignatureRecord)
+{
+    FakeCpu cpu;
+    cpu.intel(0xb).leaf(4, 0, {5u << 26 | 0x1f, 0, 0, 0});
+    const uint32_t ecx = 1u << 0 | 1u << 9 | 1u << 18 | 1u << 20 | 1u << 21 | 1u << 23 | 1u << 26 |
+                         1u << 28;
+    const uint32_t edx = 1u << 23 | 1u << 24 | 1u << 26 | 1u << 27;
+    cpu.leaf(1, 0, {0xf3c9e6a5u, 4u << 16, ecx, edx})
+        .leaf(2, 0, {0x4f3a2c01u, 0x11111111u, 0x22222222u, 0x00d0e3ffu})
+        .leaf(0x80000000u, 0, {0x80000008u, 0, 0, 0})
+        .leaf(0x80000001u, 0, {0, 0, ~0u, 1u << 29});
+    EXPECT_EQ(sigCpuGetSignature(nullptr), sigErrNull);
+    sigCpuSignature s;
+    std::memset(&s, 0xee, sizeof s);
+    ASSERT_EQ(sigCpuGetSignature(&s), sigOk);
+    const uint32_t fields[] = {s.family, s.stepping, s.model, s.type, s.extModel, s.extFamily,
+                               s.leaf1Edx, s.leaf2Eax, s.leaf2Edx};
+    const uint32_t wantFields[] = {6, 5, 0xa, 2, 9, 0x3c, edx, 0x4f3a2c01u, 0x00d0e3ffu};
+    const uint32_t flags[] = {s.mmx, s.sse, s.sse2, s.multiLogical, s.sse3, s.longMode, s.ssse3,
+                              s.coresPerPackage, s.sse41, s.sse42, s.movbe, s.avx, s.osxsave};
+    const uint32_t wantFlags[] = {1, 0, 1, 0, 1, 1, 1, 6, 0, 1, 0, 1, 0};
+    for (size_t i = 0; i < std::size(fields); ++i)
+        EXPECT_EQ(fields[i], wantFields[i]) << "field " << i;
+    for (size_t i = 0; i < std::size(flags); ++i)
+        EXPECT_EQ(flags[i], wantFlags[i]) << "flag " << i;
+}
+
+// DAZ support is read from the saved MXCSR mask, where 0 stands for 0xffbf; not from MXCSR.
+TEST(CpuQueries, DazFromTheSavedMask)
+{
+    FakeCpu cpu;
+    const struct {
+        uint32_t mxcsr, mask;
+        int daz;
+    } areas[] = {{0x1f80, 0xffff, 1}, {0x1f80, 0x0040, 1}, {0x1fc0, 0xffbf, 0}, {0x1fc0, 0, 0},
+                 {0x1f80, 0xff7f, 1}};
+    for (const auto& a : areas) {
+        cpu.savedMxcsr(a.mxcsr, a.mask);
+        EXPECT_EQ(sigCpuHasDaz(), a.daz) << std::hex << a.mxcsr << " " << a.mask;
+    }
+}
+
+TEST(CpuQueries, TimestampCounter)
+{
+    uint64_t last = 0;
+    for (int i = 0; i < 100; ++i) {
+        _mm_lfence();
+        const uint64_t before = __rdtsc();
+        _mm_lfence();
+        const uint64_t t = sigCpuTimestamp();
+        _mm_lfence();
+        const uint64_t after = __rdtsc();
+        ASSERT_TRUE(before <= t && t <= after) << before << " " << t << " " << after;
+        ASSERT_GT(t, last);
+        last = t;
+    }
 }
 
 TEST(CpuQueries, ThisMachine)
