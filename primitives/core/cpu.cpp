@@ -5,6 +5,7 @@
 
 #include "core/cpu.h"
 #include "core/cpu_hooks.h"
+#include "core/mem_hooks.h"
 
 namespace {
 
@@ -111,6 +112,7 @@ extern "C" {
 
 const sigCpuHookTable sigCpuHooksNative = {nativeIdFlagToggles, nativeCpuid, nativeXgetbv};
 sigCpuHookTable sigCpuHooks = sigCpuHooksNative;
+void (*sigMemPathHook)(int path) = nullptr;
 
 void sigCacheSizeReset(void)
 {
