@@ -16,12 +16,13 @@ namespace sig::SIG_NS::mem {
 
 #if SIG_SLOT == 0
 
-// The plain level moves with the C runtime: its result equals an ascending byte loop for every
-// layout a copy may have, including a destination below an overlapping source.
-inline void copyRaw(uint8_t* d, const uint8_t* s, size_t n) { memmove(d, s, n); }
-inline void copyGuarded(uint8_t* d, const uint8_t* s, size_t n) { memmove(d, s, n); }
+// The plain level copies and zero-fills with its own loops, which never stream past the cache
+// nor hand over to string instructions as the C runtime's may; it moves with the C runtime.
+void copyAscending(uint8_t* d, const uint8_t* s, size_t n);
+inline void copyRaw(uint8_t* d, const uint8_t* s, size_t n) { copyAscending(d, s, n); }
+inline void copyGuarded(uint8_t* d, const uint8_t* s, size_t n) { copyAscending(d, s, n); }
 inline void moveBytes(uint8_t* d, const uint8_t* s, size_t n) { memmove(d, s, n); }
-inline void zeroBytes(uint8_t* d, size_t n) { memset(d, 0, n); }
+void zeroBytes(uint8_t* d, size_t n);
 void fillWords(uint32_t value, uint8_t* d, size_t count);
 
 #else

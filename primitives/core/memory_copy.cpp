@@ -314,6 +314,30 @@ void sigkMemCopyRep_u8(const void* src, void* dst, int32_t n)
 }
 #endif
 
+#else
+
+namespace mem {
+
+// What an ascending byte loop leaves, 8 bytes at a time wherever that is the same: separate
+// buffers, a destination below the source, or one at least 8 bytes above it. Kept a loop (not
+// turned into a call of the C runtime's copy).
+__attribute__((optimize("no-tree-loop-distribute-patterns")))
+void copyAscending(uint8_t* d, const uint8_t* s, size_t n)
+{
+    size_t i = 0;
+    const uintptr_t a = reinterpret_cast<uintptr_t>(d), b = reinterpret_cast<uintptr_t>(s);
+    if (a <= b || a - b >= 8)
+        for (; i + 8 <= n; i += 8) {
+            uint64_t w;
+            memcpy(&w, s + i, 8);
+            memcpy(d + i, &w, 8);
+        }
+    for (; i < n; ++i)
+        d[i] = s[i];
+}
+
+}  // namespace mem
+
 #endif  // SIG_SLOT
 
 void sigkMemCopy_u8(const void* src, void* dst, int32_t n)

@@ -17,6 +17,22 @@ namespace mem {
 
 #if SIG_SLOT == 0
 
+// Single bytes up to the 4-byte grid, 32-byte steps of eight 4-byte stores, single bytes after.
+// Kept a loop (not turned into a call of the C runtime's fill).
+__attribute__((optimize("no-tree-loop-distribute-patterns")))
+void zeroBytes(uint8_t* d, size_t n)
+{
+    for (; n != 0 && (reinterpret_cast<uintptr_t>(d) & 3) != 0; --n)
+        *d++ = 0;
+    uint32_t* w = reinterpret_cast<uint32_t*>(d);
+    for (size_t steps = n / 32; steps != 0; --steps, w += 8)
+        for (int k = 0; k < 8; ++k)
+            w[k] = 0;
+    d = reinterpret_cast<uint8_t*>(w);
+    for (n %= 32; n != 0; --n)
+        *d++ = 0;
+}
+
 void fillWords(uint32_t value, uint8_t* d, size_t count)
 {
     uint32_t* w = reinterpret_cast<uint32_t*>(d);
