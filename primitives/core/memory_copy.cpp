@@ -318,20 +318,32 @@ void sigkMemCopyRep_u8(const void* src, void* dst, int32_t n)
 
 namespace mem {
 
-// What an ascending byte loop leaves, 8 bytes at a time wherever that is the same: separate
-// buffers, a destination below the source, or one at least 8 bytes above it. Kept a loop (not
-// turned into a call of the C runtime's copy).
+// What an ascending byte loop leaves, in pieces as wide as give the same. A piece loads all its
+// bytes before it stores any, where the loop reads each byte only after storing those below it;
+// the two agree while the width does not exceed the distance of a destination above its source
+// (any width when the destination lies below or at the source). Kept loops, not turned into a
+// call of the C runtime's copy.
+template <size_t width>
+inline size_t copyPieces(uint8_t* d, const uint8_t* s, size_t i, size_t n)
+{
+    for (; i + width <= n; i += width) {
+        uint8_t piece[width];
+        memcpy(piece, s + i, width);
+        memcpy(d + i, piece, width);
+    }
+    return i;
+}
+
 __attribute__((optimize("no-tree-loop-distribute-patterns")))
 void copyAscending(uint8_t* d, const uint8_t* s, size_t n)
 {
     size_t i = 0;
     const uintptr_t a = reinterpret_cast<uintptr_t>(d), b = reinterpret_cast<uintptr_t>(s);
-    if (a <= b || a - b >= 8)
-        for (; i + 8 <= n; i += 8) {
-            uint64_t w;
-            memcpy(&w, s + i, 8);
-            memcpy(d + i, &w, 8);
-        }
+    const uintptr_t above = a > b ? a - b : UINTPTR_MAX;
+    if (above >= 32)
+        i = copyPieces<32>(d, s, i, n);
+    if (above >= 8)
+        i = copyPieces<8>(d, s, i, n);
     for (; i < n; ++i)
         d[i] = s[i];
 }
