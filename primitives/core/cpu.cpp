@@ -7,6 +7,7 @@
 
 #include "core/cpu.h"
 #include "core/cpu_hooks.h"
+#include "core/mem_hooks.h"
 
 namespace {
 
@@ -148,6 +149,7 @@ extern "C" {
 const sigCpuHookTable sigCpuHooksNative = {nativeIdFlagToggles, nativeCpuid, nativeXgetbv,
                                            nativeFxsave};
 sigCpuHookTable sigCpuHooks = sigCpuHooksNative;
+void (*sigMemPathHook)(int path) = nullptr;
 
 void sigCacheSizeReset(void)
 {

@@ -16,26 +16,38 @@ namespace sig::SIG_NS::mem {
 
 #if SIG_SLOT == 0
 
-// The plain level moves with the C runtime: its result equals an ascending byte loop for every
-// layout a copy may have, including a destination below an overlapping source.
-inline void copyRaw(uint8_t* d, const uint8_t* s, size_t n) { memmove(d, s, n); }
-inline void copyGuarded(uint8_t* d, const uint8_t* s, size_t n) { memmove(d, s, n); }
+// The plain level copies and zero-fills with its own loops, which never stream past the cache
+// nor hand over to string instructions as the C runtime's may; it moves with the C runtime.
+void copyAscending(uint8_t* d, const uint8_t* s, size_t n);
+inline void copyRaw(uint8_t* d, const uint8_t* s, size_t n) { copyAscending(d, s, n); }
+inline void copyGuarded(uint8_t* d, const uint8_t* s, size_t n) { copyAscending(d, s, n); }
 inline void moveBytes(uint8_t* d, const uint8_t* s, size_t n) { memmove(d, s, n); }
-inline void zeroBytes(uint8_t* d, size_t n) { memset(d, 0, n); }
+void zeroBytes(uint8_t* d, size_t n);
 void fillWords(uint32_t value, uint8_t* d, size_t count);
 
 #else
 
-void copyRawLong(uint8_t* d, const uint8_t* s, size_t n);      // n > kShortMove
-void copyGuardedLong(uint8_t* d, const uint8_t* s, size_t n);  // n > kShortMove
-void moveLong(uint8_t* d, const uint8_t* s, size_t n);         // n > kShortMove, d != s
-void zeroLong(uint8_t* d, size_t n);                           // n > kShortFill
-void fillWordsLong(uint32_t value, uint8_t* d, size_t n);      // n > kShortFill bytes
+// Counts below these are the member's short rule, served inline without a loop: the small
+// bound of each copy (level 3's pieces reach 128 bytes), of the move, and of the zero-fill
+// and fill (the 128-bit ones start their 64-byte steps at 64 bytes, the 256-bit ones below 256
+// go by the bits of the count).
+inline constexpr size_t kCopyInline = kSlot == 6 ? 128 : kSlot == 2 || kSlot == 3 ? 128 : 64;
+inline constexpr size_t kGuardedInline = kSlot == 6 || kSlot == 3 ? 128 : 64;
+inline constexpr size_t kMoveInline = kSlot == 6 ? 128 : 64;
+inline constexpr size_t kFillInline = kSlot >= 5 ? 256 : 64;
+static_assert(kCopyInline <= kShortMove && kGuardedInline <= kShortMove &&
+              kMoveInline <= kShortMove && kFillInline <= kShortFill + 1);
+
+void copyRawLong(uint8_t* d, const uint8_t* s, size_t n);      // n >= kCopyInline
+void copyGuardedLong(uint8_t* d, const uint8_t* s, size_t n);  // n >= kGuardedInline
+void moveLong(uint8_t* d, const uint8_t* s, size_t n);         // n >= kMoveInline
+void zeroLong(uint8_t* d, size_t n);                           // n >= kFillInline
+void fillWordsLong(uint32_t value, uint8_t* d, size_t n);      // n >= kFillInline bytes
 
 // sigkMemCopy_u8.
 inline void copyRaw(uint8_t* d, const uint8_t* s, size_t n)
 {
-    if (n <= kShortMove)
+    if (n < kCopyInline)
         return moveShort(d, s, n);
     copyRawLong(d, s, n);
 }
@@ -43,25 +55,27 @@ inline void copyRaw(uint8_t* d, const uint8_t* s, size_t n)
 // sigkCopy_u8 past its checks.
 inline void copyGuarded(uint8_t* d, const uint8_t* s, size_t n)
 {
-    if (n <= kShortMove)
+    if (n < kGuardedInline)
         return moveShort(d, s, n);
     copyGuardedLong(d, s, n);
 }
 
-// Any overlap.
+// Any overlap. Level 6 from any count, and level 5 from the string move's bound, copy an array
+// onto itself as a forward move would; that changes nothing, so short ones stop here.
 inline void moveBytes(uint8_t* d, const uint8_t* s, size_t n)
 {
-    if (d == s)
+    if (n < kMoveInline) {
+        if (d != s)
+            moveShort(d, s, n);
         return;
-    if (n <= kShortMove)
-        return moveShort(d, s, n);
+    }
     moveLong(d, s, n);
 }
 
 // sigkZero_u8 past its checks.
 inline void zeroBytes(uint8_t* d, size_t n)
 {
-    if (n <= kShortFill)
+    if (n < kFillInline)
         return fillShort(d, n, 0);
     zeroLong(d, n);
 }
@@ -70,7 +84,7 @@ inline void zeroBytes(uint8_t* d, size_t n)
 inline void fillWords(uint32_t value, uint8_t* d, size_t count)
 {
     size_t n = 4 * count;
-    if (n <= kShortFill)
+    if (n < kFillInline)
         return fillShort(d, n, value);
     fillWordsLong(value, d, n);
 }

@@ -30,24 +30,46 @@ inline void storeStream(uint8_t* p, Vec v) { _mm_stream_si128(reinterpret_cast<V
 inline Vec splat(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
 #endif
 
-// One step of four vectors to an aligned address: ordinary stores, or non-temporal ones that
-// bypass the cache (the caller fences them before it returns).
+// Where a loop's stores go: through the cache, or non-temporal ones that bypass it (the caller
+// fences them before it returns).
 enum class Stores { Cached, Streaming };
 
-template <Stores kind>
-inline void storeStep(uint8_t* p, Vec a, Vec b, Vec c, Vec d)
+// The two vector widths as types, for the loops whose store width is fixed whatever the slot's
+// widest register: V16 is SSE2's (VEX-encoded on slots 5 and 6), VW the slot's widest.
+struct V16 {
+    using T = __m128i;
+    static constexpr size_t W = 16;
+    static T load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const T*>(p)); }
+    static void store(uint8_t* p, T v) { _mm_storeu_si128(reinterpret_cast<T*>(p), v); }
+    static void storeAligned(uint8_t* p, T v) { _mm_store_si128(reinterpret_cast<T*>(p), v); }
+    static void storeStream(uint8_t* p, T v) { _mm_stream_si128(reinterpret_cast<T*>(p), v); }
+    static T splat(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
+};
+#if SIG_SLOT >= 5
+struct V32 {
+    using T = __m256i;
+    static constexpr size_t W = 32;
+    static T load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const T*>(p)); }
+    static void store(uint8_t* p, T v) { _mm256_storeu_si256(reinterpret_cast<T*>(p), v); }
+    static void storeAligned(uint8_t* p, T v) { _mm256_store_si256(reinterpret_cast<T*>(p), v); }
+    static void storeStream(uint8_t* p, T v) { _mm256_stream_si256(reinterpret_cast<T*>(p), v); }
+    static T splat(uint32_t v) { return _mm256_set1_epi32(static_cast<int>(v)); }
+};
+using VW = V32;
+#else
+using VW = V16;
+#endif
+
+// A loop's store of one vector: aligned or not, through the cache or past it.
+template <class V, Stores kind, bool aligned>
+inline void storeAs(uint8_t* p, typename V::T v)
 {
-    if constexpr (kind == Stores::Streaming) {
-        storeStream(p, a);
-        storeStream(p + W, b);
-        storeStream(p + 2 * W, c);
-        storeStream(p + 3 * W, d);
-    } else {
-        storeAligned(p, a);
-        storeAligned(p + W, b);
-        storeAligned(p + 2 * W, c);
-        storeAligned(p + 3 * W, d);
-    }
+    if constexpr (kind == Stores::Streaming)
+        V::storeStream(p, v);
+    else if constexpr (aligned)
+        V::storeAligned(p, v);
+    else
+        V::store(p, v);
 }
 
 // Scalar pieces of fixed width; the fixed-size memcpy compiles to one move.
@@ -64,10 +86,10 @@ inline void put(uint8_t* p, T v)
     memcpy(p, &v, sizeof v);
 }
 
-// Bytes from p to the next multiple of align (align itself when p is already aligned).
-inline size_t toNextBoundary(const void* p, size_t align)
+// Bytes from p up to the next multiple of align (0 when p is already aligned).
+inline size_t toBoundary(const void* p, size_t align)
 {
-    return align - (reinterpret_cast<uintptr_t>(p) & (align - 1));
+    return (0 - reinterpret_cast<uintptr_t>(p)) & (align - 1);
 }
 
 }  // namespace sig::SIG_NS::mem

@@ -79,11 +79,24 @@ sigStatus sigCopy_cf32(const cf32* src, cf32* dst, int32_t len)
         return sigErrNull;
     if (len <= 0)
         return sigErrLength;
-    size_t n = sizeof(cf32) * static_cast<size_t>(len);
-    if constexpr (kSlot >= 5)
-        mem::copyGuarded(bytes(dst), bytes(src), n);
-    else
-        mem::copyRaw(bytes(dst), bytes(src), n);
+    // No kernel call takes more than 2^31 - 1 bytes: above 268,435,455 elements, pieces of
+    // 268,435,452 go first and the last 4 to 268,435,455 elements follow.
+    constexpr int32_t kPiece = 268435452;
+    auto copy = [](const cf32* s, cf32* d, int32_t count) {
+        const size_t n = sizeof(cf32) * static_cast<size_t>(count);
+        if constexpr (kSlot >= 5)
+            mem::copyGuarded(bytes(d), bytes(s), n);
+        else
+            mem::copyRaw(bytes(d), bytes(s), n);
+    };
+    if (len > 268435455)
+        for (int32_t pieces = (len - 4) / kPiece; pieces > 0; --pieces) {
+            copy(src, dst, kPiece);
+            src += kPiece;
+            dst += kPiece;
+            len -= kPiece;
+        }
+    copy(src, dst, len);
     return sigOk;
 }
 

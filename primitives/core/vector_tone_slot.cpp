@@ -1,4 +1,5 @@
 // The tone generator of one slot and its float recurrence kernel.
+#include "core/mem_hooks.h"
 #include "core/vector_kernels.h"
 #include "core/vector_tone.h"
 
@@ -8,10 +9,10 @@
 namespace sig::SIG_NS {
 
 #if SIG_SLOT >= 1
-namespace {
-// The recurrence over n floats; with 'stream' set, a 16-byte aligned main loop bypasses the
-// cache with streaming stores and a store fence.
-void toneRecur(float* out, int32_t n, float c, bool stream)
+
+// The main loop bypasses the cache with streaming stores, and fences them, whenever it reaches
+// a 16-byte aligned output.
+void sigkToneRecur_cf32(float* out, int32_t n, float c)
 {
     // Floats up to the next 16-byte boundary first, so the main loop can stream.
     unsigned off = misalign(out, 16);
@@ -24,7 +25,9 @@ void toneRecur(float* out, int32_t n, float c, bool stream)
         }
     }
     ToneRecur r(out - 16, c);
-    bool streaming = stream && misalign(out, 16) == 0;
+    const bool streaming = misalign(out, 16) == 0 && n >= 8;
+    if (streaming)
+        reportMemPath(sigMemStreamed);
     F4::R lo, hi;
     for (; n >= 8; n -= 8, out += 8) {
         r.next(lo, hi);
@@ -53,15 +56,6 @@ void toneRecur(float* out, int32_t n, float c, bool stream)
     }
 }
 
-// A tone shorter than this many samples is written through the cache: it fits there, its
-// reader usually follows at once, and streaming a few kilobytes costs more in write-combining
-// flushes than the recurrence itself.
-constexpr int32_t kToneStreamFrom = 65536;
-
-void toneRecurCached(float* out, int32_t n, float c) { toneRecur(out, n, c, false); }
-}  // namespace
-
-void sigkToneRecur_cf32(float* out, int32_t n, float c) { toneRecur(out, n, c, true); }
 #else
 void sigkToneRecur_cf32(float* out, int32_t n, float c) { toneRecurScalar(out, n, c); }
 #endif
@@ -87,7 +81,7 @@ sigStatus sigTone_cf32(cf32* dst, int32_t len, float magnitude, float relFreq, f
     *phase = toneEndPhase(start, len, w);
 #if SIG_SLOT >= 1
     if (hint == 1) {
-        toneBlockedPath(dst, len, magnitude, start, w, len >= kToneStreamFrom ? sigkToneRecur_cf32 : toneRecurCached);
+        toneBlockedPath(dst, len, magnitude, start, w, sigkToneRecur_cf32);
         return sigOk;
     }
 #else

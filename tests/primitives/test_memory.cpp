@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fake_cpu.h"
+#include "mem_path_log.h"
 #include "mem_kernels.h"
 #include "sigprim.h"
 #include "slots.h"
@@ -262,6 +263,125 @@ TEST_P(MemorySlots, ForcedStreamingGivesTheSameBytes)
             if (k.moves() && slot >= 1 && slot <= 4 && n > 1048576 + 64) {
                 EXPECT_GT(FakeCpu::calls(), before) << k.name << ": the cache was not probed";
             }
+        }
+    }
+}
+
+enum class Path { Cached, Streamed, StringMove };
+constexpr ptrdiff_t kAbove = 1 << 30, kBelow = -kAbove;  // separate buffers, src above/below dst
+
+// One call at one side of a bound: which slots, which kernel, the cache the stand-in Intel
+// processor reports (descriptor), the destination's offset from a 64-byte boundary, the
+// source's place, the byte count, the path it must take, and whether the cache is asked
+// (-1: either).
+struct PathCase {
+    int fromSlot, toSlot;
+    const char* kernel;
+    uint8_t cache;
+    size_t dstOffset;
+    ptrdiff_t srcFromDst;
+    size_t n;
+    Path want;
+    int asks;
+};
+
+constexpr uint8_t k512K = 0x43, k1M = 0x44, k2M = 0x45, k4M = 0x49;
+
+const PathCase kPathCases[] = {
+    // 128-bit copies: probe past 131072 (level 4: from 1 MiB) counted after the head, which is
+    // empty on an aligned destination; stream from half the cache (level 3: above it). Slot 2
+    // copies bytes with level 4's code and complex vectors with level 3's.
+    {1, 1, "sigkMemCopy_u8", k4M, 0, kAbove, 131072, Path::Cached, 0},
+    {1, 1, "sigkMemCopy_u8", k4M, 0, kAbove, 131073, Path::Cached, 1},
+    {1, 1, "sigkMemCopy_u8", k512K, 0, kAbove, 262143, Path::Cached, 1},
+    {1, 1, "sigkMemCopy_u8", k512K, 0, kAbove, 262144, Path::Streamed, 1},
+    {1, 1, "sigkMemCopy_u8", k512K, 5, kBelow, 262144 + 10, Path::Cached, 1},
+    {1, 1, "sigkMemCopy_u8", k512K, 5, kBelow, 262144 + 11, Path::Streamed, 1},
+    {2, 3, "sigCopy_cf32", k512K, 0, kAbove, 262144, Path::Cached, 1},
+    {2, 3, "sigCopy_cf32", k512K, 0, kAbove, 262152, Path::Streamed, 1},
+    {3, 3, "sigkMemCopy_u8", k512K, 0, kAbove, 262145, Path::Streamed, 1},
+    {3, 3, "sigkCopy_u8", k512K, 0, 0, 262145, Path::Streamed, 1},  // src == dst streams too
+    {2, 2, "sigkCopy_u8", k512K, 0, kAbove, 1048575, Path::Cached, 0},
+    {2, 2, "sigkCopy_u8", k512K, 0, kAbove, 1048576, Path::Streamed, 1},
+    {4, 4, "sigkMemCopy_u8", k512K, 0, kAbove, 1048575, Path::Cached, 0},
+    {4, 4, "sigkMemCopy_u8", k512K, 0, kAbove, 1048576, Path::Streamed, 1},
+    {4, 4, "sigkMemCopy_u8", k4M, 8, kAbove, 2097151 + 8, Path::Cached, 1},
+    {4, 4, "sigkMemCopy_u8", k4M, 8, kAbove, 2097152 + 8, Path::Streamed, 1},
+    // Levels 5 and 6 copy through the cache, with the string move from 32768 bytes.
+    {5, 6, "sigkCopy_u8", k512K, 0, kAbove, 32767, Path::Cached, 0},
+    {5, 6, "sigkCopy_u8", k512K, 3, kAbove, 32768, Path::StringMove, 0},
+    {5, 6, "sigCopy_cf32", k512K, 0, kBelow, 3u << 20, Path::StringMove, 0},
+    {5, 6, "sigkMemCopy_u8", k512K, 0, kAbove, 3u << 20, Path::Cached, 0},
+    // Moves: the string move only forward, from 32768 bytes on level 5 (onto itself when the
+    // arrays coincide) and 6, whatever the overlap; never on levels 1 to 4.
+    {1, 4, "sigkMemMove_u8", k512K, 0, kAbove, 3u << 20, Path::Cached, 0},
+    {5, 6, "sigkMemMove_u8", k512K, 0, kAbove, 32767, Path::Cached, 0},
+    {5, 6, "sigkMemMove_u8", k512K, 0, kAbove, 32768, Path::StringMove, 0},
+    {5, 6, "sigkMemMove_u8", k512K, 0, 8, 32768, Path::StringMove, 0},
+    {5, 6, "sigkMemMove_u8", k512K, 0, 0, 32768, Path::StringMove, 0},
+    {5, 6, "sigkMemMove_u8", k512K, 0, kBelow, 40000, Path::Cached, 0},
+    {5, 6, "sigkMemMove_u8", k512K, 0, -8, 40000, Path::Cached, 0},
+    // The 128-bit zero: probe past 524288 bytes after its head, stream from the cache size.
+    {1, 4, "sigkMemZero_u8", k512K, 0, 0, 524288, Path::Cached, 0},
+    {1, 4, "sigkMemZero_u8", k512K, 0, 0, 524289, Path::Streamed, 1},
+    {1, 4, "sigkZero_u8", k1M, 3, 0, 1048575 + 13, Path::Cached, 1},
+    {1, 4, "sigkZero_u8", k1M, 3, 0, 1048576 + 13, Path::Streamed, 1},
+    // The 256-bit zero-fill: never streams itself; its twin asks above 2 MiB and streams above
+    // the cache size.
+    {5, 6, "sigkMemZero_u8", k512K, 0, 0, 3u << 20, Path::Cached, 0},
+    {5, 6, "sigkMemZeroNt_u8", k512K, 0, 0, 2097152, Path::Cached, 0},
+    {5, 6, "sigkMemZeroNt_u8", k512K, 0, 0, 2097153, Path::Streamed, 1},
+    {5, 6, "sigkZero_f32", k4M, 4, 0, 4194304, Path::Cached, 1},
+    {5, 6, "sigZero_cf32", k4M, 0, 0, 4194312, Path::Streamed, 1},
+    // The 128-bit fill: probe past 262144 words (after a 2-mod-4 destination's first half-word),
+    // stream when the words after the aligning single ones exceed the cache; odd: never.
+    {1, 4, "sigkMemSet_s32", k512K, 0, 0, 4 * 262144, Path::Cached, 0},
+    {1, 4, "sigkMemSet_s32", k512K, 0, 0, 4 * 262145, Path::Streamed, 1},
+    {1, 4, "sigkSet_s32", k512K, 2, 0, 4 * 262145, Path::Cached, 0},
+    {1, 4, "sigkSet_s32", k512K, 2, 0, 4 * 262146, Path::Streamed, 1},
+    {1, 4, "sigkSet_s32", k2M, 4, 0, 4 * 524291, Path::Cached, 1},
+    {1, 4, "sigkSet_s32", k2M, 4, 0, 4 * 524292, Path::Streamed, 1},
+    {1, 4, "sigkSet_s32", k512K, 1, 0, 4 * 524292, Path::Cached, -1},
+    // The 256-bit fill as the 256-bit zero; a destination off the 4-byte grid never streams.
+    {5, 6, "sigkMemSet_s32", k512K, 0, 0, 3u << 20, Path::Cached, 0},
+    {5, 6, "sigkSet_s32", k512K, 0, 0, 2097152, Path::Cached, 0},
+    {5, 6, "sigkSet_s32", k512K, 0, 0, 2097156, Path::Streamed, 1},
+    {5, 6, "sigkMemSetNt_s32", k4M, 0, 0, 4194304, Path::Cached, 1},
+    {5, 6, "sigkMemSetNt_s32", k4M, 0, 0, 4194308, Path::Streamed, 1},
+    {5, 6, "sigkMemSetNt_s32", k512K, 2, 0, 4194308, Path::Cached, -1},
+};
+
+// Each bound on both sides: the path taken (seen through the library's path hook) and whether
+// the cache was asked (the stand-in processor's query count), with the bytes exact. Nothing
+// else tells these apart: a path on the wrong side of its bound writes the same bytes.
+TEST_P(MemorySlots, EachBoundSelectsItsPath)
+{
+    const int slot = GetParam();
+    Arena arena(2 * (4194312 + 4096) + 1024);
+    const char* names[] = {"cached", "streamed", "string move"};
+    for (const PathCase& c : kPathCases) {
+        if (slot < c.fromSlot || slot > c.toSlot)
+            continue;
+        auto k = std::find_if(all.begin(), all.end(), [&](const Kernel& x) { return x.name == c.kernel; });
+        ASSERT_NE(k, all.end()) << c.kernel;
+        FakeCpu cpu;
+        cpu.intel(2).descriptors({c.cache});
+        const size_t room = (c.n + 4096 + 127) & ~size_t(63);
+        Dst dst = arena.at(c.srcFromDst == kBelow ? 64 + room + c.dstOffset : 64 + 4096 + c.dstOffset);
+        Src src = c.srcFromDst == kBelow ? arena.at(64 + c.dstOffset)
+                  : c.srcFromDst == kAbove ? dst + room
+                                           : dst + c.srcFromDst;
+        PathLog log;
+        const int asked = FakeCpu::calls();
+        ASSERT_TRUE(arena.check(*k, src, dst, c.n));
+        const Path got = PathLog::streamed ? Path::Streamed
+                         : PathLog::stringMoves ? Path::StringMove
+                                                : Path::Cached;
+        EXPECT_EQ(PathLog::streamed + PathLog::stringMoves, got == Path::Cached ? 0 : 1);
+        EXPECT_STREQ(names[int(got)], names[int(c.want)]) << c.kernel << ", n " << c.n << ", dst%64 " << c.dstOffset;
+        if (c.asks >= 0) {
+            EXPECT_EQ(FakeCpu::calls() > asked, c.asks == 1)
+                << c.kernel << ", n " << c.n << ": the cache was " << (c.asks ? "not " : "") << "asked";
         }
     }
 }

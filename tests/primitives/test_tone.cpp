@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "mem_path_log.h"
 #include "vector_test_util.h"
 
 namespace {
@@ -160,6 +161,41 @@ TEST_P(ToneSlots, RecurrenceKernelMatchesTheScalarModelAtEveryAlignment)
             ASSERT_TRUE(arena.guardIntact()) << "n " << n << " offset " << off;
         }
     }
+}
+
+// The float kernel streams its main loop whenever that starts on a 16-byte boundary (after the
+// floats that align a 4-byte aligned output), for a tone of any length; the 16-bit kernel
+// streams every whole step. The values are the same either way, so only the path hook tells.
+TEST_P(ToneSlots, KernelsStreamEveryWholeStep)
+{
+    if (slot() == 0)
+        GTEST_SKIP() << "slot 0 has no recurrence kernel";
+    struct Case {
+        unsigned offset;
+        int32_t n;
+        int streamed;
+    };
+    for (Case c : {Case{0, 7, 0}, Case{0, 8, 1}, Case{4, 10, 0}, Case{4, 11, 1}, Case{12, 9, 1},
+                   Case{2, 64, 0}}) {
+        vtest::Arena arena((16 + c.n) * sizeof(float), c.offset);
+        float* y = arena.as<float>();
+        std::fill(y, y + 16, 0.5f);
+        PathLog log;
+        vtest::kToneRecur[slot()](y + 16, c.n, 1.3f);
+        EXPECT_EQ(PathLog::streamed, c.streamed) << "offset " << c.offset << " n " << c.n;
+    }
+    for (int32_t len : {9, 1024, 1646, 3000})
+        for (int32_t hint : {0, 1}) {
+            vtest::Arena arena(len * sizeof(cf32), 0);
+            float phase = 0.25f;
+            PathLog log;
+            ASSERT_EQ(sigTone_cf32(arena.as<cf32>(), len, 1.0f, 0.1f, &phase, hint), sigOk);
+            EXPECT_EQ(PathLog::streamed, hint == 1 && len > 9 ? (len + 1023) / 1024 : 0) << "len " << len;
+            std::vector<cs16> y16(size_t(len) + 1);
+            PathLog log16;
+            ASSERT_EQ(sigTone_cs16(y16.data() + 1, len, 1000, 0.1f, &phase, hint), sigOk);
+            EXPECT_EQ(PathLog::streamed, hint == 1 && len > 9 ? (len + 1023) / 1024 : 0) << "16-bit, len " << len;
+        }
 }
 
 // Error bounds of the 16-bit tone in 16-bit units, 0.5 being the rounding itself. The double
