@@ -12,24 +12,6 @@
 #if SIG_SLOT >= 1
 namespace sig::SIG_NS::mem {
 
-#if SIG_SLOT >= 5
-using Vec = __m256i;
-inline constexpr size_t W = 32;
-inline Vec load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const Vec*>(p)); }
-inline void store(uint8_t* p, Vec v) { _mm256_storeu_si256(reinterpret_cast<Vec*>(p), v); }
-inline void storeAligned(uint8_t* p, Vec v) { _mm256_store_si256(reinterpret_cast<Vec*>(p), v); }
-inline void storeStream(uint8_t* p, Vec v) { _mm256_stream_si256(reinterpret_cast<Vec*>(p), v); }
-inline Vec splat(uint32_t v) { return _mm256_set1_epi32(static_cast<int>(v)); }
-#else
-using Vec = __m128i;
-inline constexpr size_t W = 16;
-inline Vec load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const Vec*>(p)); }
-inline void store(uint8_t* p, Vec v) { _mm_storeu_si128(reinterpret_cast<Vec*>(p), v); }
-inline void storeAligned(uint8_t* p, Vec v) { _mm_store_si128(reinterpret_cast<Vec*>(p), v); }
-inline void storeStream(uint8_t* p, Vec v) { _mm_stream_si128(reinterpret_cast<Vec*>(p), v); }
-inline Vec splat(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
-#endif
-
 // Where a loop's stores go: through the cache, or non-temporal ones that bypass it (the caller
 // fences them before it returns).
 enum class Stores { Cached, Streaming };
@@ -59,6 +41,15 @@ using VW = V32;
 #else
 using VW = V16;
 #endif
+
+// The slot's widest vector, for the loops that use whatever the slot has.
+using Vec = VW::T;
+inline constexpr size_t W = VW::W;
+inline Vec load(const uint8_t* p) { return VW::load(p); }
+inline void store(uint8_t* p, Vec v) { VW::store(p, v); }
+inline void storeAligned(uint8_t* p, Vec v) { VW::storeAligned(p, v); }
+inline void storeStream(uint8_t* p, Vec v) { VW::storeStream(p, v); }
+inline Vec splat(uint32_t v) { return VW::splat(v); }
 
 // A loop's store of one vector: aligned or not, through the cache or past it.
 template <class V, Stores kind, bool aligned>
