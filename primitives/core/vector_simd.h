@@ -32,6 +32,7 @@ struct F4 {
     static R add(R a, R b) { return _mm_add_ps(a, b); }
     static R sub(R a, R b) { return _mm_sub_ps(a, b); }
     static R mul(R a, R b) { return _mm_mul_ps(a, b); }
+    static R neg(R a) { return _mm_xor_ps(a, _mm_set1_ps(-0.0f)); }  // exact, zeros included
     static R swapPairs(R a) { return _mm_shuffle_ps(a, a, 0xB1); }
 #if SIG_SLOT >= 2
     static R dupRe(R a) { return _mm_moveldup_ps(a); }
@@ -74,6 +75,7 @@ struct F8 {
     static R add(R a, R b) { return _mm256_add_ps(a, b); }
     static R sub(R a, R b) { return _mm256_sub_ps(a, b); }
     static R mul(R a, R b) { return _mm256_mul_ps(a, b); }
+    static R neg(R a) { return _mm256_xor_ps(a, _mm256_set1_ps(-0.0f)); }
     static R swapPairs(R a) { return _mm256_permute_ps(a, 0xB1); }
     static R dupRe(R a) { return _mm256_moveldup_ps(a); }
     static R dupIm(R a) { return _mm256_movehdup_ps(a); }

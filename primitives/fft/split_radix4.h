@@ -9,6 +9,8 @@
 // explicit intrinsic.
 #pragma once
 
+#include <cstddef>
+
 #include "core/vector_simd.h"
 #include "fft/fft_direction.h"
 
@@ -90,6 +92,47 @@ inline void storeSplit(float* p, Split<VT> v)
 {
     VT::store(p, v.re);
     VT::store(p + VT::kLanes, v.im);
+}
+
+// One block of positions of the last column pass of a large order (blocks `quarter` floats
+// apart): x1 and x3 turned by B, the sums and differences with x0 and x2, the x2 side turned by A.
+template <class VT, fft::Dir D, bool Fma>
+inline void lastColumns(float* at, ptrdiff_t quarter, typename VT::R ar, typename VT::R ai,
+                        typename VT::R br, typename VT::R bi)
+{
+    const Split<VT> x0 = loadSplit<VT>(at), x1 = loadSplit<VT>(at + quarter);
+    const Split<VT> x2 = loadSplit<VT>(at + 2 * quarter), x3 = loadSplit<VT>(at + 3 * quarter);
+    const Split<VT> b1 = twiddle<VT, D, Fma>(x1, br, bi), b3 = twiddle<VT, D, Fma>(x3, br, bi);
+    const Split<VT> u0 = x0 + b1, u1 = x0 - b1;
+    const Split<VT> a0 = twiddle<VT, D, Fma>(x2 + b3, ar, ai), a1 = twiddle<VT, D, Fma>(x2 - b3, ar, ai);
+    const Split<VT> minusJ = {VT::add(u1.re, a1.im), VT::sub(u1.im, a1.re)};  // u1 - j a1
+    const Split<VT> plusJ = {VT::sub(u1.re, a1.im), VT::add(u1.im, a1.re)};   // u1 + j a1
+    storeSplit<VT>(at, u0 + a0);
+    storeSplit<VT>(at + quarter, D == fft::Dir::Fwd ? minusJ : plusJ);
+    storeSplit<VT>(at + 2 * quarter, u0 - a0);
+    storeSplit<VT>(at + 3 * quarter, D == fft::Dir::Fwd ? plusJ : minusJ);
+}
+
+// The last column pass of a large order over one group of 4t points (t a multiple of 2W) at tile:
+// its factors w1 = A and w2 = B = A^2 are stored for the first half of the positions only, as
+// four vectors per W positions (A re, A im, B re, B im), and it runs as two radix-2 steps. The
+// second half's factors are the first half's turned by e^(-j pi/4) and -j, derived, not read.
+template <class VT, fft::Dir D, bool Fma>
+inline void lastColumnPass(float* tile, ptrdiff_t t, const float* factors)
+{
+    constexpr int W = VT::kLanes;
+    const ptrdiff_t quarter = 2 * t;  // floats
+    const typename VT::R halfRoot2 = VT::set1(0.70710677f);
+    for (ptrdiff_t k = 0; k < t / 2; k += W) {
+        const float* f = factors + 4 * k;
+        const typename VT::R ar = VT::load(f), ai = VT::load(f + W);
+        const typename VT::R br = VT::load(f + 2 * W), bi = VT::load(f + 3 * W);
+        lastColumns<VT, D, Fma>(tile + 2 * k, quarter, ar, ai, br, bi);
+        // A (1 - j) sqrt(1/2) and -j B for the position t/2 further on.
+        const typename VT::R ar2 = VT::mul(VT::add(ar, ai), halfRoot2);
+        const typename VT::R ai2 = VT::mul(VT::sub(ai, ar), halfRoot2);
+        lastColumns<VT, D, Fma>(tile + t + 2 * k, quarter, ar2, ai2, bi, VT::neg(br));
+    }
 }
 
 #endif

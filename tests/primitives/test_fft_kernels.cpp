@@ -171,6 +171,83 @@ TEST_P(FftHelpers, ColumnPassCompletesTheTransform)
     expectSpectrum(group.data());
 }
 
+// Both directions and both forms of the pass against their scalar arithmetic, bit for bit: each
+// product (c, s) * (x, y) = (c*x - s*y, s*x + c*y) rounded term by term, the inverse taking the
+// factors' conjugates, and the last form deriving its second half's factors A (1 - j) sqrt(1/2)
+// and -j B. Arbitrary factors, so a regrouped product or butterfly shows in the last bits.
+TEST_P(FftHelpers, ColumnPassGivesTheBitsOfItsScalarArithmetic)
+{
+    using Cols = decltype(&sig::s1::sigkFftRadix4Cols_cf32);
+    constexpr Cols cols[2][5] = {{nullptr, SLOTS_1_TO_4(sigkFftRadix4Cols_cf32)},
+                                 {nullptr, SLOTS_1_TO_4(sigkFftRadix4ColsInv_cf32)}};
+    constexpr int32_t a = 32;
+    const auto mul = [](cf32 w, cf32 x) {
+        return cf32{w.re * x.re - w.im * x.im, w.im * x.re + w.re * x.im};
+    };
+    const auto add = [](cf32 x, cf32 y) { return cf32{x.re + y.re, x.im + y.im}; };
+    const auto sub = [](cf32 x, cf32 y) { return cf32{x.re - y.re, x.im - y.im}; };
+    const std::vector<cf32> values = testSignal(3 * 4 * a, 31), w = testSignal(3 * a, 32);
+    for (int inverse = 0; inverse < 2; ++inverse)
+        for (int32_t count : {3, 1}) {
+            SCOPED_TRACE(testing::Message() << (inverse ? "inverse" : "forward") << ", groups " << count);
+            const auto turn = [&](cf32 d, bool back) {  // -j d forward, +j d inverse; back: the other way
+                return (inverse != 0) != back ? cf32{-d.im, d.re} : cf32{d.im, -d.re};
+            };
+            const auto factor = [&](cf32 f) { return inverse ? cf32{f.re, -f.im} : f; };
+            std::vector<float> tile(8 * a * count), factors;
+            for (int32_t v = 0; v < 4 * a * count; ++v) {
+                tile[splitRe(v)] = values[v].re;
+                tile[splitRe(v) + 4] = values[v].im;
+            }
+            const int powers = count > 1 ? 3 : 2, positions = count > 1 ? a : a / 2;
+            for (int32_t b = 0; b < positions / 4; ++b)  // per 4 positions, each power's re then im
+                for (int p = 0; p < powers; ++p)
+                    for (int part = 0; part < 2; ++part)
+                        for (int i = 0; i < 4; ++i)
+                            factors.push_back(part == 0 ? w[p * a + 4 * b + i].re : w[p * a + 4 * b + i].im);
+            auto at = [&](int32_t p) { return std::pair{splitRe(p), splitRe(p) + 4}; };
+            std::vector<float> want = tile;
+            auto put = [&](int32_t p, cf32 v) { want[at(p).first] = v.re, want[at(p).second] = v.im; };
+            auto get = [&](int32_t p) { return cf32{tile[at(p).first], tile[at(p).second]}; };
+            auto stored = [&](int p, int32_t k) {
+                const float* r = &factors[size_t(k / 4) * 8 * powers + 8 * p + k % 4];
+                return cf32{r[0], r[4]};
+            };
+            for (int32_t g = 0; g < count; ++g)
+                for (int32_t k = 0; k < positions; ++k)
+                    for (int half = 0; half < (count > 1 ? 1 : 2); ++half) {
+                        const int32_t p = g * 4 * a + k + half * a / 2;
+                        if (count > 1) {  // w^k on the third quarter, w^2k the second, w^3k the fourth
+                            const cf32 a0 = get(p), a1 = mul(factor(stored(0, k)), get(p + 2 * a));
+                            const cf32 a2 = mul(factor(stored(1, k)), get(p + a)),
+                                       a3 = mul(factor(stored(2, k)), get(p + 3 * a));
+                            const cf32 s02 = add(a0, a2), d02 = sub(a0, a2);
+                            const cf32 s13 = add(a1, a3), d13 = sub(a1, a3);
+                            put(p, add(s02, s13));
+                            put(p + a, add(d02, turn(d13, false)));
+                            put(p + 2 * a, sub(s02, s13));
+                            put(p + 3 * a, add(d02, turn(d13, true)));
+                            continue;
+                        }
+                        cf32 f1 = stored(0, k), f2 = stored(1, k);
+                        if (half == 1) {
+                            f1 = {(f1.re + f1.im) * 0.70710677f, (f1.im - f1.re) * 0.70710677f};
+                            f2 = {f2.im, -f2.re};
+                        }
+                        const cf32 b1 = mul(factor(f2), get(p + a)), b3 = mul(factor(f2), get(p + 3 * a));
+                        const cf32 s01 = add(get(p), b1), d01 = sub(get(p), b1);
+                        const cf32 s23 = mul(factor(f1), add(get(p + 2 * a), b3)),
+                                   d23 = mul(factor(f1), sub(get(p + 2 * a), b3));
+                        put(p, add(s01, s23));
+                        put(p + a, add(d01, turn(d23, false)));
+                        put(p + 2 * a, sub(s01, s23));
+                        put(p + 3 * a, add(d01, turn(d23, true)));
+                    }
+            cols[inverse][slot()](tile.data(), tile.data(), a, count, factors.data());
+            EXPECT_EQ(std::memcmp(tile.data(), want.data(), 4 * tile.size()), 0);
+        }
+}
+
 INSTANTIATE_TEST_SUITE_P(Slots1To4, FftHelpers, testing::Range(1, 5));
 
 // Codes, factor 1 leaves even a NaN alone, factor -0 writes +0 over NaN, a NaN factor multiplies;
