@@ -8,6 +8,10 @@
 #include "fft/fft_kernels.h"
 #include "fft/fft_plain.h"
 
+#if SIG_SLOT != 0
+#include <emmintrin.h>
+#endif
+
 namespace sig::SIG_NS {
 
 namespace {
@@ -102,26 +106,39 @@ void sigkBitRevInPlace_cf32(cf32* data, int32_t n, const int32_t* table)
 
 namespace {
 
-constexpr int32_t kRev2[4] = {0, 2, 1, 3};
-
-// The 16 values of block k (positions 4k..4k+3 of each quarter) and their destinations.
+// The 16 values of block k (positions 4k..4k+3 of each quarter), two cf32 to a register:
+// lo[g] holds values 0, 1 of quarter g, hi[g] values 2, 3.
 struct Block {
-    cf32 v[4][4];  // [quarter g][i]
+    __m128d lo[4];
+    __m128d hi[4];
 };
 
 inline void loadBlock(const cf32* src, ptrdiff_t quarter, ptrdiff_t pos, Block* b)
 {
-    for (int32_t g = 0; g < 4; ++g)
-        for (int32_t i = 0; i < 4; ++i)
-            b->v[g][i] = src[g * quarter + pos + i];
+    for (int32_t g = 0; g < 4; ++g) {
+        const double* p = reinterpret_cast<const double*>(src + g * quarter + pos);
+        b->lo[g] = _mm_loadu_pd(p);
+        b->hi[g] = _mm_loadu_pd(p + 2);
+    }
 }
 
-// Writes block b, read at position 4k, transposed to its destination at position d.
+// Writes block b, read at position 4k, transposed to its destination at position d: value i of
+// quarter g goes to quarter r2(i), position d + r2(g), so destination quarter r2(i) receives
+// value i of quarters 0, 2, 1, 3 in that order.
 inline void storeTransposed(cf32* dst, ptrdiff_t quarter, ptrdiff_t d, const Block& b)
 {
-    for (int32_t g = 0; g < 4; ++g)
-        for (int32_t i = 0; i < 4; ++i)
-            dst[kRev2[i] * quarter + d + kRev2[g]] = b.v[g][i];
+    double* q0 = reinterpret_cast<double*>(dst + d);
+    double* q1 = reinterpret_cast<double*>(dst + quarter + d);
+    double* q2 = reinterpret_cast<double*>(dst + 2 * quarter + d);
+    double* q3 = reinterpret_cast<double*>(dst + 3 * quarter + d);
+    _mm_storeu_pd(q0, _mm_unpacklo_pd(b.lo[0], b.lo[2]));
+    _mm_storeu_pd(q0 + 2, _mm_unpacklo_pd(b.lo[1], b.lo[3]));
+    _mm_storeu_pd(q2, _mm_unpackhi_pd(b.lo[0], b.lo[2]));
+    _mm_storeu_pd(q2 + 2, _mm_unpackhi_pd(b.lo[1], b.lo[3]));
+    _mm_storeu_pd(q1, _mm_unpacklo_pd(b.hi[0], b.hi[2]));
+    _mm_storeu_pd(q1 + 2, _mm_unpacklo_pd(b.hi[1], b.hi[3]));
+    _mm_storeu_pd(q3, _mm_unpackhi_pd(b.hi[0], b.hi[2]));
+    _mm_storeu_pd(q3 + 2, _mm_unpackhi_pd(b.hi[1], b.hi[3]));
 }
 
 // The m-bit reversal for the few sizes below one 4 x 4 block per quarter.
