@@ -141,6 +141,9 @@ inline void storeTransposed(cf32* dst, ptrdiff_t quarter, ptrdiff_t d, const Blo
     _mm_storeu_pd(q3 + 2, _mm_unpackhi_pd(b.hi[1], b.hi[3]));
 }
 
+// How far ahead the copy prefetches its source, in blocks (16 blocks: 8 lines per stream).
+constexpr ptrdiff_t kPrefetchBlocks = 16;
+
 // The m-bit reversal for the few sizes below one 4 x 4 block per quarter.
 void naiveBitRevCopy(const cf32* src, cf32* dst, int32_t n)
 {
@@ -164,10 +167,30 @@ void sigkBitRevCopy_cf32(const cf32* src, cf32* dst, int32_t n, const int32_t* t
         return;
     }
     const ptrdiff_t quarter = n / 4;
-    for (ptrdiff_t k = n / 16 - 1; k >= 0; --k) {
+    const ptrdiff_t blocks = n / 16;
+    if (blocks == 1) {
+        Block b;
+        loadBlock(src, quarter, 0, &b);
+        storeTransposed(dst, quarter, table[0] / 2, b);
+        return;
+    }
+    // Blocks k and k + blocks/2 land side by side (their table entries differ by the lowest bit
+    // of the reversal), so visiting them together fills whole destination lines in each quarter
+    // while they are still in cache. Prefetching the eight downward source streams, one line per
+    // stream every other pair, measured a few percent faster than leaving them to the hardware.
+    const ptrdiff_t half = blocks / 2;
+    for (ptrdiff_t k = half - 1; k >= 0; --k) {
+        if (k >= kPrefetchBlocks && (k & 1) == 0)
+            for (int32_t g = 0; g < 4; ++g) {
+                const cf32* ahead = src + g * quarter + 4 * (k - kPrefetchBlocks);
+                _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
+                _mm_prefetch(reinterpret_cast<const char*>(ahead + 4 * half), _MM_HINT_T0);
+            }
         Block b;
         loadBlock(src, quarter, 4 * k, &b);
         storeTransposed(dst, quarter, table[k] / 2, b);
+        loadBlock(src, quarter, 4 * (k + half), &b);
+        storeTransposed(dst, quarter, table[k + half] / 2, b);
     }
 }
 
