@@ -3,6 +3,8 @@
 //    path (mixing tone, multiply, CIC + FIR to 400 kHz, conversion, resampling to 541666.6875 Hz),
 //    slot 0 beside the slot this machine selects. x_realtime is seconds of signal per CPU second
 //    of the thread; x_realtime_wall the same per wall second. The goal is 20 per worker.
+//  - CapturePeak: the pass over a capture that chooses the multiply's scale factor, once per
+//    capture (every nine channels).
 //  - ChanDecCapture: one worker's whole job, nine channels of one capture with the real decoder.
 //  - Sweep: one full sweep of a band on the file receiver, from setBand until the step machine
 //    has measured every capture position and read its decode capture (decoding itself runs on
@@ -20,8 +22,9 @@
 
 #include "channeliser.h"
 #include "dec_worker.h"
-#include "gsmsiggen.h"
 #include "engine_receiver.h"
+#include "gsmsiggen.h"
+#include "mix_scale.h"
 #include "scan_engine.h"
 #include "scratch_pool.h"
 #include "sigprim_core.h"
@@ -35,7 +38,6 @@ constexpr int32_t kRatio = 6;
 constexpr int32_t kDecLen = kCapture / kRatio;  // 400,000 at 400 kHz
 constexpr int32_t kBlock = 1024;                // the worker's resampler block
 constexpr float kRateHz = 2.4e6f;
-constexpr int32_t kToneMagnitude = 3276;
 constexpr double kGsmRate = 541666.6875;
 constexpr int32_t kChannels = 9;                // channels per capture at 2.4 MHz with guard 0.12
 constexpr float kFirstOffMhz = -0.8f;
@@ -150,12 +152,13 @@ void Channeliser(benchmark::State& state)
     } else {
         float v = (kFirstOffMhz + 2 * kStepMhz) * -1e6f;
         const float relFreq = (v < 0.0f ? v + kRateHz : v) / kRateHz;
+        const int32_t scale = mixScaleFactor(capturePeakNorm(capture.data(), kCapture));
         int32_t total = 0;
         const auto start = std::chrono::steady_clock::now();
         for (auto _ : state) {
             float phase = 0.0f;
-            sigTone_cs16(chan, kCapture, kToneMagnitude, relFreq, &phase, 1);
-            sigMul_cs16(chan, capture.data(), chan, kCapture, 0);
+            sigTone_cs16(chan, kCapture, kMixToneMagnitude, relFreq, &phase, 1);
+            sigMul_cs16(chan, capture.data(), chan, kCapture, scale);
             cic.proc(dec, kDecLen, chan);
             cic.reset();
             total = 0;
@@ -178,6 +181,14 @@ void Channeliser(benchmark::State& state)
     sigFree(cvt);
     sigFree(dec);
     sigFree(chan);
+}
+
+// The per-capture pass that chooses the mixing multiply's scale factor.
+void CapturePeak(benchmark::State& state)
+{
+    const std::vector<cs16>& capture = captureSecond();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(mixScaleFactor(capturePeakNorm(capture.data(), kCapture)));
 }
 
 // One worker's whole job: nine channels of one capture, channelised and decoded.
@@ -274,6 +285,7 @@ int main(int argc, char** argv)
     if (gMachineSlot != 0)
         chan->Arg(gMachineSlot);
     chan->Unit(benchmark::kMillisecond)->MinTime(2.0);
+    benchmark::RegisterBenchmark("CapturePeak", CapturePeak)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("ChanDecCapture/9chan", ChanDecCapture)
         ->Unit(benchmark::kMillisecond)->MinTime(3.0);
     benchmark::RegisterBenchmark("Sweep/band", Sweep)

@@ -5,13 +5,13 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "mix_scale.h"
 #include "platform.h"
 
 namespace {
 constexpr int32_t kBlock = 1024;
 constexpr float kDecimatedRate = 400000.0f;   // the float value of 0.4 * 1e6
 constexpr double kGsmRate = 541666.6875;
-constexpr int32_t kToneMagnitude = 3276;
 }  // namespace
 
 int32_t bcdValue(uint16_t w)
@@ -106,6 +106,9 @@ void ChanDec::procCap(const cs16* capture, int32_t firstChan, DecResBlock& out)
         return;
     // The mixer writes one value per capture sample: never more than the channel buffer holds.
     const int32_t samples = geom_.samples < chanLen_ ? geom_.samples : chanLen_;
+    // One scale factor for the whole capture keeps the mixing product linear, so that weaker
+    // cells beside a strong carrier reach the channel filter at their own level.
+    const int32_t mixScale = mixScaleFactor(capturePeakNorm(capture, samples));
     float f = geom_.firstOffMhz;
     for (int32_t i = 0; i < channels; ++i) {
         float v = f * -1e6f;
@@ -113,8 +116,8 @@ void ChanDec::procCap(const cs16* capture, int32_t firstChan, DecResBlock& out)
             v += rateHz_;
         relFreq_ = v / rateHz_;
         phase_ = wrapAngle(0.0f);
-        sigTone_cs16(chanBuf_, samples, kToneMagnitude, relFreq_, &phase_, 1);
-        sigMul_cs16(chanBuf_, capture, chanBuf_, samples, 0);
+        sigTone_cs16(chanBuf_, samples, kMixToneMagnitude, relFreq_, &phase_, 1);
+        sigMul_cs16(chanBuf_, capture, chanBuf_, samples, mixScale);
         f += geom_.stepMhz;
 
         cic.proc(decBuf_, decLen_, chanBuf_);

@@ -65,8 +65,7 @@ TEST(Wideband, SwemuWavHeaderSizeAndAmplitude) {
   const std::vector<uint32_t> fields = {le(b, 4),  le(b, 16),    le(b, 20, 2), le(b, 22, 2), le(b, 24),
                                         le(b, 28), le(b, 32, 2), le(b, 34, 2), le(b, 40)};
   EXPECT_EQ(fields, (std::vector<uint32_t>{9600036, 16, 1, 2, 2400000, 9600000, 4, 16, 9600000}));
-  // The scanner mixes with a tone of magnitude 3276 and no scaling: the samples must stay far
-  // below 32767 / 3276 = 10 in magnitude, yet use several LSB.
+  // The default level: 8 LSB between the carriers, a weak recording that still uses several LSB.
   double power = 0, peak = 0;
   for (std::size_t i = 44; i < b.size(); i += 4) {
     const double re = static_cast<int16_t>(le(b, i, 2)), im = static_cast<int16_t>(le(b, i + 2, 2));

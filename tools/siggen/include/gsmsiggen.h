@@ -220,9 +220,9 @@ struct WideOptions {
   std::size_t numSamples = 2400000;
   double noiseRms = 0.5;   // complex white noise over the window, rms per component (LSB)
   uint64_t seed = 1;
-  // A carrier's amplitude in LSB is imp.amplitude * amplitudeScale. The scanner mixes with a
-  // tone of magnitude 3276 and no scaling, so the composite must stay below 10 LSB: 0 (the
-  // default) gives the carriers 8 LSB between them (8 / number of carriers each).
+  // A carrier's amplitude in LSB is imp.amplitude * amplitudeScale. 0 (the default) gives the
+  // carriers 8 LSB between them (8 / number of carriers each): a weak recording that still uses
+  // several LSB.
   double amplitudeScale = 0;
 };
 
