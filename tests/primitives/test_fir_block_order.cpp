@@ -9,15 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "fir_block_kernels.h"
 #include "fir_test_support.h"
-
-#define FIR_BLOCK_DECLARE(ns)                                                                 \
-    namespace sig::ns {                                                                       \
-    void sigkFirBlock_cf32(const float*, const cf32*, cf32*, int32_t, int32_t);               \
-    }
-FIR_BLOCK_DECLARE(s1) FIR_BLOCK_DECLARE(s2) FIR_BLOCK_DECLARE(s3)
-FIR_BLOCK_DECLARE(s4) FIR_BLOCK_DECLARE(s5) FIR_BLOCK_DECLARE(s6)
-#undef FIR_BLOCK_DECLARE
 
 namespace {
 
@@ -188,15 +181,6 @@ std::vector<cf32> avxModel(const Case& c, uintptr_t dstAt, int count, bool fused
     return out;
 }
 
-using Kernel = void (*)(const float*, const cf32*, cf32*, int32_t, int32_t);
-constexpr Kernel kKernel[7] = {nullptr,
-                               sig::s1::sigkFirBlock_cf32,
-                               sig::s2::sigkFirBlock_cf32,
-                               sig::s3::sigkFirBlock_cf32,
-                               sig::s4::sigkFirBlock_cf32,
-                               sig::s5::sigkFirBlock_cf32,
-                               sig::s6::sigkFirBlock_cf32};
-
 class FirBlockOrder : public ::testing::TestWithParam<int> {};
 
 TEST_P(FirBlockOrder, EverySumFollowsTheSlotsOrderToTheBit)
@@ -230,7 +214,7 @@ TEST_P(FirBlockOrder, EverySumFollowsTheSlotsOrderToTheBit)
                                                           : avxModel(c, at, count, slot == 6);
                     std::memcpy(reinterpret_cast<char*>(want) + 32 + dstOff, y.data(),
                                 y.size() * sizeof(cf32));
-                    kKernel[slot](table.data(), x, dst, count, L);
+                    fir_block::kPerSlot[slot](table.data(), x, dst, count, L);
                     ASSERT_EQ(std::memcmp(out, want, sizeof out), 0)
                         << "taps " << L << " count " << count << " x at " << reinterpret_cast<uintptr_t>(x) % 32
                         << " dst at " << at % 32;
