@@ -1,6 +1,7 @@
 // Decimating FIR filters: the decoder's front end (48 taps, down 2, 3292 inputs a frame) and a
 // 36-tap decimate-by-2, on every dispatch slot this processor runs, against liquid-dsp's
-// firdecim_crcf and a naive direct loop on the same inputs in the same run.
+// firdecim_crcf and a naive direct loop on the same inputs in the same run. Then the vector
+// slots' direct-form block kernel at 1, 3, 8 and 48 taps over one in-place chunk of outputs.
 #include "slot_support.h"
 #include <benchmark/benchmark.h>
 
@@ -11,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "fir_block_kernels.h"
 #include "sigprim.h"
 
 namespace {
@@ -117,6 +119,37 @@ void BM_naive(benchmark::State& state, int taps)
     setCounters(state, kInputs / 2);
 }
 
+// The direct-form kernel alone: 4096 outputs (the in-place chunk of slots 1-4), the window and
+// the outputs 64-byte aligned, the lane-replicated table of a complex low-pass.
+void BM_firBlock(benchmark::State& state, int taps, int slot)
+{
+    if (!slotRuns(slot)) {
+        state.SkipWithError("this processor cannot run the slot");
+        return;
+    }
+    constexpr int kOutputs = 4096;
+    const std::vector<float> real = lowPass(taps);
+    float* table = reinterpret_cast<float*>(sigMalloc_cf32(4 * taps));
+    for (int k = 0; k < taps; ++k) {
+        const float re = real[k], im = 0.25f * real[k];
+        const float entry[8] = {re, re, re, re, -im, im, -im, im};
+        std::copy(entry, entry + 8, table + 8 * k);
+    }
+    const std::vector<cf32> in = signal(kOutputs + taps - 1);
+    cf32* x = sigMalloc_cf32(kOutputs + taps - 1);
+    cf32* y = sigMalloc_cf32(kOutputs);
+    std::copy(in.begin(), in.end(), x);
+    for (auto _ : state) {
+        fir_block::kPerSlot[slot](table, x, y, kOutputs, taps);
+        benchmark::DoNotOptimize(y);
+        benchmark::ClobberMemory();
+    }
+    setCounters(state, kOutputs);
+    sigFree(y);
+    sigFree(x);
+    sigFree(table);
+}
+
 int registerAll()
 {
     for (int taps : {48, 36}) {
@@ -127,6 +160,11 @@ int registerAll()
         benchmark::RegisterBenchmark(("liquid_firdecim_crcf/" + shape).c_str(), BM_liquid, taps);
         benchmark::RegisterBenchmark(("naive_loop/" + shape).c_str(), BM_naive, taps);
     }
+    for (int taps : {1, 3, 8, 48})
+        for (int slot = 1; slot <= 6; ++slot)
+            benchmark::RegisterBenchmark(("sigkFirBlock_cf32/" + std::to_string(taps) + "taps/slot" +
+                                          std::to_string(slot)).c_str(),
+                                         BM_firBlock, taps, slot);
     return 0;
 }
 const int registered = registerAll();
