@@ -6,6 +6,7 @@
 //  - fftw-nosimd: FFTW without its SIMD codelets, the yardstick of the plain and SSE slots,
 //    orders 2 to 17.
 //  - SigFftPlanSlot0: the plain planner's own time, orders 4 to 20.
+//  - cross/<fwd|inv>/<variant>/<order>: the cross-block passes of every slot (see below).
 // Transforms are unscaled (flag 8), each side on its own 64-byte-aligned buffers of the same
 // shape. The forward is the public entry run under the slot; the inverse has no public entry, so
 // it is the slot's own, on a plan made through the public entries under that slot.
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -43,6 +45,25 @@ BENCH_FFT_DECLARE_INVERSE(s4)
 BENCH_FFT_DECLARE_INVERSE(s5)
 BENCH_FFT_DECLARE_INVERSE(s6)
 #undef BENCH_FFT_DECLARE_INVERSE
+
+// The cross-block passes: slot 0's (total, block length, table) and the vector slots' (n, span,
+// table, flag, step); slot 1 has only the inverse.
+namespace sig::s0 {
+void sigkFftCrossBlock_cf32(cf32*, ptrdiff_t, ptrdiff_t, const float*);
+void sigkFftInvCrossBlock_cf32(cf32*, ptrdiff_t, ptrdiff_t, const float*);
+}  // namespace sig::s0
+#define BENCH_FFT_DECLARE_CROSS(ns, fwd)                                                           \
+    namespace sig::ns {                                                                            \
+    void fwd(cf32*, int32_t, int32_t, const float*, int32_t, int32_t);                             \
+    void sigkFftInvCrossBlock_cf32(cf32*, int32_t, int32_t, const float*, int32_t, int32_t);       \
+    }
+BENCH_FFT_DECLARE_CROSS(s1, sigkFftInvCrossBlock_cf32)
+BENCH_FFT_DECLARE_CROSS(s2, sigkFftCrossBlock_cf32)
+BENCH_FFT_DECLARE_CROSS(s3, sigkFftCrossBlock_cf32)
+BENCH_FFT_DECLARE_CROSS(s4, sigkFftCrossBlock_cf32)
+BENCH_FFT_DECLARE_CROSS(s5, sigkFftCrossBlock_cf32)
+BENCH_FFT_DECLARE_CROSS(s6, sigkFftCrossBlock_cf32)
+#undef BENCH_FFT_DECLARE_CROSS
 
 namespace {
 
@@ -221,6 +242,50 @@ void fftwfSide(benchmark::State& state, Dir dir, bool inPlace, unsigned flags)
     fftwf_destroy_plan(plan);
 }
 
+// ---- Cross-block passes ---------------------------------------------------------------------------
+
+// cross/<fwd|inv>/<s0..s6>/<order>: blocks of 1024 points merged into one transform of 2^order
+// points in place (order - 10 radix-2 stages, loop groups of 128 positions as on slot 0); mflops
+// counts 5 N flops per stage.
+constexpr int kCrossBlockOrder = 10;
+using CrossBlock = void (*)(cf32*, int32_t, int32_t, const float*, int32_t, int32_t);
+#define BENCH_FFT_CROSS_OF(ns) {sig::ns::sigkFftCrossBlock_cf32, sig::ns::sigkFftInvCrossBlock_cf32}
+constexpr CrossBlock kCrossBlock[7][2] = {{},
+                                          {nullptr, sig::s1::sigkFftInvCrossBlock_cf32},
+                                          BENCH_FFT_CROSS_OF(s2),
+                                          BENCH_FFT_CROSS_OF(s3),
+                                          BENCH_FFT_CROSS_OF(s4),
+                                          BENCH_FFT_CROSS_OF(s5),
+                                          BENCH_FFT_CROSS_OF(s6)};
+#undef BENCH_FFT_CROSS_OF
+
+void crossBlockSlot(benchmark::State& state, int slot, Dir dir)
+{
+    const int order = static_cast<int>(state.range(0));
+    const int32_t n = 1 << order, span = 1 << kCrossBlockOrder;
+    std::vector<float> table;  // e^(-j 2 pi i / n) as (cos, -sin), i < n/4
+    for (int32_t i = 0; i < n / 4; ++i) {
+        table.push_back(static_cast<float>(std::cos(2 * M_PI * i / n)));
+        table.push_back(static_cast<float>(-std::sin(2 * M_PI * i / n)));
+    }
+    const Buffers buf(order, true);
+    if (!buf.ok()) {
+        state.SkipWithError("out of memory");
+        return;
+    }
+    buf.load();
+    const bool inverse = dir == Dir::Inv;
+    if (slot == 0) {
+        const auto plain = inverse ? sig::s0::sigkFftInvCrossBlock_cf32 : sig::s0::sigkFftCrossBlock_cf32;
+        timeTransforms(state, order, buf, [&] { plain(buf.dst(), n, span, table.data()); });
+    } else {
+        const CrossBlock kernel = kCrossBlock[slot][inverse];
+        timeTransforms(state, order, buf, [&] { kernel(buf.dst(), n, span, table.data(), 1 - inverse, 256); });
+    }
+    state.counters["mflops"] = benchmark::Counter(5.0 * n * (order - kCrossBlockOrder) / 1e6 * state.iterations(),
+                                                  benchmark::Counter::kIsRate);
+}
+
 // One registration per name and order span; the large orders repeat fewer times.
 template <class... Args>
 void registerSpan(const std::string& name, int from, int to, Args... args)
@@ -252,6 +317,16 @@ int registerAll()
             registerSpan(mode + "fftw-nosimd", kMinOrder, kMaxOrderSse, fftwfSide, dir, inPlace,
                          unsigned{FFTW_MEASURE | FFTW_NO_SIMD});
         }
+    for (Dir dir : {Dir::Fwd, Dir::Inv})
+        for (int slot = 0; slot <= 6; ++slot)
+            if (testing_slots::slotRuns(slot) && (slot != 1 || dir == Dir::Inv))
+                reportBest(benchmark::RegisterBenchmark(
+                               (std::string(dir == Dir::Fwd ? "cross/fwd/s" : "cross/inv/s") + std::to_string(slot)).c_str(),
+                               crossBlockSlot, slot, dir)
+                               ->Arg(11)
+                               ->Arg(12)
+                               ->Arg(14)
+                               ->Arg(16));
     return 0;
 }
 const int registered = registerAll();

@@ -37,16 +37,24 @@ inline void mulSingles(const float*& a, const float*& b, float*& d, int32_t coun
 }
 
 #if SIG_SLOT >= 1
+// The products of the complex values in x by factors given as their real parts and their
+// imaginary parts, each copied over its pair (dupRe and dupIm of the factors).
+template <class V>
+inline typename V::R mulRegBy(typename V::R x, typename V::R yRe, typename V::R yIm)
+{
+    typename V::R crossed = V::mul(V::swapPairs(x), yIm);   // (ai*bi, ar*bi)
+#if SIG_SLOT >= 6
+    return V::fmaddsub(x, yRe, crossed);
+#else
+    return V::addsub(V::mul(x, yRe), crossed);
+#endif
+}
+
 // The products of the complex values in one register of each source.
 template <class V>
 inline typename V::R mulReg(typename V::R x, typename V::R y)
 {
-    typename V::R crossed = V::mul(V::swapPairs(x), V::dupIm(y));   // (ai*bi, ar*bi)
-#if SIG_SLOT >= 6
-    return V::fmaddsub(x, V::dupRe(y), crossed);
-#else
-    return V::addsub(V::mul(x, V::dupRe(y)), crossed);
-#endif
+    return mulRegBy<V>(x, V::dupRe(y), V::dupIm(y));
 }
 
 // Steps of U registers per source while at least a whole step remains. All 2U loads of a step

@@ -10,3 +10,6 @@ sig_slot_sources(sigprim
   fft/fft_bitrev_slot.cpp
   fft/fft_forward_slot.cpp
   fft/fft_helpers_slot.cpp)
+# The cross-block passes of the vector slots, both directions (fft/cross_block.h).
+sig_slot_sources(sigprim
+  fft/cross_block_slot.cpp)
