@@ -94,7 +94,8 @@ inline constexpr int32_t kRev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 
 // ---- First stages ------------------------------------------------------------------------------
 // Step k of either walk starts at source column c0 = T[k]/4 = 8 rev_(order-6)(k) and covers the 8
-// columns c0 .. c0+7, whose bit-reversed places are (n/64) rev_3(i) + k; n/64 steps in all.
+// columns c0 .. c0+7, whose bit-reversed places are (n/64) rev_3(i) + k; n/64 steps in all (the
+// even stage walks differently at n = 4096, below).
 
 // Even orders: quad slot t (4 real parts, then 4 imaginary parts) gets the 4-point transform of
 // column rev_(order-2)(t), whose inputs lie n/4 apart. A step also does the columns n/8 further
