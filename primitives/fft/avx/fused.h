@@ -102,16 +102,15 @@ inline constexpr int32_t kRev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 // on, which land in the quad slot just after, so it writes runs of 16 floats. At n = 4096 the walk
 // takes 4 columns per half in twice the steps (c0 = T[k]/4 = 4 rev_7(k), places (n/16) rev_2(i)
 // + 2k, the same floats as (n/32) rev_3(i) + 2k for i < 4): 4 runs instead of 8.
-template <Dir D>
-void firstEven(const cf32* src, float* area, const int32_t* bitRev, int32_t n)
+template <Dir D, int32_t Columns>
+void firstEvenWalk(const cf32* src, float* area, const int32_t* bitRev, int32_t n)
 {
     const ptrdiff_t q = n / 4, e = n / 8;
-    const int32_t columns = n == 4096 ? 4 : 8;
-    for (int32_t k = 0; k < n / (8 * columns); ++k) {
+    for (int32_t k = 0; k < n / (8 * Columns); ++k) {
         const cf32* col = src + (bitRev[k] >> 2);
         float* out = area + 16 * k;
         for (int32_t half = 0; half < 2; ++half) {
-            for (int32_t four = 0; four < columns; four += 4) {
+            for (int32_t four = 0; four < Columns; four += 4) {
                 const cf32* x = col + half * e + four;
                 V y0, y1, y2, y3, re02, im02, re13, im13;
                 dft4<D>(loadPairs(x), loadPairs(x + q), loadPairs(x + 2 * q), loadPairs(x + 3 * q), y0,
@@ -125,6 +124,15 @@ void firstEven(const cf32* src, float* area, const int32_t* bitRev, int32_t n)
             }
         }
     }
+}
+
+template <Dir D>
+void firstEven(const cf32* src, float* area, const int32_t* bitRev, int32_t n)
+{
+    if (n == 4096)
+        firstEvenWalk<D, 4>(src, area, bitRev, n);
+    else
+        firstEvenWalk<D, 8>(src, area, bitRev, n);
 }
 
 // The 8-point transform of x0..x7, four columns at a time, outputs y0..y7 in natural order: the
