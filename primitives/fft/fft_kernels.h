@@ -156,10 +156,31 @@ void sigkFftFwdN64Scaled_cf32(const cf32* src, cf32* dst, float factor);
 void sigkFftInvN64_cf32(const cf32* src, cf32* dst);
 void sigkFftInvN64Scaled_cf32(const cf32* src, cf32* dst, float factor);
 
-// Orders 7 to 18: bit reversal fused into the first butterflies, radix-4 passes over the split
-// layout, the last pass writing the interleaved result (fft/avx/fused.h).
+// Orders 7 to 18 (fft/avx/schedule.h): bit reversal fused into the first butterflies, radix-4
+// passes over the split layout, the last pass writing the interleaved result. The area holds n
+// values, 32-byte aligned; twiddles is the spec's radix-4 table, or a stretch of it.
 void sigkFftInvFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* twiddles,
                           const int32_t* bitRevTable, cf32* work);
+// First stages from the source through the bit-reversal table: n/4 quad slots of 4-point
+// transforms (even orders), n/8 split blocks of 8-point transforms (odd orders).
+void sigkFftFusedFirstEvenFwd_cf32(const cf32* src, float* area, const int32_t* bitRevTable, int32_t n);
+void sigkFftFusedFirstEvenInv_cf32(const cf32* src, float* area, const int32_t* bitRevTable, int32_t n);
+void sigkFftFusedFirstOddFwd_cf32(const cf32* src, float* area, const int32_t* bitRevTable, int32_t n);
+void sigkFftFusedFirstOddInv_cf32(const cf32* src, float* area, const int32_t* bitRevTable, int32_t n);
+// The stride-4 pass (quad slots in, split blocks out) and the stride-8 pass over m points (a
+// multiple of 32), every group with the one record at twiddles.
+void sigkFftRadix4EarlyFwd_cf32(float* area, const float* twiddles, int32_t m);
+void sigkFftRadix4EarlyInv_cf32(float* area, const float* twiddles, int32_t m);
+void sigkFftRadix4EarlyOddFwd_cf32(float* area, const float* twiddles, int32_t m);
+void sigkFftRadix4EarlyOddInv_cf32(float* area, const float* twiddles, int32_t m);
+// One pass of stride s (a multiple of 8) over count groups of 4s points, the stretch of stride s
+// at twiddles read again for every group.
+void sigkFftRadix4PassFwd_cf32(float* area, const float* twiddles, int32_t s, int32_t count);
+void sigkFftRadix4PassInv_cf32(float* area, const float* twiddles, int32_t s, int32_t count);
+// Completes the m-point sub-transform whose first stage is in the area, depth first by quarters
+// above 2048 points; twiddles is the table start, the result the stretch of stride m.
+const float* sigkFftFusedQuarterFwd_cf32(float* area, int32_t m, const float* twiddles);
+const float* sigkFftFusedQuarterInv_cf32(float* area, int32_t m, const float* twiddles);
 
 // Rows of the large orders (fft/avx/block_slot.cpp): n = 2^15 to 2^18 values already in
 // bit-reversed order, transformed in place; flag 1 leaves interleaved natural order, flag 0 the
@@ -168,6 +189,16 @@ void sigkFftInvFused_cf32(const cf32* src, cf32* dst, int32_t n, const float* tw
 // planned for an order of the rows' parity.
 void sigkFftRadixFwd_cf32(cf32* data, int32_t n, const float* twiddles, cf32* work, int32_t flag);
 void sigkFftRadixInv_cf32(cf32* data, int32_t n, const float* twiddles, cf32* work, int32_t flag);
+// Its quarter recursion: m bit-reversed points at src into their transform in split blocks at dst
+// (dst may be src), leaves of at most 2048 points; the result is the table position after the
+// last stretch used. Its first passes over m consecutive bit-reversed points (a multiple of 32),
+// into quad slots of 4-point transforms (even) or split blocks of 8-point transforms (odd).
+const float* sigkFftRadixQuarterFwd_cf32(const cf32* src, int32_t m, const float* twiddles, float* dst);
+const float* sigkFftRadixQuarterInv_cf32(const cf32* src, int32_t m, const float* twiddles, float* dst);
+void sigkFftRadixFirstEvenFwd_cf32(const cf32* src, float* dst, int32_t m);
+void sigkFftRadixFirstEvenInv_cf32(const cf32* src, float* dst, int32_t m);
+void sigkFftRadixFirstOddFwd_cf32(const cf32* src, float* dst, int32_t m);
+void sigkFftRadixFirstOddInv_cf32(const cf32* src, float* dst, int32_t m);
 
 // Column phase and tile moves (fft/avx/columns_slot.cpp). One radix-4 pass of span t (a multiple
 // of 16) over count groups of 4t values of a 32-byte aligned tile in the split layout of groups

@@ -1,9 +1,9 @@
 // The large-order kernels of slots 5 and 6, called directly with specs from each slot's own
 // planner, both directions: the row transform on bit-reversed rows of 2^15 to 2^18 points against
-// the double-precision transform, aligned rows in place and unaligned ones through the work
-// buffer, with the same bits, interleaved or split, and the inverse as the forward's conjugate
-// twin; a round trip through both; the column pass completing a transform from the spectra of its
-// residues; the tile moves.
+// the double-precision transform and, to the bit, the fused transform's scalar model; aligned
+// rows in place and unaligned ones through the work buffer, with the same bits, interleaved or
+// split, and the inverse as the forward's conjugate twin; a round trip through both; the column
+// pass completing a transform from the spectra of its residues; the tile moves.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "fft_avx_model.h"
 #include "fft_reference.h"
 #include "fft_test_checks.h"
 #include "fft_test_support.h"
@@ -76,6 +77,8 @@ TEST_P(AvxBlock, ReferenceAlignmentsSplitOutputAndTwin)
         result[inverse] = data.values();
         EXPECT_LE(fft_reference::relativeRmsError(data.data, References(x).ref[inverse], 1.0),
                   allowedError(order));
+        const fft_test::AvxModel model{{inverse == 1}, slot == 6};
+        EXPECT_TRUE(sameUpToZeroSign(result[inverse], model.run(x, twiddles))) << "not the model's bits";
         EXPECT_TRUE(data.guardsIntact());
         EXPECT_TRUE(work.untouched()) << "work buffer written although the row is aligned";
         // The split output holds the same values; an unaligned row goes through the work buffer

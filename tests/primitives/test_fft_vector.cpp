@@ -11,6 +11,7 @@
 
 #include "fft_reference.h"
 #include "fft_test_checks.h"
+#include "fft_avx_model.h"
 #include "fft_test_support.h"
 #include "sigprim.h"
 #include "slots.h"
@@ -63,18 +64,21 @@ TEST_P(VectorTransform, ReferenceAlignmentsWorkBufferAndTwin)
             EXPECT_TRUE(work.untouched()) << "work buffer written although dst could serve";
             if (flag != 8)
                 continue;
-            // In place, and destinations and sources off a 32-byte boundary: the same bits.
+            // In place, and destinations and sources off a 64-byte boundary: the same bits. The
+            // work buffer stays untouched wherever dst can be the work area, on a 16-byte
+            // boundary on slots 1 to 4, a 32-byte one on slots 5 and 6.
             Guarded inPlace(n, 0);
             inPlace.fill(x);
             ASSERT_EQ(transform(inPlace.data, inPlace.data, plan.spec, nullptr), sigOk);
             EXPECT_TRUE(inPlace.same(result[inverse]) && inPlace.guardsIntact()) << "in place";
+            const size_t areaAlignment = slot >= 5 ? 32 : 16;
             for (size_t srcOffset : {0, 8})
-                for (size_t dstOffset : {8, 16, 24}) {
-                    Guarded s(n, srcOffset), d(n, dstOffset);
+                for (size_t dstOffset : {8, 16, 24, 32}) {
+                    Guarded s(n, srcOffset), d(n, dstOffset), w(plan.workSize / 8 + 1, 0);
                     s.fill(x);
-                    ASSERT_EQ(transform(s.data, d.data, plan.spec, reinterpret_cast<uint8_t*>(work.data)),
-                              sigOk);
-                    EXPECT_TRUE(d.same(result[inverse]) && d.guardsIntact() && work.guardsIntact())
+                    ASSERT_EQ(transform(s.data, d.data, plan.spec, reinterpret_cast<uint8_t*>(w.data)), sigOk);
+                    EXPECT_TRUE(d.same(result[inverse]) && d.guardsIntact() &&
+                                (dstOffset % areaAlignment == 0 ? w.untouched() : w.guardsIntact()))
                         << "src +" << srcOffset << ", dst +" << dstOffset;
                 }
         }
@@ -106,77 +110,6 @@ std::vector<SlotOrder> slotOrders()
 INSTANTIATE_TEST_SUITE_P(VectorSlots, VectorTransform, testing::ValuesIn(slotOrders()),
                          fft_test::caseName);
 
-// ---- A scalar model of the fused transform, to the bit --------------------------------------
-// The same arithmetic as the kernels, one value at a time: first stage (radix 4 for even orders,
-// radix 8 for odd ones) on the bit-reversed columns, then radix-4 passes with the spec's factors.
-// With fused set, a product with a factor rounds its sine product and fuses its cosine product,
-// and the sqrt(1/2) turns fuse likewise, as slot 6 must.
-struct Model : fft_test::ScalarSteps {
-    bool fused;
-
-    static cf32 minusJ(cf32 a) { return {a.im, -a.re}; }
-    float mulAdd(float a, float b, float c) const { return fused ? std::fma(a, b, c) : a * b + c; }
-    // p times (wr, wi) = (cos, -sin), or times its conjugate; in place of the shared step, as
-    // slot 6 fuses the cosine product.
-    cf32 twiddle(cf32 p, float wr, float wi) const
-    {
-        const float ri = p.im * wi, ir = p.re * wi;
-        return inverse ? cf32{mulAdd(p.re, wr, ri), mulAdd(p.im, wr, -ir)}
-                       : cf32{mulAdd(p.re, wr, -ri), mulAdd(p.im, wr, ir)};
-    }
-    // v times sqrt(1/2)(1 -+ j) for sign +1, sqrt(1/2)(1 +- j) for sign -1 (the inverse's turns).
-    cf32 diagonal(cf32 v, int sign) const
-    {
-        const float h = 0.70710677f;
-        const cf32 m = minusJ(v);
-        const cf32 t = {m.re * h, m.im * h};
-        return sign > 0 ? cf32{mulAdd(v.re, h, t.re), mulAdd(v.im, h, t.im)}
-                        : cf32{mulAdd(v.re, h, -t.re), mulAdd(v.im, h, -t.im)};
-    }
-
-    std::vector<cf32> run(const std::vector<cf32>& x, const float* table) const
-    {
-        const int32_t n = int32_t(x.size()), order = __builtin_ctz(unsigned(n));
-        std::vector<cf32> a(x.size());
-        int32_t s;
-        if (order % 2 == 0) {
-            for (int32_t t = 0; t < n / 4; ++t) {
-                const int32_t r = fft_test::reverseBits(t, order - 2);
-                dft4(x[r], x[r + n / 4], x[r + n / 2], x[r + 3 * n / 4], &a[4 * t], 1);
-            }
-            s = 4;
-        } else {
-            for (int32_t b = 0; b < n / 8; ++b) {
-                const int32_t r = fft_test::reverseBits(b, order - 3);
-                cf32 v[8];
-                for (int m = 0; m < 8; ++m)
-                    v[m] = x[r + m * n / 8];
-                const int fwd = inverse ? -1 : 1;
-                dft4(add(v[0], v[4]), add(v[1], v[5]), add(v[2], v[6]), add(v[3], v[7]), &a[8 * b], 2);
-                dft4(sub(v[0], v[4]), diagonal(sub(v[1], v[5]), fwd), turn(sub(v[2], v[6])),
-                     diagonal(sub(v[7], v[3]), -fwd), &a[8 * b + 1], 2);
-            }
-            s = 8;
-        }
-        for (const float* stretch = table + (s == 8 ? 0 : 0); s < n; s *= 4) {
-            const int32_t width = s == 4 ? 4 : 8;
-            for (int32_t g = 0; g < n; g += 4 * s)
-                for (int32_t k = 0; k < s; ++k) {
-                    const float* w = stretch + 6 * width * (k / width) + k % width;
-                    cf32* p = &a[size_t(g + k)];
-                    const cf32 t1 = twiddle(p[s], w[2 * width], w[3 * width]);
-                    const cf32 t2 = twiddle(p[2 * s], w[0], w[width]);
-                    const cf32 t3 = twiddle(p[3 * s], w[4 * width], w[5 * width]);
-                    const cf32 p0 = p[0], b0 = add(p0, t1), b1 = sub(p0, t1), c0 = add(t2, t3),
-                               d = turn(sub(t2, t3));
-                    p[0] = add(b0, c0), p[s] = add(b1, d), p[2 * s] = sub(b0, c0), p[3 * s] = sub(b1, d);
-                }
-            stretch += 6 * s;
-        }
-        return a;
-    }
-};
-
 // Slot 5 rounds every product, slot 6 fuses exactly the products it must: both give the model's
 // bits in either direction, on both first stages and both sides of the 2048-point blocking.
 TEST(AvxFused, EveryBitAsTheScalarModel)
@@ -196,7 +129,7 @@ TEST(AvxFused, EveryBitAsTheScalarModel)
                 const Transform transform = inverse ? fft_test::kInverse[slot] : sigFftFwd_cf32;
                 ASSERT_EQ(transform(x.data(), y.data(), plan.spec, nullptr), sigOk);
                 const std::vector<cf32> want =
-                    Model{{inverse}, slot == 6}.run(x, plan.at<float>(11));
+                    fft_test::AvxModel{{inverse}, slot == 6}.run(x, plan.at<float>(11));
                 EXPECT_TRUE(sameUpToZeroSign(y, want));
             }
         }

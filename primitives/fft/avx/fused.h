@@ -1,26 +1,20 @@
-// The fused transform of slots 5 and 6: n = 2^order complex floats, orders 7 to 18, either
-// direction, unscaled, in natural order from src to dst (src == dst allowed).
+// The kernel bodies of the fused transform of slots 5 and 6 and of the row transform of their
+// large orders, either direction (the schedules that call them by name: fft/avx/schedule.h).
 //
-//     fusedTransform<Dir::Fwd, false>(src, dst, n, twiddles, bitRevTable, work);
+//     firstOdd<Dir::Fwd, false>(src, area, bitRevTable, n);   // bit-reversed columns -> area
+//     radix4Pass<Dir::Fwd, false>(area, stretch, s, count);   // one radix-4 pass in the area
 //
 // The bit reversal costs no pass of its own: the first stage gathers the bit-reversed columns
 // straight from the source and does the first radix-4 (even orders) or radix-8 (odd orders)
-// butterflies on the way. Between the first stage and the last pass the data sits in the work
-// area in split blocks, 8 real parts then 8 imaginary parts of consecutive values, so that every
-// radix-4 pass works on whole vectors with no shuffles; the last pass re-interleaves while it
-// writes the destination. Transforms of up to 2048 points (16 KiB) are swept pass by pass;
-// larger ones are done depth first by quarters, each quarter finished before the next begins.
+// butterflies on the way (the row transform's first passes take points already bit-reversed).
+// Between the first stage and the last pass the data sits in the work area in split blocks,
+// 8 real parts then 8 imaginary parts of consecutive values, so that every radix-4 pass works on
+// whole vectors with no shuffles; the last pass re-interleaves while it writes the destination.
 //
-// The work area is dst when dst is 32-byte aligned and is not src, else the work buffer
-// (8n bytes, 64-byte aligned). The twiddle table holds one stretch per pass in the order the
-// passes run (strides 4, 16, .. or 8, 32, .. up to n/4): stride 4 one 24-float record, larger
-// strides s/8 records of 48 floats, each the cosines and negated sines of w^k, w^2k, w^3k
-// (w = e^(-2 pi j / 4s)) for 8 columns. A stretch depends only on its stride, so a sub-transform
-// reads the table from its start. The inverse reads the same floats as their conjugates.
-//
-// The rows of the large orders reuse the passes: blockTransform takes a row already in
-// bit-reversed order, runs each leaf's first stage over consecutive points, and may leave the
-// result in split blocks for the column phase.
+// The twiddle table holds one stretch per pass in the order the passes run (strides 4, 16, .. or
+// 8, 32, .. up to n/4): stride 4 one 24-float record, larger strides s/8 records of 48 floats,
+// each the cosines and negated sines of w^k, w^2k, w^3k (w = e^(-2 pi j / 4s)) for 8 columns.
+// The inverse reads the same floats as their conjugates.
 //
 // Rounding: products with twiddle factors as fft/split_radix4.h says; with Fma (slot 6) the
 // sqrt(1/2) rotations of the radix-8 first stage are fused the same way, one product rounded and
@@ -100,20 +94,23 @@ inline constexpr int32_t kRev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 
 // ---- First stages ------------------------------------------------------------------------------
 // Step k of either walk starts at source column c0 = T[k]/4 = 8 rev_(order-6)(k) and covers the 8
-// columns c0 .. c0+7, whose bit-reversed places are (n/64) rev_3(i) + k; n/64 steps in all.
+// columns c0 .. c0+7, whose bit-reversed places are (n/64) rev_3(i) + k; n/64 steps in all (the
+// even stage walks differently at n = 4096, below).
 
 // Even orders: quad slot t (4 real parts, then 4 imaginary parts) gets the 4-point transform of
-// column rev_(order-2)(t), whose inputs lie n/4 apart. A step also does the 8 columns n/8 further
-// on, which land in the quad slot just after, so it writes 8 runs of 16 floats.
-template <Dir D>
-void firstEven(const cf32* src, float* area, const int32_t* bitRev, int32_t n)
+// column rev_(order-2)(t), whose inputs lie n/4 apart. A step also does the columns n/8 further
+// on, which land in the quad slot just after, so it writes runs of 16 floats. At n = 4096 the walk
+// takes 4 columns per half in twice the steps (c0 = T[k]/4 = 4 rev_7(k), places (n/16) rev_2(i)
+// + 2k, the same floats as (n/32) rev_3(i) + 2k for i < 4): 4 runs instead of 8.
+template <Dir D, int32_t Columns>
+void firstEvenWalk(const cf32* src, float* area, const int32_t* bitRev, int32_t n)
 {
     const ptrdiff_t q = n / 4, e = n / 8;
-    for (int32_t k = 0; k < n / 64; ++k) {
+    for (int32_t k = 0; k < n / (8 * Columns); ++k) {
         const cf32* col = src + (bitRev[k] >> 2);
         float* out = area + 16 * k;
         for (int32_t half = 0; half < 2; ++half) {
-            for (int32_t four = 0; four < 8; four += 4) {
+            for (int32_t four = 0; four < Columns; four += 4) {
                 const cf32* x = col + half * e + four;
                 V y0, y1, y2, y3, re02, im02, re13, im13;
                 dft4<D>(loadPairs(x), loadPairs(x + q), loadPairs(x + 2 * q), loadPairs(x + 3 * q), y0,
@@ -127,6 +124,15 @@ void firstEven(const cf32* src, float* area, const int32_t* bitRev, int32_t n)
             }
         }
     }
+}
+
+template <Dir D>
+void firstEven(const cf32* src, float* area, const int32_t* bitRev, int32_t n)
+{
+    if (n == 4096)
+        firstEvenWalk<D, 4>(src, area, bitRev, n);
+    else
+        firstEvenWalk<D, 8>(src, area, bitRev, n);
 }
 
 // The 8-point transform of x0..x7, four columns at a time, outputs y0..y7 in natural order: the
@@ -358,95 +364,6 @@ void lastPass(const float* area, cf32* dst, const float* stretch, int32_t n, boo
             }
         }
     }
-}
-
-// ---- Schedule ----------------------------------------------------------------------------------
-
-inline bool evenOrder(int32_t n) { return (n & 0x55555555) != 0; }
-
-// All passes but the last of an m-point sub-transform (m <= 2048) whose first stage is done:
-// the early pass, then radix-4 passes while more than 4 groups remain. Returns the stretch of
-// stride m/4, which the last pass reads.
-template <Dir D, bool Fma>
-const float* sweep(float* area, int32_t m, const float* table)
-{
-    const float* p;
-    int32_t s, count;
-    if (evenOrder(m)) {
-        earlyEven<D, Fma>(area, table, m);
-        p = table + 24, s = 16, count = m / 16;
-    } else {
-        earlyOdd<D, Fma>(area, table, m);
-        p = table + 48, s = 32, count = m / 32;
-    }
-    while (count > 4) {
-        count /= 4;
-        radix4Pass<D, Fma>(area, p, s, count);
-        p += 6 * s;
-        s *= 4;
-    }
-    return p;
-}
-
-// Completes the m-point sub-transform at area, depth first by quarters above 2048 points; returns
-// the table position just past the stretch of stride m/4. first(leaf, points) runs the first
-// stage of each leaf of at most 2048 points just before its passes (a no-op where the first stage
-// was done over the whole transform beforehand).
-template <Dir D, bool Fma, class First>
-const float* quarter(float* area, int32_t m, const float* table, const First& first)
-{
-    const float* p = nullptr;
-    if (m > 2048) {
-        for (int32_t i = 0; i < 4; ++i)
-            p = quarter<D, Fma>(area + i * (m / 2), m / 4, table, first);
-    } else {
-        first(area, m);
-        p = sweep<D, Fma>(area, m, table);
-    }
-    radix4Pass<D, Fma>(area, p, m / 4, 1);
-    return p + 6 * (m / 4);
-}
-
-template <Dir D, bool Fma>
-void fusedTransform(const cf32* src, cf32* dst, int32_t n, const float* table, const int32_t* bitRev,
-                    cf32* work)
-{
-    const bool dstIsArea = (reinterpret_cast<uintptr_t>(dst) & 31) == 0 && dst != src;
-    float* area = dstIsArea ? &dst->re : &work->re;
-    if (evenOrder(n))
-        firstEven<D>(src, area, bitRev, n);
-    else
-        firstOdd<D, Fma>(src, area, bitRev, n);
-    const float* p = nullptr;
-    if (n <= 2048) {
-        p = sweep<D, Fma>(area, n, table);
-    } else {
-        for (int32_t i = 0; i < 4; ++i)
-            p = quarter<D, Fma>(area + i * (n / 2), n / 4, table, [](float*, int32_t) {});
-    }
-    lastPass<D, Fma>(area, dst, p, n);
-}
-
-// The block transform of a large-order row: n = 2^15 .. 2^18 points already in bit-reversed order
-// at data, transformed in place into natural order, interleaved (interleave) or in split blocks.
-// Each leaf's first stage reads the row's consecutive points straight into the area, which is
-// data itself when it is 32-byte aligned, else the work buffer (n points); either way the last
-// pass lands the result in data, so an unaligned row costs no extra copy.
-template <Dir D, bool Fma>
-void blockTransform(cf32* data, int32_t n, const float* table, cf32* work, bool interleave)
-{
-    float* area = (reinterpret_cast<uintptr_t>(data) & 31) == 0 ? &data->re : &work->re;
-    const auto first = [data, area](float* leaf, int32_t m) {
-        const cf32* src = data + (leaf - area) / 2;
-        if (evenOrder(m))
-            firstEvenRun<D>(src, leaf, m);
-        else
-            firstOddRun<D, Fma>(src, leaf, m);
-    };
-    const float* p = nullptr;
-    for (int32_t i = 0; i < 4; ++i)
-        p = quarter<D, Fma>(area + i * ptrdiff_t{n / 2}, n / 4, table, first);
-    lastPass<D, Fma>(area, data, p, n, interleave);
 }
 
 }  // namespace sig::SIG_NS::avx
