@@ -106,8 +106,8 @@ inline bool startsWithin(const float* p, const float* q, int32_t len)
 }
 
 // The 256-bit multiply of slots 5 and 6: eight elements a step. From kHeadFrom elements the
-// destination is first brought to a 32-byte boundary by single elements (provided eight are
-// left after them); shorter runs of eight or more step from element 0 with unaligned stores,
+// destination is first brought to a 32-byte boundary by single elements (with fewer than eight
+// left after them every element goes alone, in order); shorter runs of eight or more step from element 0 with unaligned stores,
 // which kShortAnyAlign allows even for a destination not 8-byte aligned. A destination not
 // 8-byte aligned otherwise goes one element at a time. Slot 6 takes one step of four after the
 // steps of eight; the rest are single elements.
@@ -121,9 +121,9 @@ inline void mulF8(const float* a, const float* b, float* d, int32_t n)
         stepped = true;
     } else if (n >= kHeadFrom && misalign(d, 8) == 0) {
         const int32_t head = static_cast<int32_t>(((32 - misalign(d, 32)) % 32) / 8);
-        if (n >= head + 8) {
-            mulSingles(a, b, d, head);
-            n -= head;
+        mulSingles(a, b, d, head);
+        n -= head;
+        if (n >= 8) {
             mulSteps<F8, 2, true>(a, b, d, n);
             stepped = true;
         }
