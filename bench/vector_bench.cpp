@@ -1,6 +1,7 @@
 // Complex dot product, multiply and tone of every slot beside every VOLK kernel of the same
-// operation, in one run, lengths 256 to 1M. The closing table sets slot 6 against the fastest
-// VOLK kernel at each length (time ratio below 1: slot 6 faster).
+// operation, in one run, lengths 256 to 1M, and the FFT-mode filter's in-place spectrum multiply
+// of slots 4 to 6 at its block lengths. The closing table sets slot 6 against the fastest VOLK
+// kernel at each length (time ratio below 1: slot 6 faster).
 #include "slot_support.h"
 #include <benchmark/benchmark.h>
 #include <volk/volk.h>
@@ -15,6 +16,12 @@
 #include "repeated_runs.h"
 #include "sigprim.h"
 
+// The in-place spectrum multiply, an internal kernel of each slot.
+#define MUL_IN_PLACE_DECLARE(ns) \
+    namespace sig::ns { sigStatus sigkMulInPlace_cf32(const cf32* src, cf32* srcDst, int32_t len); }
+MUL_IN_PLACE_DECLARE(s4) MUL_IN_PLACE_DECLARE(s5) MUL_IN_PLACE_DECLARE(s6)
+#undef MUL_IN_PLACE_DECLARE
+
 namespace {
 
 const int kLengths[] = {256, 1024, 4096, 16384, 65536, 262144, 1048576};
@@ -23,21 +30,27 @@ constexpr double kTwoPi = 6.283185307179586;
 
 using testing_slots::slotRuns;
 
-// Three 64-byte-aligned vectors of the largest length, filled once with a noisy signal.
+// Three 64-byte-aligned vectors of the largest length, filled once with a noisy signal, and
+// quarter turns, whose products are exact: a vector multiplied by them over and over in place
+// keeps its magnitude (no overflow, no subnormals to slow the runs down).
 struct Buffers {
     cf32* a;
     cf32* b;
     cf32* d;
+    cf32* turns;
     Buffers()
     {
         int n = kLengths[std::size(kLengths) - 1];
         a = sigMalloc_cf32(n);
         b = sigMalloc_cf32(n);
         d = sigMalloc_cf32(n);
+        turns = sigMalloc_cf32(n);
+        const cf32 quarter[4] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
         for (int i = 0; i < n; ++i) {
             a[i] = cf32{std::cos(0.01f * i), std::sin(0.013f * i)};
             b[i] = cf32{std::sin(0.007f * i) + 0.5f, std::cos(0.002f * i)};
             d[i] = cf32{1.0f, 0.0f};
+            turns[i] = quarter[(i * 7 / 3) % 4];
         }
     }
 };
@@ -65,7 +78,20 @@ void finish(benchmark::State& state, int len)
 void registerSig(int slot)
 {
     std::string s = "sig_s" + std::to_string(slot);
+    constexpr decltype(&sig::s4::sigkMulInPlace_cf32) kInPlace[7] = {
+        nullptr, nullptr, nullptr, nullptr, sig::s4::sigkMulInPlace_cf32, sig::s5::sigkMulInPlace_cf32,
+        sig::s6::sigkMulInPlace_cf32};
     for (int len : kLengths) {
+        if (kInPlace[slot] != nullptr && len <= 65536) {
+            add(("mulInPlace/" + s + "/" + std::to_string(len)), [inPlace = kInPlace[slot], len](benchmark::State& st) {
+                Buffers& B = buffers();
+                for (auto _ : st) {
+                    inPlace(B.turns, B.d, len);
+                    benchmark::ClobberMemory();
+                }
+                finish(st, len);
+            });
+        }
         add(("dot/" + s + "/" + std::to_string(len)), [slot, len](benchmark::State& st) {
             Buffers& B = buffers();
             sigCpuSlot = slot;

@@ -85,11 +85,15 @@ inline void dotSteps(const float*& x, const float*& y, int32_t& n, Acc& acc)
     }
 }
 
-// Picks the source to align: the first one that is 8-byte aligned, else none. Returns the
-// number of single elements that bring it to a 'bytes' boundary (0 when none can).
+// Picks the source to read aligned and puts it first. Slot 1 takes the first one that is
+// 8-byte aligned; slots 2 to 6 (kPrefer16) the first one already at 16 bytes, else the first at 8.
+// Returns the number of single elements that bring it to a 'bytes' boundary (0 when none can).
+template <bool kPrefer16>
 inline int32_t orderForAlignment(const float*& x, const float*& y, unsigned bytes, bool& aligned)
 {
-    if (misalign(x, 8) != 0 && misalign(y, 8) == 0) {
+    const bool yFirst = (kPrefer16 && misalign(x, 16) != 0 && misalign(y, 16) == 0) ||
+                        (misalign(x, 8) != 0 && misalign(y, 8) == 0);
+    if (yFirst) {
         const float* t = x;
         x = y;
         y = t;
@@ -115,7 +119,7 @@ inline cf32 dotF4(const float* x, const float* y, int32_t n)
 {
     Acc acc;
     bool aligned;
-    int32_t lead = orderForAlignment(x, y, 16, aligned);
+    int32_t lead = orderForAlignment<(kSlot >= 2)>(x, y, 16, aligned);
     if (lead > 0 && n > 0)
         dotSingle(x, y, n, acc);
     if (aligned)

@@ -17,7 +17,8 @@ void sigkDotProd_f32(const float* src1, const float* src2, int32_t len, float* r
 // dst[i] = src1[i] * src2[i]; dst may be src1 or src2 itself, but no other overlap.
 void sigkMul_cf32(const cf32* src1, const cf32* src2, cf32* dst, int32_t len);
 
-// srcDst[i] = srcDst[i] * src[i].
+// srcDst[i] = srcDst[i] * src[i]. On slots 5 and 6 the arrays may also overlap: they are then
+// taken two elements a step, both read before either is written.
 void sigkMulInPlaceRaw_cf32(const cf32* src, cf32* srcDst, int32_t len);
 
 // out[k] = c * out[k-8] - out[k-16] for k = 0 .. n-1 (n floats), each product and difference

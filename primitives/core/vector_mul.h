@@ -105,26 +105,56 @@ inline void mulF4(const float* a, const float* b, float* d, int32_t n)
 #endif
 
 #if SIG_SLOT >= 5
-// The 256-bit multiply of slots 5 and 6: eight elements a step into a destination brought to a
-// 32-byte boundary by single elements; slot 6 skips the lead-in below kLeadFrom elements and
-// takes one step of four before the single elements of the tail.
+// True when two arrays of len elements start less than len elements apart, the same start
+// included: a wide step would then read elements that an earlier store has already changed.
+inline bool startsWithin(const float* p, const float* q, int32_t len)
+{
+    const uintptr_t a = reinterpret_cast<uintptr_t>(p), b = reinterpret_cast<uintptr_t>(q);
+    return (a > b ? a - b : b - a) < static_cast<uintptr_t>(len) * sizeof(cf32);
+}
+
+// The 256-bit multiply of slots 5 and 6: eight elements a step. From kHeadFrom elements the
+// destination is first brought to a 32-byte boundary by single elements (with fewer than eight
+// left after them every element goes alone, in order); shorter runs of eight or more step from element 0 with unaligned stores,
+// which kShortAnyAlign allows even for a destination not 8-byte aligned. A destination not
+// 8-byte aligned otherwise goes one element at a time. Slot 6 takes one step of four after the
+// steps of eight; the rest are single elements.
+template <int32_t kHeadFrom, bool kShortAnyAlign>
 inline void mulF8(const float* a, const float* b, float* d, int32_t n)
 {
-    constexpr int32_t kLeadFrom = kSlot >= 6 ? 29 : 8;
-    if (n >= 8 && misalign(d, 8) == 0) {
-        if (n >= kLeadFrom) {
-            int32_t lead = static_cast<int32_t>(((32 - misalign(d, 32)) % 32) / 8);
-            mulSingles(a, b, d, lead);
-            n -= lead;
-            if (n >= 8)
-                mulSteps<F8, 2, true>(a, b, d, n);
-        } else {
-            mulSteps<F8, 2, false>(a, b, d, n);
+    static_assert(kHeadFrom >= 8);
+    bool stepped = false;
+    if (n >= 8 && n < kHeadFrom && (kShortAnyAlign || misalign(d, 8) == 0)) {
+        mulSteps<F8, 2, false>(a, b, d, n);
+        stepped = true;
+    } else if (n >= kHeadFrom && misalign(d, 8) == 0) {
+        const int32_t head = static_cast<int32_t>(((32 - misalign(d, 32)) % 32) / 8);
+        mulSingles(a, b, d, head);
+        n -= head;
+        if (n >= 8) {
+            mulSteps<F8, 2, true>(a, b, d, n);
+            stepped = true;
         }
-        if (kSlot >= 6 && n >= 4)
-            mulSteps<F8, 1, false>(a, b, d, n);
     }
+    if (kSlot >= 6 && stepped && n >= 4)
+        mulSteps<F8, 1, false>(a, b, d, n);
     mulSingles(a, b, d, n);
+}
+
+// srcDst[i] = src[i] * srcDst[i] on slots 5 and 6, srcDst being the first factor of the
+// rounding rules above. Arrays that overlap (the same one included) go two elements a step,
+// both read before either is written, in index order; otherwise the 256-bit steps, which slot 6
+// starts without a head up to 16 elements.
+inline void mulInPlaceF8(const float* s, float* d, int32_t n)
+{
+    if (startsWithin(s, d, n)) {
+        const float* a = d;
+        float* out = d;
+        mulSteps<F4, 1, false>(a, s, out, n);
+        mulSingles(a, s, out, n);
+        return;
+    }
+    mulF8<kSlot >= 6 ? 17 : 8, (kSlot >= 6)>(d, s, d, n);
 }
 #endif
 

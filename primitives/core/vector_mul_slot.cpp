@@ -7,19 +7,6 @@
 
 namespace sig::SIG_NS {
 
-#if SIG_SLOT >= 5
-namespace {
-// True when dst starts within len elements of src, the same start included: the wide steps
-// of slots 5 and 6 would then read elements already overwritten, so they go one at a time.
-bool nearSource(const cf32* dst, const cf32* src, int32_t len)
-{
-    uintptr_t d = reinterpret_cast<uintptr_t>(dst), s = reinterpret_cast<uintptr_t>(src);
-    uintptr_t dist = d > s ? d - s : s - d;
-    return dist < static_cast<uintptr_t>(len) * sizeof(cf32);
-}
-}  // namespace
-#endif
-
 void sigkMul_cf32(const cf32* src1, const cf32* src2, cf32* dst, int32_t len)
 {
     const float* a = &src1->re;
@@ -30,17 +17,22 @@ void sigkMul_cf32(const cf32* src1, const cf32* src2, cf32* dst, int32_t len)
 #elif SIG_SLOT <= 4
     mulF4<2>(a, b, d, len);
 #else
-    if (nearSource(dst, src1, len) || nearSource(dst, src2, len))
+    // A destination near either source goes one element at a time, each output using the
+    // sources as they stand when its element is reached.
+    if (startsWithin(d, a, len) || startsWithin(d, b, len))
         mulSingles(a, b, d, len);
     else
-        mulF8(a, b, d, len);
+        mulF8<kSlot >= 6 ? 29 : 8, false>(a, b, d, len);
 #endif
 }
 
+// Slots 5 and 6 run the in-place multiply's own 256-bit member, with its overlap rule.
 void sigkMulInPlaceRaw_cf32(const cf32* src, cf32* srcDst, int32_t len)
 {
 #if SIG_SLOT >= 1 && SIG_SLOT <= 4
     mulF4<SIG_SLOT == 1 ? 1 : 2>(&srcDst->re, &src->re, &srcDst->re, len);
+#elif SIG_SLOT >= 5
+    mulInPlaceF8(&src->re, &srcDst->re, len);
 #else
     sigkMul_cf32(srcDst, src, srcDst, len);
 #endif

@@ -28,7 +28,7 @@ public:
             auto it = answers.find({leaf, sub});
             *out = it == answers.end() ? sigCpuidRecord{0, 0, 0, 0} : it->second;
         };
-        sigCpuHooks.xgetbv = [](uint32_t) -> uint64_t { return xcr0; };
+        sigCpuHooks.xgetbv = [](uint32_t index) -> uint64_t { return index == 0 ? xcr0 : 0; };
         sigCpuHooks.fxsave = [](uint8_t* area) {
             std::memset(area, 0xa5, 512);
             std::memcpy(area + 24, &mxcsr, 4);
@@ -103,7 +103,7 @@ public:
         mxcsrMask = mask;
         return *this;
     }
-    FakeCpu& osState(uint64_t value)  // XCR0: which register state the system saves
+    FakeCpu& osState(uint64_t value)  // XCR0 (xgetbv 0): which register state the system saves
     {
         xcr0 = value;
         return *this;

@@ -154,13 +154,15 @@ TEST(CpuQueries, InjectedAnswers)
         EXPECT_EQ(sigCpuVendorCheck(), 0) << other;
     }
 
-    // AVX needs the OSXSAVE and AVX bits of leaf 1 and the system saving SSE and AVX state.
+    // AVX needs the OSXSAVE and AVX bits of leaf 1 and the system saving SSE and AVX state:
+    // XCR0 bits 1 and 2, whatever else it holds.
     constexpr uint32_t kOsxsave = 1u << 27, kAvx = 1u << 28;
     const struct {
         uint32_t ecx;
         uint64_t xcr0;
         int avx;
-    } states[] = {{kOsxsave | kAvx, 7, 1}, {kOsxsave | kAvx, 3, 0}, {kAvx, 7, 0}, {kOsxsave, 7, 0}};
+    } states[] = {{kOsxsave | kAvx, 7, 1}, {kOsxsave | kAvx, 3, 0}, {kOsxsave | kAvx, 5, 0},
+                  {kOsxsave | kAvx, 0xe6, 1}, {kAvx, 7, 0}, {kOsxsave, 7, 0}};
     for (const auto& s : states) {
         cpu.leaf(1, 0, {0, 0, s.ecx, 0}).osState(s.xcr0);
         EXPECT_EQ(sigCpuOsAvx(), s.avx) << std::hex << s.ecx << " " << s.xcr0;

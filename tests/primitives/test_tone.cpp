@@ -179,7 +179,10 @@ TEST_P(ToneSlots, KernelsStreamEveryWholeStep)
                    Case{2, 64, 0}}) {
         vtest::Arena arena((16 + c.n) * sizeof(float), c.offset);
         float* y = arena.as<float>();
-        std::fill(y, y + 16, 0.5f);
+        // Copied as bytes: at a 2-byte offset these are no float objects a store may name.
+        const float history[16] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f,
+                                   0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
+        std::memcpy(y, history, sizeof history);
         PathLog log;
         vtest::kToneRecur[slot()](y + 16, c.n, 1.3f);
         EXPECT_EQ(PathLog::streamed, c.streamed) << "offset " << c.offset << " n " << c.n;

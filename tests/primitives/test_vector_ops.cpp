@@ -1,6 +1,7 @@
 // The complex vector operations of every slot: dot product and L2 norm (slot 0 against long
-// double, the others against slot 0 within the rounding of float partial sums), the interleave
-// (bit-exact) and the multiply (bit-exact to a scalar model of each slot's rounding).
+// double, the others against slot 0 within the rounding of float partial sums, the dot product
+// also bit-exact to a model of its member's summation order), the interleave (bit-exact) and the
+// multiply (bit-exact to a scalar model of each slot's rounding).
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -84,13 +85,45 @@ TEST_P(VectorSlots, DotProductAgreesAcrossLengthsAndAlignments)
     EXPECT_TRUE(sameBits(x[17], expected));
 }
 
-// Slots 2 to 6 run one member: the same sum to the bit at every length where its steps, the
-// lead-in element and the tail fall, and at every placement of either source within 32 bytes
-// (which one is read aligned, whether an element goes alone first, or neither is 8-byte aligned).
-TEST(DotProductSlots, TwoToSixGiveOneSum)
+// The vector members' float sums, lane by lane: slot 1 one element per lane pair and step into
+// (re*re, im*im) and (re*im, im*re), slots 2 to 6 (one member) four elements a step, then two,
+// into (xr*yr, xr*yi) and (xi*yr, xi*yi); a lead element alone when the source read aligned sits
+// at 8 bytes past 16, the last odd one alone; the two halves folded at the end.
+cf32 dotModel(int slot, const cf32* x, const cf32* y, int32_t len)
 {
-    SIG_SKIP_UNLESS_SLOT_RUNS(2);
-    constexpr int32_t kMax = 72;
+    auto off = [](const cf32* p, unsigned bytes) { return reinterpret_cast<uintptr_t>(p) % bytes; };
+    if ((slot >= 2 && off(x, 16) != 0 && off(y, 16) == 0) || (off(x, 8) != 0 && off(y, 8) == 0))
+        std::swap(x, y);
+    float a[4] = {}, b[4] = {};
+    auto add = [&](int pair, cf32 u, cf32 v) {
+        float *p = a + 2 * pair, *q = b + 2 * pair;
+        p[0] += u.re * v.re;
+        p[1] += slot == 1 ? u.im * v.im : u.re * v.im;
+        q[0] += slot == 1 ? u.re * v.im : u.im * v.re;
+        q[1] += slot == 1 ? u.im * v.re : u.im * v.im;
+    };
+    int32_t i = 0;
+    if (off(x, 16) == 8)
+        add(0, x[0], y[0]), ++i;
+    for (int32_t step : {slot == 1 ? 2 : 4, 2})
+        for (; len - i >= step; i += step)
+            for (int32_t k = 0; k < step; ++k)
+                add(k % 2, x[i + k], y[i + k]);
+    if (i < len)
+        add(0, x[i], y[i]);
+    if (slot == 1)
+        return cf32{(a[0] + a[2]) - (a[1] + a[3]), (b[0] + b[2]) + (b[1] + b[3])};
+    return cf32{(a[0] - b[1]) + (a[2] - b[3]), (a[1] + b[0]) + (a[3] + b[2])};
+}
+
+// Every vector slot sums in its member's order, to the bit, at every length where the steps, the
+// lead element and the tail fall and at every placement of either source within 32 bytes (which
+// one is read aligned, whether an element goes alone first); slots 2 to 6 thereby give one sum.
+TEST_P(VectorSlots, DotProductSumsInItsMembersOrder)
+{
+    if (slot() == 0)
+        GTEST_SKIP() << "slot 0 sums in double";
+    constexpr int32_t kMax = 40;
     for (unsigned ox = 0; ox < 32; ox += 4) {
         for (unsigned oy = 0; oy < 32; oy += 4) {
             Arena ax(kMax * sizeof(cf32), ox), ay(kMax * sizeof(cf32), oy);
@@ -98,17 +131,12 @@ TEST(DotProductSlots, TwoToSixGiveOneSum)
             vtest::fillSignal(x, kMax, 3 + ox);
             vtest::fillSignal(y, kMax, 50 + oy);
             for (int32_t len = 1; len <= kMax; ++len) {
-                cf32 two{};
-                ASSERT_EQ(onSlot(2, [&] { return sigDotProd_cf32(x, y, len, &two); }), sigOk);
-                for (int slot = 3; slot <= 6; ++slot) {
-                    if (!testing_slots::slotRuns(slot))
-                        continue;
-                    cf32 got{};
-                    ASSERT_EQ(onSlot(slot, [&] { return sigDotProd_cf32(x, y, len, &got); }), sigOk);
-                    ASSERT_TRUE(sameBits(got, two))
-                        << "slot " << slot << " len " << len << " offsets " << ox << "/" << oy << ": ("
-                        << got.re << ", " << got.im << ") against slot 2's (" << two.re << ", " << two.im << ")";
-                }
+                cf32 got{};
+                ASSERT_EQ(sigDotProd_cf32(x, y, len, &got), sigOk);
+                const cf32 want = dotModel(slot(), x, y, len);
+                ASSERT_TRUE(sameBits(got, want)) << "len " << len << " offsets " << ox << "/" << oy << ": ("
+                                                 << got.re << ", " << got.im << ") against (" << want.re << ", "
+                                                 << want.im << ")";
             }
         }
     }
@@ -293,6 +321,32 @@ TEST(MulOverlap, ShiftedDestinationGivesTheSequentialResult)
                 for (size_t i = 0; i < buf.size(); ++i)
                     ASSERT_TRUE(sameBits(buf[i], expected[i]))
                         << "slot " << slot << " shift " << shift << " len " << len << " i " << i;
+            }
+        }
+    }
+}
+
+// Slots 5 and 6 multiply arrays that overlap in place two elements a step, both read before
+// either is written: with src one element behind srcDst, every second output takes the value that
+// its own step has not yet overwritten.
+TEST(MulInPlaceOverlap, TwoElementsAStep)
+{
+    for (int slot : {5, 6}) {
+        if (!testing_slots::slotRuns(slot))
+            continue;
+        for (int shift : {0, 1, -1}) {
+            for (int32_t len : {1, 2, 3, 8, 9, 17, 40}) {
+                std::vector<cf32> buf(len + 4);
+                vtest::fillSignal(buf.data(), len + 4, 9);
+                std::vector<cf32> want = buf;
+                for (int32_t i = 0; i < len; i += 2) {
+                    const cf32 d[2] = {want[2 + i], want[3 + i]}, s[2] = {want[2 + shift + i], want[3 + shift + i]};
+                    for (int32_t k = 0; k < 2 && i + k < len; ++k)
+                        want[2 + i + k] = model(slot, d[k], s[k]);
+                }
+                vtest::kMulRaw[slot](buf.data() + 2 + shift, buf.data() + 2, len);
+                for (size_t i = 0; i < buf.size(); ++i)
+                    ASSERT_TRUE(sameBits(buf[i], want[i])) << "slot " << slot << " shift " << shift << " len " << len << " i " << i;
             }
         }
     }

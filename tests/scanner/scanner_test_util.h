@@ -90,7 +90,8 @@ inline void writeWav(const char* name, const std::vector<int16_t>& values, const
     put(spec.bits, 2);
     std::fwrite(spec.data, 1, 4, f);
     put(data + uint32_t(spec.dataDelta), 4);
-    std::fwrite(values.data(), 2, values.size(), f);
+    if (!values.empty())  // an empty vector's data() may be null, which fwrite must not get
+        std::fwrite(values.data(), 2, values.size(), f);
     std::fclose(f);
 }
 
