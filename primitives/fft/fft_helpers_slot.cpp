@@ -5,7 +5,7 @@
 // Blocked split layout: complex values grouped by four into 32-byte blocks, the four real parts
 // then the four imaginary parts, so a column pass works on whole vectors with no shuffles.
 //
-// The pass is the middle-order radix-4 butterfly (fft/sse/blocked.h) and the shared last column
+// The pass is the middle-order radix-4 butterfly (fft/sse/radix4_blocks.h) and the shared last column
 // pass (fft/split_radix4.h) at 128 bits, products never fused: each output takes the operations
 // of the complex product and butterfly of fft/plain/complex.h in the same order, so the four
 // slots keep the results they had as scalar code.
@@ -16,7 +16,7 @@
 #include "fft/fft_direction.h"
 #include "fft/fft_kernels.h"
 #include "fft/split_radix4.h"
-#include "fft/sse/blocked.h"
+#include "fft/sse/radix4_blocks.h"
 
 namespace sig::SIG_NS {
 
@@ -99,7 +99,7 @@ void radix4Cols(float* data, int32_t a, int32_t count, const float* twiddles)
     for (int32_t g = 0; g < count; ++g) {
         float* group = data + g * 4 * quarter;
         for (ptrdiff_t k = 0; k < a; k += 4)
-            blocked::butterflyInPlace<D>(group + 2 * k, quarter, twiddles + 6 * k);
+            sse::butterflyInPlace<D>(group + 2 * k, quarter, twiddles + 6 * k);
     }
 }
 

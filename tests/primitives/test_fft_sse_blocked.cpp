@@ -3,7 +3,8 @@
 // blocking and of both first-stage walks; the same bits in place, at any 8-byte alignment of
 // source, destination or data, on every slot and through the conjugate twin; the work buffer
 // untouched where the destination serves as the work area and never written past its n values;
-// the radix kernel's split output equal to its interleaved one after de-splitting.
+// the radix kernel's split output (every flag but 1) equal to its interleaved one after
+// de-splitting.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -144,8 +145,9 @@ TEST_P(BlockedRadix, ReferenceAlignmentsSplitOutputAndTwin)
         EXPECT_LE(fft_reference::relativeRmsError(data.data, refs.ref[inverse], 1.0), allowedError(order));
         EXPECT_TRUE(data.guardsIntact());
         EXPECT_TRUE(work.untouched()) << "work buffer written although the data is aligned";
+        // Flag 1 leaves interleaved values, any other flag the split blocks.
         for (size_t offset : {0, 8})
-            for (int32_t flag : {1, 0}) {
+            for (int32_t flag : {1, 0, 2, -1}) {
                 Guarded d(n, offset), w(n, 16);
                 d.fill(xr);
                 radix(d.data, int32_t(n), twiddles, w.data, flag);

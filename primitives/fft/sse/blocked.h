@@ -1,7 +1,7 @@
 // The middle-order transforms of slots 2, 3 and 4 (128-bit vectors), either direction, unscaled:
 //
-//     fusedTransform<Dir::Fwd>(src, dst, n, twiddles, bitRevTable, work);   // orders 6 to 17
-//     radixTransform<Dir::Fwd>(data, n, twiddles, work, interleave);        // orders 5 to 17
+//     sse::blocked::fusedTransform<Dir::Fwd>(src, dst, n, twiddles, bitRevTable, work);   // orders 6 to 17
+//     sse::blocked::radixTransform<Dir::Fwd>(data, n, twiddles, work, interleave);        // orders 5 to 17
 //
 // Both are decimation in time over the bit-reversed order. The fused transform gathers the
 // bit-reversed columns straight from src while it does the first 4-point transforms; the radix
@@ -29,44 +29,14 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/slot.h"
-#include "core/vector_simd.h"
-#include "fft/fft_direction.h"
-#include "fft/split_radix4.h"
-#include "sigprim.h"
+#include "fft/sse/radix4_blocks.h"
 
-namespace sig::SIG_NS::blocked {
-
-using fft::Dir;
-using V = __m128;
-using C4 = Split<F4>;
+namespace sig::SIG_NS::sse::blocked {
 
 inline constexpr ptrdiff_t kBlock = 2048;            // points of one cache block
 inline constexpr ptrdiff_t kLastBlockQuarter = 256;  // the largest quarter run block by block
 
-inline bool aligned16(const void* p) { return misalign(p, 16) == 0; }
-
 // ---- First stages --------------------------------------------------------------------------------
-
-// +j v for the two interleaved values of v: parts exchanged, the new real part negated.
-inline V timesJ(V v) { return _mm_xor_ps(_mm_shuffle_ps(v, v, 0xB1), _mm_setr_ps(-0.0f, 0.0f, -0.0f, 0.0f)); }
-
-// The 4-point transforms of two columns at once, a..d holding the columns' inputs as interleaved
-// pairs (column 0 low, column 1 high): forward Y0 = (a+c)+(b+d), Y1 = (a-c)-j(b-d),
-// Y2 = (a+c)-(b+d), Y3 = (a-c)+j(b-d). Each column's Y0..Y3 become one split block.
-template <Dir D>
-inline void dft4Pairs(V a, V b, V c, V d, C4& column0, C4& column1)
-{
-    const V sac = _mm_add_ps(a, c), dac = _mm_sub_ps(a, c), sbd = _mm_add_ps(b, d);
-    const V jd = timesJ(_mm_sub_ps(b, d));
-    const V y0 = _mm_add_ps(sac, sbd), y2 = _mm_sub_ps(sac, sbd);
-    const V y1 = D == Dir::Fwd ? _mm_sub_ps(dac, jd) : _mm_add_ps(dac, jd);
-    const V y3 = D == Dir::Fwd ? _mm_add_ps(dac, jd) : _mm_sub_ps(dac, jd);
-    const V lo01 = _mm_unpacklo_ps(y0, y1), lo23 = _mm_unpacklo_ps(y2, y3);
-    const V hi01 = _mm_unpackhi_ps(y0, y1), hi23 = _mm_unpackhi_ps(y2, y3);
-    column0 = {_mm_movelh_ps(lo01, lo23), _mm_movehl_ps(lo23, lo01)};
-    column1 = {_mm_movelh_ps(hi01, hi23), _mm_movehl_ps(hi23, hi01)};
-}
 
 // The fused first stage: block t (positions 4t..4t+3) gets the 4-point transform of the samples
 // s + q n/4, s = rev_(order-2)(t). Blocks t and n/8 + t share the column pair s, s+1, so a step
@@ -106,30 +76,6 @@ void fusedFirst(const cf32* src, float* area, ptrdiff_t n, const int32_t* bitRev
     }
 }
 
-// ---- Radix-4 passes over split blocks ----------------------------------------------------------
-
-// The butterfly on the four blocks of a group that start `quarter` floats apart, with the record
-// of the four k they hold.
-template <Dir D>
-inline void butterflyAt(const float* in, ptrdiff_t quarter, const float* rec, C4 (&x)[4])
-{
-    const C4 p0 = loadSplit<F4>(in), p1 = loadSplit<F4>(in + quarter);
-    const C4 p2 = loadSplit<F4>(in + 2 * quarter), p3 = loadSplit<F4>(in + 3 * quarter);
-    butterfly<F4, D>(p0, twiddle<F4, D, false>(p1, F4::load(rec + 8), F4::load(rec + 12)),
-                     twiddle<F4, D, false>(p2, F4::load(rec), F4::load(rec + 4)),
-                     twiddle<F4, D, false>(p3, F4::load(rec + 16), F4::load(rec + 20)), x[0], x[1],
-                     x[2], x[3]);
-}
-
-template <Dir D>
-inline void butterflyInPlace(float* at, ptrdiff_t quarter, const float* rec)
-{
-    C4 x[4];
-    butterflyAt<D>(at, quarter, rec, x);
-    for (int i = 0; i < 4; ++i)
-        storeSplit<F4>(at + i * quarter, x[i]);
-}
-
 // The 16-point first stage of the radix transform over len values of bit-reversed data: per 16
 // values, the 4-point transforms of the values at p, p+2, p+1, p+3 of each quadruple p (read with
 // 8-byte loads, any alignment), then the quarter-4 butterfly with the first twiddle record. area
@@ -137,10 +83,7 @@ inline void butterflyInPlace(float* at, ptrdiff_t quarter, const float* rec)
 template <Dir D>
 void radixFirst(const float* data, float* area, ptrdiff_t len, const float* rec)
 {
-    const auto pair = [](const float* lo, const float* hi) {
-        return _mm_loadh_pi(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(lo))),
-                            reinterpret_cast<const __m64*>(hi));
-    };
+    const Factors w = loadFactors(rec);
     for (ptrdiff_t g = 0; g < 2 * len; g += 32) {
         const float* p = data + g;
         _mm_prefetch(reinterpret_cast<const char*>(p + 64), _MM_HINT_T0);
@@ -148,38 +91,17 @@ void radixFirst(const float* data, float* area, ptrdiff_t len, const float* rec)
         C4 b[4];
         for (int h = 0; h < 2; ++h) {
             const float* q = p + 16 * h;  // quadruples 2h and 2h+1
-            dft4Pairs<D>(pair(q, q + 8), pair(q + 4, q + 12), pair(q + 2, q + 10), pair(q + 6, q + 14),
-                         b[2 * h], b[2 * h + 1]);
+            dft4Pairs<D>(loadTwo(q, q + 8), loadTwo(q + 4, q + 12), loadTwo(q + 2, q + 10),
+                         loadTwo(q + 6, q + 14), b[2 * h], b[2 * h + 1]);
         }
         C4 x[4];
-        butterfly<F4, D>(b[0], twiddle<F4, D, false>(b[1], F4::load(rec + 8), F4::load(rec + 12)),
-                         twiddle<F4, D, false>(b[2], F4::load(rec), F4::load(rec + 4)),
-                         twiddle<F4, D, false>(b[3], F4::load(rec + 16), F4::load(rec + 20)), x[0], x[1],
-                         x[2], x[3]);
+        butterfly4<D>(b[0], b[1], b[2], b[3], w, x);
         for (int i = 0; i < 4; ++i)
             storeSplit<F4>(area + g + 8 * i, x[i]);
     }
 }
 
-// One radix-4 pass of quarter m over len values of the area, every group of 4m values reading the
-// pass's set from its start: two groups per step for m = 4, eight k per step above.
-template <Dir D>
-void pass(float* area, ptrdiff_t len, ptrdiff_t m, const float* set)
-{
-    const ptrdiff_t quarter = 2 * m;
-    if (m == 4) {
-        for (float* g = area; g < area + 2 * len; g += 64) {
-            butterflyInPlace<D>(g, quarter, set);
-            butterflyInPlace<D>(g + 32, quarter, set);
-        }
-        return;
-    }
-    for (float* g = area; g < area + 2 * len; g += 8 * m)
-        for (ptrdiff_t r = 0; r < m / 4; r += 2) {
-            butterflyInPlace<D>(g + 8 * r, quarter, set + 24 * r);
-            butterflyInPlace<D>(g + 8 * r + 8, quarter, set + 24 * r + 24);
-        }
-}
+// ---- Radix-4 passes over split blocks ----------------------------------------------------------
 
 // The passes from quarter m0 (with the set at `set`) while 8m <= n; above one block, the passes up
 // to quarter 256 run block by block after `first` has done the block. Returns the set of the last
@@ -207,22 +129,6 @@ const float* passes(float* area, ptrdiff_t n, ptrdiff_t m0, const float* set, Fi
 
 // ---- Last pass ---------------------------------------------------------------------------------
 
-// A block to out: interleaved or split, with 16-byte stores where out is aligned, else 8-byte ones.
-inline void storeBlock(float* out, C4 v, bool interleave, bool aligned)
-{
-    const V a = interleave ? _mm_unpacklo_ps(v.re, v.im) : v.re;
-    const V b = interleave ? _mm_unpackhi_ps(v.re, v.im) : v.im;
-    if (aligned) {
-        _mm_store_ps(out, a);
-        _mm_store_ps(out + 4, b);
-    } else {
-        _mm_storel_pi(reinterpret_cast<__m64*>(out), a);
-        _mm_storeh_pi(reinterpret_cast<__m64*>(out + 2), a);
-        _mm_storel_pi(reinterpret_cast<__m64*>(out + 4), b);
-        _mm_storeh_pi(reinterpret_cast<__m64*>(out + 6), b);
-    }
-}
-
 inline bool evenOrder(ptrdiff_t n) { return (n & 0x55555555) != 0; }
 
 // One group over the whole area, written to out: the radix-4 butterfly of quarter n/4 for even
@@ -231,17 +137,11 @@ inline bool evenOrder(ptrdiff_t n) { return (n & 0x55555555) != 0; }
 template <Dir D>
 void lastPass(const float* area, float* out, ptrdiff_t n, const float* set, bool interleave)
 {
-    const bool aligned = aligned16(out);
     if (evenOrder(n)) {
-        const ptrdiff_t quarter = n / 2;
-        for (ptrdiff_t r = 0; r < n / 16; ++r) {
-            C4 x[4];
-            butterflyAt<D>(area + 8 * r, quarter, set + 24 * r, x);
-            for (int i = 0; i < 4; ++i)
-                storeBlock(out + 8 * r + i * quarter, x[i], interleave, aligned);
-        }
+        lastRadix4<D>(area, out, n, set, interleave);
         return;
     }
+    const bool aligned = aligned16(out);
     for (ptrdiff_t r = 0; r < n / 8; ++r) {
         const C4 a = loadSplit<F4>(area + 8 * r);
         const C4 c = twiddle<F4, D, false>(loadSplit<F4>(area + n + 8 * r), F4::load(set + 8 * r),
@@ -280,4 +180,4 @@ void radixTransform(cf32* data, int32_t count, const float* table, cf32* work, i
     lastPass<D>(area, x, n, last, interleave == 1);
 }
 
-}  // namespace sig::SIG_NS::blocked
+}  // namespace sig::SIG_NS::sse::blocked
