@@ -61,7 +61,8 @@ class FftLargeVector : public testing::TestWithParam<SlotOrder> {};
 // of place), tiles from the source from 19 to 22, the last order that gathers them; slot 2
 // splits 20 by 64 rows of 2^14 and 21 and 22 by 256 rows (four column passes), slot 4 splits 20
 // by 16 rows of 2^16, 21 and 22 by 256 rows. Slots 5 and 6: tiles from the source from 19, 16
-// rows of 2^15 (odd rows) and 2^16 (even rows). Every slot up to order 24: slots 2, 4, 5 and 6
+// rows of 2^15 (odd rows) and 2^16 (even rows), their longest rows (2^18) at 22, the last order
+// that gathers tiles from the source. Every slot up to order 24: slots 2, 4, 5 and 6
 // copy an out-of-place source first from 23 (one chunk of 2^23 values, two at 24); 24 splits the
 // rows of slots 1 and 3 once more (16 rows of 2^12). The split step one depth down on slots 2,
 // 4, 5 and 6 (26, 27) and order 28: the _large file.
@@ -69,7 +70,8 @@ const SlotOrder kCases[] = {{1, 16}, {1, 17}, {1, 18}, {1, 19}, {1, 20}, {1, 21}
                             {1, 24}, {3, 16}, {3, 17}, {3, 18}, {3, 19}, {3, 20}, {3, 24},
                             {2, 18}, {2, 19}, {2, 20}, {2, 21}, {2, 22}, {2, 23}, {2, 24},
                             {4, 18}, {4, 19}, {4, 20}, {4, 21}, {4, 22}, {4, 23}, {4, 24},
-                            {5, 19}, {5, 23}, {5, 24}, {6, 20}, {6, 23}, {6, 24}};
+                            {5, 19}, {5, 22}, {5, 23}, {5, 24}, {6, 20}, {6, 22},
+                            {6, 23}, {6, 24}};
 
 TEST_P(FftLargeVector, BothDirectionsInAndOutOfPlace)
 {
