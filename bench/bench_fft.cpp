@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "fft_cross_block_kernels.h"
 #include "repeated_runs.h"
 #include "sigprim.h"
 
@@ -46,24 +47,12 @@ BENCH_FFT_DECLARE_INVERSE(s5)
 BENCH_FFT_DECLARE_INVERSE(s6)
 #undef BENCH_FFT_DECLARE_INVERSE
 
-// The cross-block passes: slot 0's (total, block length, table) and the vector slots' (n, span,
-// table, flag, step); slot 1 has only the inverse.
+// The cross-block passes: slot 0's (total, block length, table); the vector slots' come from
+// fft_cross_block_kernels.h.
 namespace sig::s0 {
 void sigkFftCrossBlock_cf32(cf32*, ptrdiff_t, ptrdiff_t, const float*);
 void sigkFftInvCrossBlock_cf32(cf32*, ptrdiff_t, ptrdiff_t, const float*);
 }  // namespace sig::s0
-#define BENCH_FFT_DECLARE_CROSS(ns, fwd)                                                           \
-    namespace sig::ns {                                                                            \
-    void fwd(cf32*, int32_t, int32_t, const float*, int32_t, int32_t);                             \
-    void sigkFftInvCrossBlock_cf32(cf32*, int32_t, int32_t, const float*, int32_t, int32_t);       \
-    }
-BENCH_FFT_DECLARE_CROSS(s1, sigkFftInvCrossBlock_cf32)
-BENCH_FFT_DECLARE_CROSS(s2, sigkFftCrossBlock_cf32)
-BENCH_FFT_DECLARE_CROSS(s3, sigkFftCrossBlock_cf32)
-BENCH_FFT_DECLARE_CROSS(s4, sigkFftCrossBlock_cf32)
-BENCH_FFT_DECLARE_CROSS(s5, sigkFftCrossBlock_cf32)
-BENCH_FFT_DECLARE_CROSS(s6, sigkFftCrossBlock_cf32)
-#undef BENCH_FFT_DECLARE_CROSS
 
 namespace {
 
@@ -248,16 +237,6 @@ void fftwfSide(benchmark::State& state, Dir dir, bool inPlace, unsigned flags)
 // points in place (order - 10 radix-2 stages, loop groups of 128 positions as on slot 0); mflops
 // counts 5 N flops per stage.
 constexpr int kCrossBlockOrder = 10;
-using CrossBlock = void (*)(cf32*, int32_t, int32_t, const float*, int32_t, int32_t);
-#define BENCH_FFT_CROSS_OF(ns) {sig::ns::sigkFftCrossBlock_cf32, sig::ns::sigkFftInvCrossBlock_cf32}
-constexpr CrossBlock kCrossBlock[7][2] = {{},
-                                          {nullptr, sig::s1::sigkFftInvCrossBlock_cf32},
-                                          BENCH_FFT_CROSS_OF(s2),
-                                          BENCH_FFT_CROSS_OF(s3),
-                                          BENCH_FFT_CROSS_OF(s4),
-                                          BENCH_FFT_CROSS_OF(s5),
-                                          BENCH_FFT_CROSS_OF(s6)};
-#undef BENCH_FFT_CROSS_OF
 
 void crossBlockSlot(benchmark::State& state, int slot, Dir dir)
 {
@@ -279,7 +258,7 @@ void crossBlockSlot(benchmark::State& state, int slot, Dir dir)
         const auto plain = inverse ? sig::s0::sigkFftInvCrossBlock_cf32 : sig::s0::sigkFftCrossBlock_cf32;
         timeTransforms(state, order, buf, [&] { plain(buf.dst(), n, span, table.data()); });
     } else {
-        const CrossBlock kernel = kCrossBlock[slot][inverse];
+        const fft_cross_block::Kernel kernel = fft_cross_block::kPerSlot[slot][inverse];
         timeTransforms(state, order, buf, [&] { kernel(buf.dst(), n, span, table.data(), 1 - inverse, 256); });
     }
     state.counters["mflops"] = benchmark::Counter(5.0 * n * (order - kCrossBlockOrder) / 1e6 * state.iterations(),

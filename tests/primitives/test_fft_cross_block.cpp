@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "fft_cross_block_kernels.h"
 #include "fft_reference.h"
 #include "fft_test_checks.h"
 #include "fft_test_support.h"
@@ -31,18 +32,9 @@ namespace {
 
 using fft_test::Guarded;
 using fft_test::Plan;
-using Kernel = decltype(&sig::s2::sigkFftCrossBlock_cf32);
+using Kernel = fft_cross_block::Kernel;
 using Transform = decltype(&sig::s0::sigkFftInv_cf32);
-
-#define CROSS_BLOCK_OF(ns) {sig::ns::sigkFftCrossBlock_cf32, sig::ns::sigkFftInvCrossBlock_cf32}
-const Kernel kCross[7][2] = {{},
-                             {nullptr, sig::s1::sigkFftInvCrossBlock_cf32},
-                             CROSS_BLOCK_OF(s2),
-                             CROSS_BLOCK_OF(s3),
-                             CROSS_BLOCK_OF(s4),
-                             CROSS_BLOCK_OF(s5),
-                             CROSS_BLOCK_OF(s6)};
-#undef CROSS_BLOCK_OF
+constexpr const auto& kCross = fft_cross_block::kPerSlot;
 
 constexpr int32_t kOrder = 11;
 constexpr int32_t kN = 1 << kOrder;
