@@ -298,7 +298,7 @@ int registerAll()
         }
     for (Dir dir : {Dir::Fwd, Dir::Inv})
         for (int slot = 0; slot <= 6; ++slot)
-            if (testing_slots::slotRuns(slot) && (slot != 1 || dir == Dir::Inv))
+            if (testing_slots::slotRuns(slot))
                 reportBest(benchmark::RegisterBenchmark(
                                (std::string(dir == Dir::Fwd ? "cross/fwd/s" : "cross/inv/s") + std::to_string(slot)).c_str(),
                                crossBlockSlot, slot, dir)

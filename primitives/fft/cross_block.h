@@ -12,8 +12,9 @@
 // Loop order: positions in groups of step/2 per half-block (a power of two, at least one register
 // of values, at most half a block and kMaxCrossGroup); each group's factors, both halves, are
 // gathered once into a small aligned buffer, in the form the products take them, and then serve
-// every pair of blocks of the stage. The grouping changes which values are in cache, never a
-// result.
+// every pair of blocks of the stage. A stage whose half-block holds less than a register (S = 1
+// and 2, and S = 4 on 256-bit registers) goes one position at a time instead. Neither the
+// grouping nor the single positions change a result.
 //
 // Products as core/vector_mul.h rounds them (slot 6: the product with the factor's imaginary
 // part rounded, the other fused into the sum), by the factor w(m) itself: the -j turn and the
@@ -21,8 +22,8 @@
 //
 // Usage: after a bit reversal of the whole array of n points and the transforms of its blocks
 // of span points, crossBlockPasses<F8, fft::Dir::Fwd>(data, n, span, table, 256) leaves the
-// n-point transform. span: a power of two of at least 8 points (two registers' worth on every
-// width); n a power of two; data needs only 8-byte alignment.
+// n-point transform. span and n: powers of two (anything else leaves data as it is, so that no
+// stage reaches past the array); data needs only 8-byte alignment.
 #pragma once
 
 #include <cstddef>
@@ -80,14 +81,49 @@ inline void crossButterflies(float* u, float* v, const float* f, ptrdiff_t count
     }
 }
 
+// One stage of block length s, one position at a time: the stages whose half-block is shorter
+// than a register. The factor is formed as crossFactors forms it, the product is mulOne's, the
+// register product's scalar twin.
+template <fft::Dir D>
+inline void crossStageSingles(float* values, ptrdiff_t n, ptrdiff_t s, const float* table)
+{
+    const ptrdiff_t stride = n / (2 * s);
+    for (ptrdiff_t pair = 0; pair < n; pair += 2 * s) {
+        for (ptrdiff_t m = 0; m < s; ++m) {
+            const bool turned = 2 * m >= s;   // S = 1: its one position takes table[0]
+            const float* w = table + 2 * (turned ? m - s / 2 : m) * stride;
+            // w = re + j im; -j w = im - j re; and for the inverse conj(w) and +j conj(w) = im + j re.
+            const float re = w[0], im = w[1];
+            const float f[2] = {turned ? im : re, D == fft::Dir::Fwd ? (turned ? -re : im) : (turned ? re : -im)};
+            float* u = values + 2 * (pair + m);
+            float* v = u + 2 * s;
+            float p[2];
+            mulOne(v, f, p);
+            const float ur = u[0], ui = u[1];
+            u[0] = ur + p[0];
+            u[1] = ui + p[1];
+            v[0] = ur - p[0];
+            v[1] = ui - p[1];
+        }
+    }
+}
+
+inline bool isPowerOfTwo(ptrdiff_t x) { return x > 0 && (x & (x - 1)) == 0; }
+
 template <class VT, fft::Dir D>
 void crossBlockPasses(cf32* data, ptrdiff_t n, ptrdiff_t span, const float* table, int32_t step)
 {
     constexpr ptrdiff_t kPerRegister = VT::kLanes / 2;
+    if (!isPowerOfTwo(span) || !isPowerOfTwo(n))
+        return;
     alignas(32) float factors[8 * kMaxCrossGroup];
     float* const values = &data->re;
     for (ptrdiff_t s = span; s < n; s *= 2) {
         const ptrdiff_t half = s / 2, stride = n / (2 * s);
+        if (half < kPerRegister) {
+            crossStageSingles<D>(values, n, s, table);
+            continue;
+        }
         ptrdiff_t group = kPerRegister;
         while (2 * group <= step / 2 && 2 * group <= half && 2 * group <= kMaxCrossGroup)
             group *= 2;

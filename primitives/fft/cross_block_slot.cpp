@@ -1,7 +1,7 @@
 // The cross-block kernels of the vector slots (fft/cross_block.h): 128-bit registers on slots 1
-// to 4, 256-bit ones on slots 5 and 6. The forward kernel exists from slot 2 (slots 2 and 4 share
-// one member, slot 3 has its own, with the same bits), the inverse from slot 1. Both ignore their
-// flag.
+// to 4, 256-bit ones on slots 5 and 6. Slots 2 and 4 share one forward member, slot 3 has its
+// own, with the same bits; every other slot and direction has a member of its own. Both ignore
+// their flag.
 #include "core/slot.h"
 
 #if SIG_SLOT >= 1
@@ -18,13 +18,11 @@ using Vec = F4;
 #endif
 }  // namespace
 
-#if SIG_SLOT >= 2
 void sigkFftCrossBlock_cf32(cf32* data, int32_t n, int32_t span, const float* twiddles, int32_t,
                             int32_t step)
 {
     crossBlockPasses<Vec, fft::Dir::Fwd>(data, n, span, twiddles, step);
 }
-#endif
 
 void sigkFftInvCrossBlock_cf32(cf32* data, int32_t n, int32_t span, const float* twiddles, int32_t,
                                int32_t step)

@@ -123,14 +123,12 @@ void sigkFftInvLargeSplit_cf32(const sigFftSpec_cf32* spec, cf32* data, int32_t 
 
 // ---- Cross-block passes (fft/cross_block.h) -----------------------------------------------------
 #if SIG_SLOT >= 1
-// Merges the n/span transformed blocks of span values (a power of two, at least 8) at data,
-// interleaved, into one n-point transform in place, with the cross-block table of n points
-// (e^(-j 2 pi i / n) as (cos, -sin), i < n/4). step/2 positions per half-block form a loop group;
-// flag is not read. The forward kernel from slot 2, the inverse (conjugate factors) from slot 1.
-#if SIG_SLOT >= 2
+// Merges the n/span transformed blocks of span values at data, interleaved, into one n-point
+// transform in place, with the cross-block table of n points (e^(-j 2 pi i / n) as (cos, -sin),
+// i < n/4); span and n are powers of two, any other value leaves data untouched. step/2 positions
+// per half-block form a loop group; flag is not read. The inverse takes the conjugate factors.
 void sigkFftCrossBlock_cf32(cf32* data, int32_t n, int32_t span, const float* twiddles, int32_t flag,
                             int32_t step);
-#endif
 void sigkFftInvCrossBlock_cf32(cf32* data, int32_t n, int32_t span, const float* twiddles,
                                int32_t flag, int32_t step);
 #endif

@@ -1,21 +1,21 @@
 // The vector slots' cross-block passes by slot and direction, for the tests and benchmarks that
-// call them directly (no transform selects them). Slot 1 has only the inverse; slot 0's plain
-// passes take other arguments and are not in the table.
+// call them directly (no transform selects them). Slot 0's plain passes take other arguments and
+// are not in the table.
 #pragma once
 
 #include "sigprim.h"
 
-#define FFT_CROSS_BLOCK_DECLARE(ns, fwd)                                                   \
-    namespace sig::ns {                                                                    \
-    void fwd(cf32*, int32_t, int32_t, const float*, int32_t, int32_t);                     \
+#define FFT_CROSS_BLOCK_DECLARE(ns)                                                         \
+    namespace sig::ns {                                                                     \
+    void sigkFftCrossBlock_cf32(cf32*, int32_t, int32_t, const float*, int32_t, int32_t);    \
     void sigkFftInvCrossBlock_cf32(cf32*, int32_t, int32_t, const float*, int32_t, int32_t); \
     }
-FFT_CROSS_BLOCK_DECLARE(s1, sigkFftInvCrossBlock_cf32)
-FFT_CROSS_BLOCK_DECLARE(s2, sigkFftCrossBlock_cf32)
-FFT_CROSS_BLOCK_DECLARE(s3, sigkFftCrossBlock_cf32)
-FFT_CROSS_BLOCK_DECLARE(s4, sigkFftCrossBlock_cf32)
-FFT_CROSS_BLOCK_DECLARE(s5, sigkFftCrossBlock_cf32)
-FFT_CROSS_BLOCK_DECLARE(s6, sigkFftCrossBlock_cf32)
+FFT_CROSS_BLOCK_DECLARE(s1)
+FFT_CROSS_BLOCK_DECLARE(s2)
+FFT_CROSS_BLOCK_DECLARE(s3)
+FFT_CROSS_BLOCK_DECLARE(s4)
+FFT_CROSS_BLOCK_DECLARE(s5)
+FFT_CROSS_BLOCK_DECLARE(s6)
 #undef FFT_CROSS_BLOCK_DECLARE
 
 namespace fft_cross_block {
@@ -25,7 +25,7 @@ using Kernel = void (*)(cf32*, int32_t, int32_t, const float*, int32_t, int32_t)
 #define FFT_CROSS_BLOCK_OF(ns) {sig::ns::sigkFftCrossBlock_cf32, sig::ns::sigkFftInvCrossBlock_cf32}
 // [slot][0 forward, 1 inverse]
 inline constexpr Kernel kPerSlot[7][2] = {{},
-                                          {nullptr, sig::s1::sigkFftInvCrossBlock_cf32},
+                                          FFT_CROSS_BLOCK_OF(s1),
                                           FFT_CROSS_BLOCK_OF(s2),
                                           FFT_CROSS_BLOCK_OF(s3),
                                           FFT_CROSS_BLOCK_OF(s4),

@@ -1,8 +1,9 @@
 // The cross-block kernels of the vector slots, both directions: the blocks of a bit-reversed
 // array, each transformed by the slot's own transform, merge into the whole transform against the
-// double-precision reference, for every span from 8 points to half the array and loop groupings
-// from one register to more than the factor buffer holds; the slots that share a member give its
-// bits.
+// double-precision reference, for every span from one point to half the array and loop groupings
+// from one register to more than the factor buffer holds, writing nothing outside the array; other
+// spans and lengths write nothing at all; and every stage, those shorter than a register
+// included, rounds as the slot's complex product.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,19 +15,6 @@
 #include "fft_test_support.h"
 #include "sigprim.h"
 #include "slots.h"
-
-#define CROSS_BLOCK_DECLARE(ns, fwd)                                                               \
-    namespace sig::ns {                                                                            \
-    void fwd(cf32*, int32_t, int32_t, const float*, int32_t, int32_t);                             \
-    void sigkFftInvCrossBlock_cf32(cf32*, int32_t, int32_t, const float*, int32_t, int32_t);       \
-    }
-CROSS_BLOCK_DECLARE(s1, sigkFftInvCrossBlock_cf32)  // slot 1 has no forward member
-CROSS_BLOCK_DECLARE(s2, sigkFftCrossBlock_cf32)
-CROSS_BLOCK_DECLARE(s3, sigkFftCrossBlock_cf32)
-CROSS_BLOCK_DECLARE(s4, sigkFftCrossBlock_cf32)
-CROSS_BLOCK_DECLARE(s5, sigkFftCrossBlock_cf32)
-CROSS_BLOCK_DECLARE(s6, sigkFftCrossBlock_cf32)
-#undef CROSS_BLOCK_DECLARE
 
 namespace {
 
@@ -65,7 +53,7 @@ TEST(CrossBlock, TransformedBlocksMergeIntoTheWholeTransform)
             if (kernel == nullptr)
                 continue;
             const Transform transform = inverse ? fft_test::kInverse[slot] : sigFftFwd_cf32;
-            for (int32_t spanOrder = 3; spanOrder < kOrder; ++spanOrder) {
+            for (int32_t spanOrder = 0; spanOrder < kOrder; ++spanOrder) {
                 const int32_t span = 1 << spanOrder, blocks = kN / span;
                 const Plan plan(spanOrder, 8);
                 // Block b holds the transform of the residue bitreverse(b) modulo the block count.
@@ -91,20 +79,67 @@ TEST(CrossBlock, TransformedBlocksMergeIntoTheWholeTransform)
     }
 }
 
-// The forward member of slots 2 and 4 and the inverse member of slots 2 and 3 are one each.
-TEST(CrossBlock, SlotsSharingAMemberGiveItsBits)
+// A span or length that is not a power of two has no stages that fit the array: nothing is
+// written, neither inside nor past it.
+TEST(CrossBlock, OtherSpansAndLengthsLeaveTheArrayAlone)
+{
+    const std::vector<float> table = crossTable(kN);
+    for (int slot = 1; slot <= 6; ++slot) {
+        if (!testing_slots::slotRuns(slot))
+            continue;
+        for (int inverse = 0; inverse < 2; ++inverse)
+            for (auto [n, span] : {std::pair{kN, 3}, {kN, 12}, {1536, 8}, {kN - 2, 2}, {kN, 0}, {kN, -8}}) {
+                Guarded data(kN, 8);
+                data.fill(std::vector<cf32>(kN, cf32{1, -1}));
+                kCross[slot][inverse](data.data, n, span, table.data(), 0, 256);
+                EXPECT_TRUE(data.same(std::vector<cf32>(kN, cf32{1, -1})) && data.guardsIntact())
+                    << "slot " << slot << (inverse ? " inverse" : " forward") << " n " << n << " span " << span;
+            }
+    }
+}
+
+// Every position of every stage, in the slots' rounding: each product rounded (slot 6: the
+// imaginary part's product rounded, the other fused into the sum), by the factor itself.
+std::vector<cf32> modelPasses(std::vector<cf32> x, int32_t span, const std::vector<float>& table,
+                              bool inverse, bool fused)
+{
+    const int32_t n = int32_t(x.size());
+    for (int32_t s = span; s < n; s *= 2) {
+        const int32_t stride = n / (2 * s);
+        for (int32_t pair = 0; pair < n; pair += 2 * s)
+            for (int32_t m = 0; m < s; ++m) {
+                const bool turned = 2 * m >= s;
+                const int32_t i = 2 * (turned ? m - s / 2 : m) * stride;
+                // The upper half takes -j w, the inverse conjugates: +j conj(w) there.
+                const float re = table[size_t(i)], im = table[size_t(i) + 1];
+                const float fr = turned ? im : re, fi = (turned ? -re : im) * (inverse ? -1 : 1);
+                const cf32 u = x[size_t(pair + m)], v = x[size_t(pair + s + m)];
+                const cf32 p = fused ? cf32{std::fmaf(v.re, fr, -(v.im * fi)), std::fmaf(v.im, fr, v.re * fi)}
+                                     : cf32{v.re * fr - v.im * fi, v.im * fr + v.re * fi};
+                x[size_t(pair + m)] = {u.re + p.re, u.im + p.im};
+                x[size_t(pair + s + m)] = {u.re - p.re, u.im - p.im};
+            }
+    }
+    return x;
+}
+
+TEST(CrossBlock, EveryStageRoundsAsTheSlotsProduct)
 {
     const std::vector<cf32> x = fft_reference::testSignal(kN, 2301u);
     const std::vector<float> table = crossTable(kN);
-    for (auto [inverse, other] : {std::pair{0, 4}, std::pair{1, 3}}) {
-        if (!testing_slots::slotRuns(other))
+    for (int slot = 1; slot <= 6; ++slot) {
+        if (!testing_slots::slotRuns(slot))
             continue;
-        for (int32_t span : {8, 256}) {
-            std::vector<cf32> a = x, b = x;
-            kCross[2][inverse](a.data(), kN, span, table.data(), 0, 256);
-            kCross[other][inverse](b.data(), kN, span, table.data(), 0, 256);
-            EXPECT_TRUE(fft_test::sameBits(a, b)) << "slot " << other << " span " << span;
-        }
+        for (int inverse = 0; inverse < 2; ++inverse)
+            for (int32_t span = 1; span < kN; span *= 4) {
+                const std::vector<cf32> want = modelPasses(x, span, table, inverse, slot == 6);
+                for (int32_t step : {2, 1 << 20}) {
+                    std::vector<cf32> y = x;
+                    kCross[slot][inverse](y.data(), kN, span, table.data(), 0, step);
+                    EXPECT_TRUE(fft_test::sameBits(y, want))
+                        << "slot " << slot << (inverse ? " inverse" : " forward") << " span " << span << " step " << step;
+                }
+            }
     }
 }
 
