@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "console_log.h"
+
 namespace {
 constexpr int32_t kMaxFftSize = 1600;
 constexpr float kTopLevel = 40.0f;
@@ -54,6 +56,7 @@ void ScanEng::freeBuffers()
 void ScanEng::setSdr(const SdrDesc& desc)
 {
     sdr_ = desc;
+    sdrSilent_ = false;
     setBand(0);
 }
 
@@ -109,6 +112,20 @@ void ScanEng::nextPos(int32_t& idx, float& centre)
     callback(cbSetFreq, &centre);
 }
 
+bool ScanEng::readSamples(cs16* buf, int32_t n)
+{
+    SmpReq req{buf, n, kReadDelivered};
+    callback(cbRead, &req);
+    const bool delivered = req.status == kReadDelivered;
+    // Said once when the receiver falls silent and once when it delivers again, not per read.
+    if (!delivered && !sdrSilent_)
+        logPrintf("!!! Error, %s delivers no samples\n", sdr_.name.c_str());
+    else if (delivered && sdrSilent_)
+        logPrintf("%s delivers samples again\n", sdr_.name.c_str());
+    sdrSilent_ = !delivered;
+    return delivered;
+}
+
 void ScanEng::step()
 {
     // A buffer that could not be had leaves nothing to measure into.
@@ -117,37 +134,38 @@ void ScanEng::step()
     switch (state_) {
     case 0: {
         nextPos(levelIdx_, levelCentre_);
-        SmpReq req{settleBuf_, settleLen_};
-        callback(cbRead, &req);
+        readSamples(settleBuf_, settleLen_);
         state_ = 1;
         break;
     }
     case 1: {
-        SmpReq req{levelBuf_, kLevelBlocks * fftSize_};
-        callback(cbRead, &req);
-        sigZero_f32(acc_, perCapture_);
-        for (int b = 0; b < kLevelBlocks; ++b)
-            calcPwr(levelBuf_ + b * fftSize_);
-        updLvl();
+        // A capture the receiver did not deliver is no measurement: its channels keep their
+        // last levels rather than sinking to the level of silence.
+        if (readSamples(levelBuf_, kLevelBlocks * fftSize_)) {
+            sigZero_f32(acc_, perCapture_);
+            for (int b = 0; b < kLevelBlocks; ++b)
+                calcPwr(levelBuf_ + b * fftSize_);
+            updLvl();
+        }
         callback(cbResults, chanRes_);
         state_ = levelIdx_ + 1 == capturesPerSweep_ ? 2 : 0;
         break;
     }
     case 2: {
         nextPos(decodeIdx_, decodeCentre_);
-        SmpReq req{settleBuf_, settleLen_};
-        callback(cbRead, &req);
+        readSamples(settleBuf_, settleLen_);
         state_ = 3;
         break;
     }
     default: {
-        SmpReq req{decodeBuf_, decodeLen_};
-        callback(cbRead, &req);
+        const bool delivered = readSamples(decodeBuf_, decodeLen_);
+        // Results of earlier captures are collected whatever this read gave; a capture that
+        // was not delivered is offered to no worker.
         for (DecWrk& w : workers_)
             if (const DecResBlock* block = w.takeRes())
                 storeRes(*block);
         for (DecWrk& w : workers_)
-            if (w.submit(decodeBuf_, decodeIdx_ * perCapture_))
+            if (delivered && w.submit(decodeBuf_, decodeIdx_ * perCapture_))
                 break;
         state_ = 0;
         break;

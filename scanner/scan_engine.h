@@ -16,9 +16,13 @@ class QTextStream;
 enum EngCbCode : int32_t { cbSetFreq = 0, cbSetGain = 1, cbRead = 2, cbResults = 3 };
 using EngCb = void (*)(void* user, int32_t code, void* arg);
 
+// A read request. The engine sets status to kReadDelivered before asking; the owner writes its
+// receiver's read result there (-1: nothing delivered). An owner that leaves it delivers.
+inline constexpr int32_t kReadDelivered = 1;
 struct SmpReq {
     cs16* iq;
     int32_t n;
+    int32_t status;
 };
 
 struct ChanRes {
@@ -74,6 +78,7 @@ public:
 
 private:
     void freeBuffers();
+    bool readSamples(cs16* buf, int32_t n);
     void nextPos(int32_t& idx, float& centre);
     void calcPwr(const cs16* block);
     void updLvl();
@@ -99,6 +104,7 @@ private:
     float decodeCentre_ = 0.0f;
     int32_t decodeIdx_ = -1;
     float curGain_ = 0.0f;
+    bool sdrSilent_ = false;   // the receiver's last read failed (and the log said so)
     cs16* settleBuf_ = nullptr;
     cs16* levelBuf_ = nullptr;
     cs16* decodeBuf_ = nullptr;

@@ -2,6 +2,7 @@
 // RTL-SDR receiver against the stand-in librtlsdr.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -10,8 +11,10 @@
 #include <stdexcept>
 
 #include "console_log.h"
+#include "engine_receiver.h"
 #include "fake_rtlsdr.h"
 #include "rtl_sdr.h"
+#include "scan_engine.h"
 #include "scanner_test_util.h"
 #include "scratch_pool.h"
 #include "sdr_list.h"
@@ -261,6 +264,24 @@ TEST(RtlSdr, DongleThatStopsDeliveringGivesAnErrorNotAHang)
     EXPECT_EQ(sdr.read(iq.data(), 10), -1);
     sdr.stop();
     EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+    RtlSdr::setReadTimeoutMs(2000);
+}
+
+TEST(EngineRequest, FailedReadOrNoReceiverReachesTheEngineAsFailureAndSilence)
+{
+    fakertl::reset({{.blocksBeforeStall = 0}});
+    RtlSdr::setReadTimeoutMs(50);
+    RtlSdr dongle("RTLSDR R820T 0");
+    dongle.start();
+    std::vector<cs16> iq(100);
+    for (AbstSdr* sdr : {static_cast<AbstSdr*>(&dongle), static_cast<AbstSdr*>(nullptr)}) {
+        std::fill(iq.begin(), iq.end(), cs16{0x5555, 0x5555});
+        SmpReq req{iq.data(), 100, kReadDelivered};
+        EXPECT_TRUE(serveEngineRequest(sdr, cbRead, &req));
+        EXPECT_EQ(req.status, -1) << (sdr ? "stalled dongle" : "no receiver");
+        EXPECT_TRUE(std::all_of(iq.begin(), iq.end(), [](cs16 v) { return v.re == 0 && v.im == 0; }));
+    }
+    dongle.stop();
     RtlSdr::setReadTimeoutMs(2000);
 }
 

@@ -6,8 +6,10 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <chrono>
 #include <cmath>
 #include <complex>
+#include <thread>
 #include <vector>
 
 #include "fake_corvane.h"
@@ -58,6 +60,7 @@ struct BandSdr {
     };
     std::vector<Tone> tones;
     float centre = 0.0f, gain = 0.0f;
+    bool failing = false;   // reads fail, as the owner passes a failure on: status -1, silence
     std::vector<float> freqs, gainsAsked;
     std::vector<std::vector<cs16>> levelReads;   // each level read as delivered
 
@@ -73,6 +76,11 @@ struct BandSdr {
         if (code != cbRead)
             return;
         auto* req = static_cast<SmpReq*>(arg);
+        if (s.failing) {
+            req->status = -1;
+            std::fill(req->iq, req->iq + req->n, cs16{0, 0});
+            return;
+        }
         if (req->n >= 1000000)
             return;   // what the decode capture holds does not matter here
         for (int32_t k = 0; k < req->n; ++k) {
@@ -378,6 +386,62 @@ TEST_F(Engine, AutomaticGainStepsOnlyOutsideItsDeadBand)
             EXPECT_NEAR(dbmAfter[k].lvl, dbmBefore[k].lvl, 1e-4) << k;
         }
     }
+}
+
+TEST_F(Engine, ReceiverThatStopsDeliveringMeasuresNothingAndIsLoggedOnceEachWay)
+{
+    BandSdr sdr;
+    for (int p = 0; p < 18; ++p)   // a tone in every capture, on its capture channel 5
+        sdr.tones.push_back({925.2 + 0.2 * (10 * p + 5), 11000.0});
+    BcchInfo cell{};
+    cell.mcc = 0x250;
+    cell.mnc = 0x01F;
+    fakeCorvane().cell = cell;
+    fakeCorvane().framesToDecode = 1;
+    SdrDesc desc = rtlDesc();
+    desc.name = "RTLSDR R820T 0";
+    ScanEng eng(&BandSdr::cb, &sdr);
+    const auto run = [&](int steps) {
+        for (int s = 0; s < steps; ++s)
+            eng.step();
+    };
+    testing::internal::CaptureStdout();
+    eng.setSdr(desc);
+    run(kSweepSteps900 + 2);   // a sweep, then the first decode capture goes to a worker
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (eng.worker(0).state() != wsReady && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(eng.worker(0).state(), wsReady);
+    std::vector<ChanRes> before(eng.chanRes(), eng.chanRes() + 174);
+
+    // A whole sweep and a decode capture without samples: the levels stay, the finished result
+    // is still collected, and no worker is given the capture.
+    sdr.failing = true;
+    run(kSweepSteps900 + 2);
+    for (size_t k = 0; k < 174; ++k) {
+        EXPECT_EQ(eng.chanRes()[k].lvl, before[k].lvl) << k;
+        EXPECT_EQ(eng.chanRes()[k].pwr, before[k].pwr) << k;
+        EXPECT_EQ(eng.chanRes()[k].type, k < 10 ? 1 : 0) << k;
+    }
+    for (int i = 0; i < ScanEng::kWorkers; ++i)
+        EXPECT_EQ(eng.worker(i).state(), wsIdle) << i;
+
+    sdr.failing = false;
+    for (auto& t : sdr.tones)
+        t.amplitude = 16000.0;
+    run(2);
+    EXPECT_GT(eng.chanRes()[5].lvl, before[5].lvl + 0.5f) << "measured again";
+    sdr.failing = true;
+    eng.step();   // a settling read fails: said again
+    // A new receiver starts afresh: its delivering is nothing to report.
+    desc.name = "RTLSDR R820T 1";
+    eng.setSdr(desc);
+    sdr.failing = false;
+    run(2);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "     0 !!! Error, RTLSDR R820T 0 delivers no samples\n"
+              "     0 RTLSDR R820T 0 delivers samples again\n"
+              "     0 !!! Error, RTLSDR R820T 0 delivers no samples\n");
 }
 
 }  // namespace
