@@ -70,7 +70,7 @@ void ChanDec::releaseBuffers()
     sigFree(rsBuf_);
     chanBuf_ = decBuf_ = nullptr;
     rsBuf_ = nullptr;
-    chanLen_ = decLen_ = rsCap_ = 0;
+    chanLen_ = decLen_ = rsCap_ = mixLen_ = 0;
 }
 
 void ChanDec::config(const CapGeom& geom)
@@ -87,6 +87,7 @@ void ChanDec::config(const CapGeom& geom)
     }
     if (geom.ratio * d != chanLen_) {
         chanLen_ = geom.ratio * d;
+        mixLen_ = 0;
         sigFree(chanBuf_);
         chanBuf_ = sigMalloc_cs16(chanLen_);
     }
@@ -96,6 +97,7 @@ void ChanDec::config(const CapGeom& geom)
 void ChanDec::procCap(const cs16* capture, int32_t firstChan, DecResBlock& out)
 {
     out.firstChan = firstChan;
+    mixLen_ = 0;
     const int32_t channels = geom_.channels < kMaxCaptureChannels ? geom_.channels : kMaxCaptureChannels;
     for (int32_t i = 0; i < channels; ++i)
         out.res[i].found = 0;
@@ -108,7 +110,7 @@ void ChanDec::procCap(const cs16* capture, int32_t firstChan, DecResBlock& out)
     const int32_t samples = geom_.samples < chanLen_ ? geom_.samples : chanLen_;
     // One scale factor for the whole capture keeps the mixing product linear, so that weaker
     // cells beside a strong carrier reach the channel filter at their own level.
-    const int32_t mixScale = mixScaleFactor(capturePeakNorm(capture, samples));
+    mixScale_ = mixScaleFactor(capturePeakNorm(capture, samples));
     float f = geom_.firstOffMhz;
     for (int32_t i = 0; i < channels; ++i) {
         float v = f * -1e6f;
@@ -117,7 +119,8 @@ void ChanDec::procCap(const cs16* capture, int32_t firstChan, DecResBlock& out)
         relFreq_ = v / rateHz_;
         phase_ = wrapAngle(0.0f);
         sigTone_cs16(chanBuf_, samples, kMixToneMagnitude, relFreq_, &phase_, 1);
-        sigMul_cs16(chanBuf_, capture, chanBuf_, samples, mixScale);
+        sigMul_cs16(chanBuf_, capture, chanBuf_, samples, mixScale_);
+        mixLen_ = samples;
         f += geom_.stepMhz;
 
         cic.proc(decBuf_, decLen_, chanBuf_);

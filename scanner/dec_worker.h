@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "channeliser.h"
 #include "corvane.h"
@@ -60,6 +61,12 @@ public:
 
     int32_t decLen() const { return decLen_; }
     int32_t rsCap() const { return rsCap_; }
+    // The last capture's mixing scale factor (one for all its channels), and the last channel
+    // it mixed: the tone's relative frequency (the tone starts at phase 0) and the mix the
+    // channel filter read; empty when the last capture mixed nothing.
+    int32_t mixScale() const { return mixScale_; }
+    float lastMixFreq() const { return relFreq_; }
+    std::span<const cs16> lastMix() const { return {chanBuf_, size_t(mixLen_)}; }
 
 private:
     void releaseBuffers();
@@ -73,6 +80,7 @@ private:
     float relFreq_ = 0.0f;
     FrcRsmp rsmp_;
     int32_t chanLen_ = 0, decLen_ = 0, rsCap_ = 0;
+    int32_t mixScale_ = 0, mixLen_ = 0;
     cs16* chanBuf_ = nullptr;
     cs16* decBuf_ = nullptr;
     cf32* cvtBuf_ = nullptr;

@@ -2,10 +2,6 @@
 
 namespace {
 
-// The tone's values are the exact tone of magnitude 3276 with each component rounded to the
-// nearest integer and, on the vector slots, off by the single-precision recurrence's error: at
-// most 14 units per component all told, so their modulus stays below 3276 + 14 sqrt 2 < 3296.
-constexpr uint64_t kToneModulusBound = 3296;
 constexpr int32_t kLargestScale = 13;   // enough for (-32768, -32768): 46341 * 3296 < 2^28
 
 }  // namespace
@@ -27,7 +23,8 @@ int32_t mixScaleFactor(uint32_t peakNorm)
     // B = sqrt(peakNorm) * 3296. The multiply rounds x / 2^s half to even and then saturates:
     // the result stays within +-32767 while |x| < 32767.5 * 2^s, i.e. 4 B^2 < (65535 * 2^s)^2
     // (for s = 0 the same test reads |x| <= 32767). All in 64 bits: 4 B^2 < 2^57.
-    const uint64_t fourB2 = 4 * uint64_t(peakNorm) * kToneModulusBound * kToneModulusBound;
+    const uint64_t bound = kMixToneModulusBound;
+    const uint64_t fourB2 = 4 * uint64_t(peakNorm) * bound * bound;
     int32_t s = 0;
     while (s < kLargestScale && fourB2 >= (uint64_t(65535) << s) * (uint64_t(65535) << s))
         ++s;

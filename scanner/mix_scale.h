@@ -11,6 +11,13 @@
 
 inline constexpr int32_t kMixToneMagnitude = 3276;
 
+// The largest modulus the scale factor allows a sample of the mixing tone: the exact tone with
+// each component rounded to the nearest integer and, on the vector slots, off by the
+// single-precision recurrence's error, at most 14 units per component all told, so the modulus
+// stays below 3276 + 14 sqrt 2 < 3296 (the largest found, just off multiples of 1/8 of the sample
+// rate, is about 3290.4: the mixer's tests pin it).
+inline constexpr int32_t kMixToneModulusBound = 3296;
+
 // The largest squared modulus re^2 + im^2 among the first len samples (0 when len < 1); at
 // most 2^31, reached by (-32768, -32768).
 uint32_t capturePeakNorm(const cs16* capture, int32_t len);
