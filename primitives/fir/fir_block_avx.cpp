@@ -269,13 +269,8 @@ void groupPass(int32_t g, const float* table, int32_t first, const cf32* x, cf32
 void sigkFirBlock_cf32(const float* table, const cf32* x, cf32* dst, int32_t count, int32_t tapsLen)
 {
     const int32_t L = tapsLen;
-    if (count <= 0)
+    if (firBlockHasNothingToSum(dst, count, L))
         return;
-    if (L <= 0) {  // no taps: zeros throughout
-        for (int32_t m = 0; m < count; ++m)
-            dst[m] = cf32{0.0f, 0.0f};
-        return;
-    }
     const uintptr_t dstAt = reinterpret_cast<uintptr_t>(dst);
     if (((reinterpret_cast<uintptr_t>(x) | dstAt) & 7) != 0)
         return outputMajor(table, x, dst, count, L);

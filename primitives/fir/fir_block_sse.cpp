@@ -178,13 +178,8 @@ cf32 leadOutput(const float* table, const cf32* x, int32_t T)
 
 void sigkFirBlock_cf32(const float* table, const cf32* x, cf32* dst, int32_t count, int32_t tapsLen)
 {
-    if (count <= 0)
+    if (firBlockHasNothingToSum(dst, count, tapsLen))
         return;
-    if (tapsLen <= 0) {  // no taps: zeros throughout
-        for (int32_t m = 0; m < count; ++m)
-            dst[m] = cf32{0.0f, 0.0f};
-        return;
-    }
     const uintptr_t at = reinterpret_cast<uintptr_t>(dst);
     if (at % 8 != 0)
         return filter<UnalignedStore>(table, x, dst, count, tapsLen);

@@ -27,6 +27,16 @@ int32_t sigkFirMrBlock_cf32(const cf32* tapTable, const cf32* buf, cf32* dst, in
 void sigkFirBlock_cf32(const cf32* taps, const cf32* x, cf32* dst, int32_t count, int32_t tapsLen);
 #else
 void sigkFirBlock_cf32(const float* table, const cf32* x, cf32* dst, int32_t count, int32_t tapsLen);
+
+// The vector members' calls with nothing to sum: no outputs, or no taps (zeros throughout).
+// True when the call is done.
+inline bool firBlockHasNothingToSum(cf32* dst, int32_t count, int32_t tapsLen)
+{
+    if (count > 0 && tapsLen <= 0)
+        for (int32_t m = 0; m < count; ++m)
+            dst[m] = cf32{0.0f, 0.0f};
+    return count <= 0 || tapsLen <= 0;
+}
 #endif
 
 // FFT mode of a single-rate record: len samples from src into dst (distinct arrays).
