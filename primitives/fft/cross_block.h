@@ -6,8 +6,8 @@
 // leaves them. Each stage pairs the blocks U (even) and V (odd) of length S and, for every
 // position m below S, forms v = V[m] w(m), U[m] = u + v, V[m] = u - v, with
 // w(m) = e^(-j 2 pi m / 2S): table[m n/2S] for m < S/2 and -j table[(m - S/2) n/2S] above. The
-// table holds e^(-j 2 pi i / n) as (cos, -sin) for i below n/4; the inverse multiplies by the
-// conjugate factors. Stages run until one block remains (S = span, 2 span, ... below n).
+// table holds e^(-j 2 pi i / n) as (cos, -sin) for i below n/4 (nothing for n = 2); the inverse
+// multiplies by the conjugate factors. Stages run until one block remains (S = span, 2 span, ... below n).
 //
 // Loop order: positions in groups of step/2 per half-block (a power of two, at least one register
 // of values, at most half a block and kMaxCrossGroup); each group's factors, both halves, are
@@ -81,17 +81,22 @@ inline void crossButterflies(float* u, float* v, const float* f, ptrdiff_t count
     }
 }
 
+// w^0 as the table's first entry holds it, (cos 0, -sin 0).
+inline constexpr float kCrossOne[2] = {1.0f, -0.0f};
+
 // One stage of block length s, one position at a time: the stages whose half-block is shorter
 // than a register. The factor is formed as crossFactors forms it, the product is mulOne's, the
-// register product's scalar twin.
+// register product's scalar twin. Entry 0 is never read here: the table of a 2-point transform
+// holds no entry at all, and its one stage (S = 1) needs only w^0.
 template <fft::Dir D>
 inline void crossStageSingles(float* values, ptrdiff_t n, ptrdiff_t s, const float* table)
 {
     const ptrdiff_t stride = n / (2 * s);
     for (ptrdiff_t pair = 0; pair < n; pair += 2 * s) {
         for (ptrdiff_t m = 0; m < s; ++m) {
-            const bool turned = 2 * m >= s;   // S = 1: its one position takes table[0]
-            const float* w = table + 2 * (turned ? m - s / 2 : m) * stride;
+            const bool turned = 2 * m >= s;   // S = 1: its one position is not turned
+            const ptrdiff_t entry = (turned ? m - s / 2 : m) * stride;
+            const float* w = entry == 0 ? kCrossOne : table + 2 * entry;
             // w = re + j im; -j w = im - j re; and for the inverse conj(w) and +j conj(w) = im + j re.
             const float re = w[0], im = w[1];
             const float f[2] = {turned ? im : re, D == fft::Dir::Fwd ? (turned ? -re : im) : (turned ? re : -im)};

@@ -3,7 +3,7 @@
 // double-precision reference, for every span from one point to half the array and loop groupings
 // from one register to more than the factor buffer holds, writing nothing outside the array; other
 // spans and lengths write nothing at all; and every stage, those shorter than a register
-// included, rounds as the slot's complex product.
+// included, rounds as the slot's complex product, down to the 2-point transform.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -110,8 +110,9 @@ std::vector<cf32> modelPasses(std::vector<cf32> x, int32_t span, const std::vect
             for (int32_t m = 0; m < s; ++m) {
                 const bool turned = 2 * m >= s;
                 const int32_t i = 2 * (turned ? m - s / 2 : m) * stride;
-                // The upper half takes -j w, the inverse conjugates: +j conj(w) there.
-                const float re = table[size_t(i)], im = table[size_t(i) + 1];
+                // The upper half takes -j w, the inverse conjugates: +j conj(w) there. w^0 is
+                // (cos 0, -sin 0) at every length: a 2-point table holds no entry.
+                const float re = i == 0 ? 1.0f : table[size_t(i)], im = i == 0 ? -0.0f : table[size_t(i) + 1];
                 const float fr = turned ? im : re, fi = (turned ? -re : im) * (inverse ? -1 : 1);
                 const cf32 u = x[size_t(pair + m)], v = x[size_t(pair + s + m)];
                 const cf32 p = fused ? cf32{std::fmaf(v.re, fr, -(v.im * fi)), std::fmaf(v.im, fr, v.re * fi)}
@@ -123,23 +124,28 @@ std::vector<cf32> modelPasses(std::vector<cf32> x, int32_t span, const std::vect
     return x;
 }
 
+// The smallest lengths too, each with a table of exactly n/4 entries (none at n = 2), and nothing
+// written outside the array.
 TEST(CrossBlock, EveryStageRoundsAsTheSlotsProduct)
 {
-    const std::vector<cf32> x = fft_reference::testSignal(kN, 2301u);
-    const std::vector<float> table = crossTable(kN);
-    for (int slot = 1; slot <= 6; ++slot) {
-        if (!testing_slots::slotRuns(slot))
-            continue;
-        for (int inverse = 0; inverse < 2; ++inverse)
-            for (int32_t span = 1; span < kN; span *= 4) {
-                const std::vector<cf32> want = modelPasses(x, span, table, inverse, slot == 6);
-                for (int32_t step : {2, 1 << 20}) {
-                    std::vector<cf32> y = x;
-                    kCross[slot][inverse](y.data(), kN, span, table.data(), 0, step);
-                    EXPECT_TRUE(fft_test::sameBits(y, want))
-                        << "slot " << slot << (inverse ? " inverse" : " forward") << " span " << span << " step " << step;
+    for (int32_t n : {2, 4, kN}) {
+        const std::vector<cf32> x = fft_reference::testSignal(n, 2301u);
+        const std::vector<float> table = crossTable(n);
+        for (int slot = 1; slot <= 6; ++slot) {
+            if (!testing_slots::slotRuns(slot))
+                continue;
+            for (int inverse = 0; inverse < 2; ++inverse)
+                for (int32_t span = 1; span < n; span *= 2) {
+                    const std::vector<cf32> want = modelPasses(x, span, table, inverse, slot == 6);
+                    for (int32_t step : {2, 1 << 20}) {
+                        Guarded y(size_t(n), 8);
+                        y.fill(x);
+                        kCross[slot][inverse](y.data, n, span, table.data(), 0, step);
+                        EXPECT_TRUE(y.same(want) && y.guardsIntact()) << "slot " << slot << (inverse ? " inverse" : " forward")
+                                                                      << " n " << n << " span " << span << " step " << step;
+                    }
                 }
-            }
+        }
     }
 }
 
