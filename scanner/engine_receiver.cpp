@@ -17,7 +17,7 @@ bool serveEngineRequest(AbstSdr* sdr, int32_t code, void* arg)
         return true;
     case cbRead: {
         auto* req = static_cast<SmpReq*>(arg);
-        req->status = sdr ? sdr->read(&req->iq->re, req->n) : -1;
+        req->status = sdr ? sdr->read(&req->iq->re, req->n) : kReadFailed;
         if (req->status != kReadDelivered)
             sigZero_cs16(req->iq, req->n);
         return true;

@@ -6,6 +6,6 @@
 class AbstSdr;
 
 // Handles cbSetFreq, cbSetGain (the gain taken is written back) and cbRead; returns false for any
-// other code. A read's status gets the receiver's result, -1 without a receiver; when the read
-// fails the buffer is filled with silence rather than left holding older samples.
+// other code. A read's status gets the receiver's result, kReadFailed without a receiver; when
+// nothing is delivered the buffer is filled with silence rather than left holding older samples.
 bool serveEngineRequest(AbstSdr* sdr, int32_t code, void* arg);

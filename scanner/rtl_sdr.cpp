@@ -171,7 +171,7 @@ void RtlSdr::start()
 int32_t RtlSdr::read(int16_t* iq, int32_t n)
 {
     if (!running_ || n < 0)
-        return -1;
+        return kReadFailed;
     rdDst = iq;
     rdRemain.store(2 * n, std::memory_order_relaxed);
     rdPending.store(true, std::memory_order_release);
@@ -189,13 +189,13 @@ int32_t RtlSdr::read(int16_t* iq, int32_t n)
     while ((rc = sem_timedwait(&rdSem, &deadline)) != 0 && errno == EINTR) {
     }
     if (rc == 0)
-        return 1;
+        return kReadDelivered;
     // Withdraw the request. If the callback completed it meanwhile, take its post back.
     std::lock_guard<std::mutex> hold(rdLock);
     if (rdPending.exchange(false, std::memory_order_acq_rel))
-        return -1;
+        return kReadFailed;
     sem_wait(&rdSem);
-    return 1;
+    return kReadDelivered;
 }
 
 void RtlSdr::stop()

@@ -112,10 +112,21 @@ void ScanEng::nextPos(int32_t& idx, float& centre)
     callback(cbSetFreq, &centre);
 }
 
-bool ScanEng::readSamples(cs16* buf, int32_t n)
+bool ScanEng::readSamples(cs16* buf, int32_t n, ShortRecording* tooLong)
 {
     SmpReq req{buf, n, kReadDelivered};
     callback(cbRead, &req);
+    // A recording too short for a capture says nothing of whether the receiver delivers: the
+    // shorter reads go on, and the capture it cannot hold is named once, not per sweep. A settle
+    // read is thrown away in any case; the capture after it is the one to name.
+    if (req.status == kReadBeyondRecording) {
+        if (tooLong != nullptr && !tooLong->told) {
+            logPrintf("!!! Error, %s recording is shorter than one %s (%d samples), %s\n",
+                      sdr_.name.c_str(), tooLong->capture, n, tooLong->consequence);
+            tooLong->told = true;
+        }
+        return false;
+    }
     const bool delivered = req.status == kReadDelivered;
     // Said once when the receiver falls silent and once when it delivers again, not per read.
     if (!delivered && !sdrSilent_)
@@ -134,14 +145,14 @@ void ScanEng::step()
     switch (state_) {
     case 0: {
         nextPos(levelIdx_, levelCentre_);
-        readSamples(settleBuf_, settleLen_);
+        readSamples(settleBuf_, settleLen_, nullptr);
         state_ = 1;
         break;
     }
     case 1: {
         // A capture the receiver did not deliver is no measurement: its channels keep their
         // last levels rather than sinking to the level of silence.
-        if (readSamples(levelBuf_, kLevelBlocks * fftSize_)) {
+        if (readSamples(levelBuf_, kLevelBlocks * fftSize_, &shortForLevel_)) {
             sigZero_f32(acc_, perCapture_);
             for (int b = 0; b < kLevelBlocks; ++b)
                 calcPwr(levelBuf_ + b * fftSize_);
@@ -153,12 +164,12 @@ void ScanEng::step()
     }
     case 2: {
         nextPos(decodeIdx_, decodeCentre_);
-        readSamples(settleBuf_, settleLen_);
+        readSamples(settleBuf_, settleLen_, nullptr);
         state_ = 3;
         break;
     }
     default: {
-        const bool delivered = readSamples(decodeBuf_, decodeLen_);
+        const bool delivered = readSamples(decodeBuf_, decodeLen_, &shortForDecode_);
         // Results of earlier captures are collected whatever this read gave; a capture that
         // was not delivered is offered to no worker.
         for (DecWrk& w : workers_)

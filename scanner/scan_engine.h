@@ -17,8 +17,7 @@ enum EngCbCode : int32_t { cbSetFreq = 0, cbSetGain = 1, cbRead = 2, cbResults =
 using EngCb = void (*)(void* user, int32_t code, void* arg);
 
 // A read request. The engine sets status to kReadDelivered before asking; the owner writes its
-// receiver's read result there (-1: nothing delivered). An owner that leaves it delivers.
-inline constexpr int32_t kReadDelivered = 1;
+// receiver's read result there (sdr.h). An owner that leaves it delivers.
 struct SmpReq {
     cs16* iq;
     int32_t n;
@@ -77,8 +76,15 @@ public:
     void storeRes(const DecResBlock& block);
 
 private:
+    // A capture the receiver's recording is too short for, told once in the run.
+    struct ShortRecording {
+        const char* capture;
+        const char* consequence;
+        bool told;
+    };
+
     void freeBuffers();
-    bool readSamples(cs16* buf, int32_t n);
+    bool readSamples(cs16* buf, int32_t n, ShortRecording* tooLong);
     void nextPos(int32_t& idx, float& centre);
     void calcPwr(const cs16* block);
     void updLvl();
@@ -105,6 +111,8 @@ private:
     int32_t decodeIdx_ = -1;
     float curGain_ = 0.0f;
     bool sdrSilent_ = false;   // the receiver's last read failed (and the log said so)
+    ShortRecording shortForLevel_{"level capture", "no level is measured", false};
+    ShortRecording shortForDecode_{"decode capture", "no cell is decoded", false};
     cs16* settleBuf_ = nullptr;
     cs16* levelBuf_ = nullptr;
     cs16* decodeBuf_ = nullptr;

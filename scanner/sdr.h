@@ -5,6 +5,13 @@
 #include <cstdint>
 #include <string>
 
+// What a receiver's read gives: the samples; none, for a read longer than the receiver holds at
+// all (a recording shorter than the read, so that no read of that length ever succeeds); or a
+// failure.
+inline constexpr int32_t kReadDelivered = 1;
+inline constexpr int32_t kReadBeyondRecording = 0;
+inline constexpr int32_t kReadFailed = -1;
+
 // A receiver as the engine sees it: frequencies and rates in MHz, gains in dB.
 class AbstSdr {
 public:
@@ -16,7 +23,8 @@ public:
     virtual bool setGain(float db) = 0;   // the receiver may round; gain() tells what is in force
     virtual float gain() = 0;
     virtual void start() = 0;
-    // Blocks until n complex samples (2n int16 values, I then Q) are in iq: 1, or -1 on failure.
+    // Blocks until n complex samples (2n int16 values, I then Q) are in iq: one of the read
+    // results above.
     virtual int32_t read(int16_t* iq, int32_t n) = 0;
     virtual void stop() = 0;
 };

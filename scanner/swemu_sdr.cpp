@@ -63,12 +63,16 @@ void SwemuSdr::start()
 int32_t SwemuSdr::read(int16_t* iq, int32_t n)
 {
     if (!files_)
-        return -1;
+        return kReadFailed;
+    // Not even the whole recording would do: no attempt, so the place in it stays where the
+    // reads that fit have left it.
+    if (n > files_->inputSamples(0))
+        return kReadBeyondRecording;
     if (files_->readChunked(0, iq, n))
-        return 1;
+        return kReadDelivered;
     // Past the end: play from the start again. The unfinished tail is never delivered.
     files_->rewind(0);
-    return files_->readChunked(0, iq, n) ? 1 : -1;
+    return files_->readChunked(0, iq, n) ? kReadDelivered : kReadFailed;
 }
 
 void SwemuSdr::stop() {}

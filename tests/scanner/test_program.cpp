@@ -102,6 +102,57 @@ TEST(EndToEnd, FileReceiverSweepDecodesEveryCell)
     expectCellRows(text);
 }
 
+// Recordings shorter than a capture, three cells 12 dB apart: what they can give is measured,
+// nothing is offered to the workers, and the log names the capture they are too short for once
+// in the run, whatever the sweeps and receiver switches, with no word of samples failing.
+TEST(EndToEnd, RecordingShorterThanACaptureIsMeasuredAndSaysSoOnce)
+{
+    TempDir dir;
+    ScrPool::init();
+    const std::string decodeLine =
+        "     0 !!! Error, SWEMU recording is shorter than one decode capture (2400000 samples), no cell is decoded\n";
+    const std::string levelLine =
+        "     0 !!! Error, SWEMU recording is shorter than one level capture (7680 samples), no level is measured\n";
+    // 500000 samples (0.21 s) hold every level capture; 5000 hold a settle read but no capture.
+    for (const auto& [samples, log] : {std::pair{500000, decodeLine}, {5000, levelLine + decodeLine}}) {
+        SCOPED_TRACE(samples);
+        std::vector<gsmsig::WideCarrier> carriers;
+        for (const auto [channel, amplitude] : {std::pair{-2, 400.0}, {0, 100.0}, {2, 25.0}})
+            carriers.push_back({.cell = {.mcc = 250, .mnc = 1, .lac = 1000, .ci = uint16_t(100 + channel), .bsic = 12},
+                                .channel = channel, .imp = {.amplitude = amplitude}});
+        std::string err;
+        ASSERT_TRUE(gsmsig::writeSwemuWav("swemu.wav", carriers, {.numSamples = size_t(samples), .amplitudeScale = 1}, &err))
+            << err;
+        SwemuSdr first("SWEMU"), second("SWEMU");
+        first.start();
+        second.start();
+        Owner owner{&first};
+        ScanEng eng(&Owner::cb, &owner);
+        testing::internal::CaptureStdout();
+        eng.setSdr(swemuDesc);
+        const int sweepSteps = 2 * eng.capturesPerSweep() + 2;   // and the decode capture after it
+        for (int s = 0; s < 3 * sweepSteps; ++s)   // the recording wraps within the third sweep
+            eng.step();
+        owner.sdr = &second;
+        eng.setSdr(swemuDesc);
+        for (int s = 0; s < sweepSteps; ++s)
+            eng.step();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), log);
+        const ChanRes* r = eng.chanRes();
+        for (int32_t k = 0; k < eng.chanCount(); ++k)
+            EXPECT_EQ(r[k].type, 0) << k;
+        for (int i = 0; i < ScanEng::kWorkers; ++i)
+            EXPECT_EQ(eng.worker(i).state(), wsIdle) << i;
+        if (samples < 7680) {
+            EXPECT_EQ(r[2].lvl, ScanEng::kNeverMeasured);
+            continue;
+        }
+        EXPECT_NEAR(r[2].lvl - r[4].lvl, 12.0, 1.5);
+        EXPECT_NEAR(r[4].lvl - r[6].lvl, 12.0, 1.5);
+        EXPECT_GT(r[6].lvl, r[8].lvl + 15);
+    }
+}
+
 QApplication& app()
 {
     static int argc = 1;

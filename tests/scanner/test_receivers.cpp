@@ -89,15 +89,17 @@ TEST(SwemuSdr, PlaysInALoopAndNeverDeliversTheIncompleteTail)
     writeWav("swemu.wav", ramp);
     SwemuSdr sdr("SWEMU");
     sdr.start();
-    std::vector<int16_t> buf(2 * 10000);
-    // 10000 + 10000, then 5000 are left: the read wraps and delivers the file's first 10000.
+    std::vector<int16_t> buf(2 * 10000), big(2 * 30000);
+    // 10000 + 10000, then 5000 are left: the read wraps and delivers the file's first 10000. A
+    // read longer than the whole file in between is no read at all: it moves nothing.
     for (size_t from : {0, 20000, 0}) {
-        ASSERT_EQ(sdr.read(buf.data(), 10000), 1);
+        ASSERT_EQ(sdr.read(buf.data(), 10000), kReadDelivered);
         EXPECT_EQ(std::memcmp(buf.data(), ramp.data() + from, buf.size() * 2), 0) << from;
+        EXPECT_EQ(sdr.read(big.data(), 25001), kReadBeyondRecording);
     }
-    std::vector<int16_t> big(2 * 30000);
-    EXPECT_EQ(sdr.read(big.data(), 30000), -1) << "longer than the whole file";
-    EXPECT_EQ(sdr.read(big.data(), 30000), -1);
+    sdr.start();
+    EXPECT_EQ(sdr.read(big.data(), 25000), kReadDelivered) << "the whole file";
+    EXPECT_EQ(std::memcmp(big.data(), ramp.data(), ramp.size() * 2), 0);
 
     // A truncated recording: the header claims 4000 more samples than the file holds. The read
     // that would need them wraps instead of inventing samples.
