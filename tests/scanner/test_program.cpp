@@ -117,7 +117,7 @@ TEST(EndToEnd, RecordingShorterThanACaptureIsMeasuredAndSaysSoOnce)
     for (const auto& [samples, log] : {std::pair{500000, decodeLine}, {5000, levelLine + decodeLine}}) {
         SCOPED_TRACE(samples);
         std::vector<gsmsig::WideCarrier> carriers;
-        for (const auto [channel, amplitude] : {std::pair{-2, 400.0}, {0, 100.0}, {2, 25.0}})
+        for (const auto& [channel, amplitude] : {std::pair{-2, 400.0}, {0, 100.0}, {2, 25.0}})
             carriers.push_back({.cell = {.mcc = 250, .mnc = 1, .lac = 1000, .ci = uint16_t(100 + channel), .bsic = 12},
                                 .channel = channel, .imp = {.amplitude = amplitude}});
         std::string err;
