@@ -7,7 +7,8 @@
 // position m below S, forms v = V[m] w(m), U[m] = u + v, V[m] = u - v, with
 // w(m) = e^(-j 2 pi m / 2S): table[m n/2S] for m < S/2 and -j table[(m - S/2) n/2S] above. The
 // table holds e^(-j 2 pi i / n) as (cos, -sin) for i below n/4 (nothing for n = 2); the inverse
-// multiplies by the conjugate factors. Stages run until one block remains (S = span, 2 span, ... below n).
+// multiplies by the conjugate factors. Stages run until one block remains (S = span, 2 span, ...
+// below n).
 //
 // Loop order: positions in groups of step/2 per half-block (a power of two, at least one register
 // of values, at most half a block and kMaxCrossGroup); each group's factors, both halves, are
