@@ -72,7 +72,14 @@ int32_t SwemuSdr::read(int16_t* iq, int32_t n)
         return kReadDelivered;
     // Past the end: play from the start again. The unfinished tail is never delivered.
     files_->rewind(0);
-    return files_->readChunked(0, iq, n) ? kReadDelivered : kReadFailed;
+    if (files_->readChunked(0, iq, n))
+        return kReadDelivered;
+    // Not even the start gives n samples. A recording cut or rewritten shorter while it plays
+    // is a recording too short for the read, not a receiver that fails: only a file that still
+    // holds n samples has failed to read.
+    if (files_->recount(0) && n > files_->inputSamples(0))
+        return kReadBeyondRecording;
+    return kReadFailed;
 }
 
 void SwemuSdr::stop() {}

@@ -1,5 +1,6 @@
 #include "wav_files.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -8,7 +9,7 @@
 
 namespace {
 
-constexpr long kHeaderBytes = 44;
+constexpr int64_t kHeaderBytes = 44;
 
 uint32_t le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 uint16_t le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
@@ -25,11 +26,11 @@ int16_t saturate16(float v)
     return int16_t(v);   // truncation toward zero
 }
 
-long fileSize(FILE* f)
+// The file's size in bytes, -1 when it cannot be taken; the file is left at its start.
+int64_t fileSize(FILE* f)
 {
-    std::fseek(f, 0, SEEK_END);
-    long size = std::ftell(f);
-    std::fseek(f, 0, SEEK_SET);
+    int64_t size = fseeko(f, 0, SEEK_END) == 0 ? int64_t(ftello(f)) : -1;
+    fseeko(f, 0, SEEK_SET);
     return size;
 }
 
@@ -50,7 +51,21 @@ void WavFiles::fail(const char* format, const char* name)
     logPrintf("%s", lastError_);
 }
 
-bool WavFiles::checkHdr(Input& s, long size)
+// What a file of `size` bytes holds: the header's count, as far as the file really holds it (a
+// truncated recording must not make reads run past its end), 2 bytes a value, 4 for float, two
+// values a sample in stereo.
+int64_t WavFiles::samplesIn(const Input& s, int64_t size)
+{
+    int64_t bytes = s.params.wav ? std::min(s.dataBytes, size - kHeaderBytes) : size;
+    int64_t count = std::max<int64_t>(bytes, 0) / 2;
+    if (s.params.format == kFmtFloat)
+        count /= 2;
+    if (s.params.numChans == 2)
+        count /= 2;
+    return count;
+}
+
+bool WavFiles::checkHdr(Input& s, int64_t size)
 {
     if (size < kHeaderBytes) {
         fail("%s", "!!! Error, input wav header is absent\n");
@@ -66,22 +81,16 @@ bool WavFiles::checkHdr(Input& s, long size)
         fail("%s", "!!! Error, input wav header is wrong\n");
         return false;
     }
-    uint32_t dataSize = le32(h + 40);
-    if (le32(h + 4) != uint32_t(size - 8) || dataSize != uint32_t(size - kHeaderBytes))
+    const int64_t dataSize = le32(h + 40);
+    if (le32(h + 4) != size - 8 || dataSize != size - kHeaderBytes)
         logVerbose("Input wav size is wrong\n");
     if ((s.params.numChans == 2) != (le16(h + 22) == 2)) {
         fail("%s", "!!! Error, input wav mono/stereo mode is wrong\n");
         return false;
     }
-    // A header that claims more data than the file holds (a truncated recording) must not make
-    // reads run past the end and hand on whatever the buffer held: count what is really there.
-    uint32_t available = uint32_t(size - kHeaderBytes);
-    uint32_t count = (dataSize < available ? dataSize : available) / 2;
-    if (s.params.format == kFmtFloat)
-        count /= 2;
-    if (s.params.numChans == 2)
-        count /= 2;
-    s.nSamples = int32_t(count > INT32_MAX ? INT32_MAX : count);
+    // A recording over 4 GiB has 0xFFFFFFFF here, the most the field holds: it plays that much.
+    s.dataBytes = dataSize;
+    s.nSamples = samplesIn(s, size);
     int64_t r = le32(h + 24);
     if (le16(h + 22) == 1)
         r /= 2;
@@ -104,14 +113,9 @@ bool WavFiles::openRead(Input& s)
         fail("!!! Error, can not open file %s for read\n", s.params.name);
         return false;
     }
-    long size = fileSize(s.file);
+    const int64_t size = fileSize(s.file);
     if (!s.params.wav) {
-        int64_t count = size / 2;
-        if (s.params.numChans == 2)
-            count /= 2;
-        if (s.params.format == kFmtFloat)
-            count /= 2;
-        s.nSamples = int32_t(count > INT32_MAX ? INT32_MAX : count);
+        s.nSamples = samplesIn(s, size);
     } else if (!checkHdr(s, size)) {
         fail("!!! Error, wave file %s format unrecognized\n", s.params.name);
         std::fclose(s.file);
@@ -247,9 +251,8 @@ bool WavFiles::readSamples(int k, int16_t* iq, int32_t n)
     if (s.file == nullptr || n < 0)
         return false;
     // The position stays advanced after a read past the end, until the next rewind.
-    const int64_t pos = int64_t(s.pos) + (s.params.numChans == 2 ? n : 2 * int64_t(n));
-    s.pos = int32_t(pos > INT32_MAX ? INT32_MAX : pos);
-    if (pos > s.nSamples)
+    s.pos += s.params.numChans == 2 ? n : 2 * int64_t(n);
+    if (s.pos > s.nSamples)
         return false;
     size_t want = 2 * size_t(n);
     size_t got;
@@ -270,6 +273,19 @@ bool WavFiles::readSamples(int k, int16_t* iq, int32_t n)
     if (s.params.inv)
         for (int32_t i = 0; i < n; ++i)
             iq[2 * i + 1] = iq[2 * i + 1] == -32768 ? int16_t(32767) : int16_t(-iq[2 * i + 1]);
+    return true;
+}
+
+bool WavFiles::recount(int k)
+{
+    Input& s = in_[k];
+    if (s.file == nullptr)
+        return false;
+    const int64_t size = fileSize(s.file);
+    if (size < 0)
+        return false;
+    s.nSamples = samplesIn(s, size);
+    rewind(k);   // taking the size has moved the file away from its first sample
     return true;
 }
 

@@ -37,18 +37,24 @@ public:
     bool readSamples(int k, int16_t* iq, int32_t n);
     // Reads in pieces of at most kFloatChunk samples; the result is the last piece's.
     bool readChunked(int k, int16_t* iq, int32_t n);
+    // Takes input k's sample count again from the size its file has now (bounded by the header's
+    // count, as at open), for a file that may have been cut or rewritten since, and rewinds.
+    // False, with the count unchanged, when the size cannot be taken.
+    bool recount(int k);
 
     bool inputOpen(int k) const { return in_[k].file != nullptr; }
     int32_t inputRate(int k) const { return in_[k].params.rate; }
-    int32_t inputSamples(int k) const { return in_[k].nSamples; }
+    int64_t inputSamples(int k) const { return in_[k].nSamples; }
     const char* lastError() const { return lastError_; }
 
 private:
     struct Input {
         FILE* file = nullptr;
         WavParams params;
-        int32_t nSamples = 0;
-        int32_t pos = 0;
+        // Sizes in 64 bits: a recording passes 4 GiB after 7.5 minutes at 2.4 MHz.
+        int64_t dataBytes = 0;   // sample bytes the WAV header claims
+        int64_t nSamples = 0;
+        int64_t pos = 0;
         int32_t pairs = 0;    // mono conversion: complex samples produced since open
         int32_t prevQ = 0;    // mono conversion: previous unaveraged Q
     };
@@ -63,7 +69,8 @@ private:
     };
 
     bool openRead(Input& s);
-    bool checkHdr(Input& s, long fileSize);
+    bool checkHdr(Input& s, int64_t fileSize);
+    static int64_t samplesIn(const Input& s, int64_t fileSize);
     void realToIq(Input& s, int16_t* iq, int32_t n);
     void writeHeader(Output& s);
     void fail(const char* format, const char* name);

@@ -95,6 +95,19 @@ inline void writeWav(const char* name, const std::vector<int16_t>& values, const
     std::fclose(f);
 }
 
+// Rewrites a WAV's RIFF and data size fields, as a recorder leaves them for a file it cannot
+// count (0xFFFFFFFF) or for one it has not finished.
+inline void setWavSizes(const char* name, uint32_t riff, uint32_t data)
+{
+    FILE* f = std::fopen(name, "r+b");
+    ASSERT_NE(f, nullptr);
+    std::fseek(f, 4, SEEK_SET);
+    std::fwrite(&riff, 4, 1, f);
+    std::fseek(f, 40, SEEK_SET);
+    std::fwrite(&data, 4, 1, f);
+    std::fclose(f);
+}
+
 // Ramp of n complex samples: I = k mod 30000, Q = -(k mod 30000).
 inline std::vector<int16_t> rampIq(int n)
 {

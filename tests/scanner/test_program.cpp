@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <tuple>
 
 #include "eng_thrd.h"
 #include "engine_receiver.h"
@@ -102,9 +103,10 @@ TEST(EndToEnd, FileReceiverSweepDecodesEveryCell)
     expectCellRows(text);
 }
 
-// Recordings shorter than a capture, three cells 12 dB apart: what they can give is measured,
-// nothing is offered to the workers, and the log names the capture they are too short for once
-// in the run, whatever the sweeps and receiver switches, with no word of samples failing.
+// Recordings shorter than a capture, three cells 12 dB apart, short from the start or cut while
+// the receivers play them: what they can give is measured, nothing is offered to the workers, and
+// the log names the capture they are too short for once in the run, whatever the sweeps and
+// receiver switches, with no word of samples failing.
 TEST(EndToEnd, RecordingShorterThanACaptureIsMeasuredAndSaysSoOnce)
 {
     TempDir dir;
@@ -114,8 +116,9 @@ TEST(EndToEnd, RecordingShorterThanACaptureIsMeasuredAndSaysSoOnce)
     const std::string levelLine =
         "     0 !!! Error, SWEMU recording is shorter than one level capture (7680 samples), no level is measured\n";
     // 500000 samples (0.21 s) hold every level capture; 5000 hold a settle read but no capture.
-    for (const auto& [samples, log] : {std::pair{500000, decodeLine}, {5000, levelLine + decodeLine}}) {
-        SCOPED_TRACE(samples);
+    for (const auto& [samples, cut, log] : {std::tuple{500000, false, decodeLine}, {500000, true, decodeLine},
+                                             {5000, false, levelLine + decodeLine}, {5000, true, levelLine + decodeLine}}) {
+        SCOPED_TRACE(std::to_string(samples) + (cut ? " samples, cut while playing" : " samples"));
         std::vector<gsmsig::WideCarrier> carriers;
         for (const auto& [channel, amplitude] : {std::pair{-2, 400.0}, {0, 100.0}, {2, 25.0}})
             carriers.push_back({.cell = {.mcc = 250, .mnc = 1, .lac = 1000, .ci = uint16_t(100 + channel), .bsic = 12},
@@ -123,9 +126,15 @@ TEST(EndToEnd, RecordingShorterThanACaptureIsMeasuredAndSaysSoOnce)
         std::string err;
         ASSERT_TRUE(gsmsig::writeSwemuWav("swemu.wav", carriers, {.numSamples = size_t(samples), .amplitudeScale = 1}, &err))
             << err;
+        const auto bytes = std::filesystem::file_size("swemu.wav");
+        if (cut) {   // opened as a recording of a whole decode capture, silent after `samples`
+            setWavSizes("swemu.wav", 36 + 2400000 * 4, 2400000 * 4);
+            std::filesystem::resize_file("swemu.wav", 44 + 2400000 * 4);
+        }
         SwemuSdr first("SWEMU"), second("SWEMU");
         first.start();
         second.start();
+        std::filesystem::resize_file("swemu.wav", bytes);
         Owner owner{&first};
         ScanEng eng(&Owner::cb, &owner);
         testing::internal::CaptureStdout();

@@ -2,6 +2,9 @@
 // RTL-SDR receiver against the stand-in librtlsdr.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -110,6 +113,91 @@ TEST(SwemuSdr, PlaysInALoopAndNeverDeliversTheIncompleteTail)
     std::fill(buf.begin(), buf.end(), 0x5555);
     ASSERT_EQ(cut.read(buf.data(), 6000), 1);
     EXPECT_EQ(std::memcmp(buf.data(), ramp.data(), 6000 * 4), 0);
+}
+
+// A recording over 4 GiB, its size fields at 0xFFFFFFFF, the most they can count: it plays all
+// they count. A sparse file costs no disk; one that cannot be made fails the test.
+TEST(SwemuSdr, RecordingOver4GiBPlaysAllItsHeaderCounts)
+{
+    TempDir dir;
+    std::vector<int16_t> capture(2 * 2400000), expected = rampIq(10000);
+    const size_t rampValues = expected.size();
+    expected.resize(capture.size());   // the rest of the sparse file reads as zeros
+    for (uint64_t bytes : {(4ull << 30) + (4u << 20), 5ull << 30}) {
+        SCOPED_TRACE(bytes);
+        writeWav("swemu.wav", {expected.begin(), expected.begin() + rampValues});
+        setWavSizes("swemu.wav", 0xFFFFFFFF, 0xFFFFFFFF);
+        std::filesystem::resize_file("swemu.wav", bytes);
+        {
+            WavFiles files;
+            WavParams p;
+            std::strcpy(p.name, SwemuSdr::kFileName);
+            p.rate = 2400000;
+            files.setParams(false, 0, p);
+            CaptureStdout();
+            ASSERT_TRUE(files.openAll());
+            EXPECT_NE(GetCapturedStdout().find("     0 Input wav size is wrong\n"), std::string::npos);
+            EXPECT_EQ(files.inputSamples(0), 1073741823);
+        }
+        SwemuSdr sdr("SWEMU");
+        sdr.start();
+        std::fill(capture.begin(), capture.end(), 0x5555);
+        ASSERT_EQ(sdr.read(capture.data(), 2400000), kReadDelivered);
+        EXPECT_TRUE(capture == expected);
+    }
+}
+
+// The descriptor this process holds open on the file `name`, -1 when there is none.
+int descriptorOf(const char* name)
+{
+    const std::filesystem::path target = std::filesystem::canonical(name);
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (std::filesystem::read_symlink(entry.path(), ec) == target)
+            return std::stoi(entry.path().filename().string());
+    }
+    return -1;
+}
+
+// A recording cut while it plays is too short for the read it no longer holds, and the reads it
+// holds go on from its start; a file that still holds the samples but cannot be read has failed.
+TEST(SwemuSdr, RecordingCutWhilePlayingIsTooShortAndAReadErrorFails)
+{
+    TempDir dir;
+    const auto ramp = rampIq(25000);
+    std::vector<int16_t> buf(2 * 10000);
+    {
+        writeWav("swemu.wav", ramp);
+        SwemuSdr sdr("SWEMU");
+        sdr.start();
+        ASSERT_EQ(sdr.read(buf.data(), 10000), kReadDelivered);
+        std::filesystem::resize_file("swemu.wav", 44 + 5000 * 4);
+        EXPECT_EQ(sdr.read(buf.data(), 10000), kReadBeyondRecording);
+        for (size_t from : {0, 4000, 0}) {   // 1000 samples are left after the second: it wraps
+            ASSERT_EQ(sdr.read(buf.data(), 2000), kReadDelivered);
+            EXPECT_EQ(std::memcmp(buf.data(), ramp.data() + from, 2000 * 4), 0) << from;
+        }
+        EXPECT_EQ(sdr.read(buf.data(), 10000), kReadBeyondRecording);
+    }
+    writeWav("swemu.wav", ramp);
+    SwemuSdr sdr("SWEMU");
+    sdr.start();
+    // The stream's descriptor swapped for another on the same file, at the same offset.
+    const int fd = descriptorOf("swemu.wav");
+    ASSERT_GE(fd, 0);
+    auto reopen = [fd](int flags) {
+        const int other = open("swemu.wav", flags);
+        lseek(other, lseek(fd, 0, SEEK_CUR), SEEK_SET);
+        ASSERT_EQ(dup2(other, fd), fd);
+        close(other);
+    };
+    // Write-only: every read fails, while the file's size stays.
+    reopen(O_WRONLY);
+    EXPECT_EQ(sdr.read(buf.data(), 10000), kReadFailed);
+    // Once the file reads again, the reads go on from its first sample.
+    reopen(O_RDONLY);
+    ASSERT_EQ(sdr.read(buf.data(), 10000), kReadDelivered);
+    EXPECT_EQ(std::memcmp(buf.data(), ramp.data(), 10000 * 4), 0);
 }
 
 // Opens a raw input with the given settings and reads n complex samples.
